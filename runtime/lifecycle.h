@@ -1,0 +1,15 @@
+// The variant library's load and unload handling, run by the platform's
+// notifications: the Win32 DllMain, or on POSIX the library's constructor,
+// the slot's per-thread destructor and the library's destructor.
+#pragma once
+
+enum QelNotification : int {
+    QEL_PROCESS_DETACH = 0,
+    QEL_PROCESS_ATTACH = 1,
+    QEL_THREAD_ATTACH = 2,
+    QEL_THREAD_DETACH = 3,
+};
+
+// Returns false when the notification failed (a failed process attach fails
+// the load).
+bool qelVariantNotify(int reason);

@@ -1,0 +1,86 @@
+// The argument checks of the arithmetic exports, observed through a
+// recording handler: the order of the checks, the five report arguments,
+// the stored status, and that nothing is written after a report.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/status.h"
+#include "tests/support/recording_handler.h"
+#include "variant.h"
+#include "zentavol.h"
+
+namespace {
+
+using zv::test::RecordingHandler;
+using zv::test::Report;
+
+struct CheckCase {
+    std::string name;
+    std::function<void(float* src, float* dst)> call;  // src/dst may be replaced by null
+    const char* condition;
+    const char* function;
+    int line;
+};
+
+std::vector<CheckCase> cases() {
+    namespace line = qel::variant::line;
+    std::vector<CheckCase> all;
+    auto constForm = [&](const char* fn, void (*f)(float, float*, int), int ln) {
+        all.push_back({std::string(fn) + "_n0", [f](float*, float* d) { f(2.0f, d, 0); }, "n<=0", fn, ln});
+        all.push_back({std::string(fn) + "_nNeg", [f](float*, float*) { f(2.0f, nullptr, -7); }, "n<=0", fn, ln});
+        all.push_back({std::string(fn) + "_dst", [f](float*, float*) { f(2.0f, nullptr, 4); }, "dst==0", fn, ln});
+    };
+    auto vecForm = [&](const char* fn, void (*f)(const float*, float*, int), int ln) {
+        all.push_back({std::string(fn) + "_n0", [f](float*, float*) { f(nullptr, nullptr, 0); }, "n<=0", fn, ln});
+        all.push_back({std::string(fn) + "_nNeg", [f](float* s, float* d) { f(s, d, -1); }, "n<=0", fn, ln});
+        all.push_back({std::string(fn) + "_src", [f](float*, float* d) { f(nullptr, d, 4); }, "src==0", fn, ln});
+        all.push_back({std::string(fn) + "_both", [f](float*, float*) { f(nullptr, nullptr, 4); }, "src==0", fn, ln});
+        all.push_back({std::string(fn) + "_dst", [f](float* s, float*) { f(s, nullptr, 4); }, "dst==0", fn, ln});
+    };
+    constForm("qelsbSet", qelsbSet, line::qelsbSet);
+    constForm("qelsbAdd1", qelsbAdd1, line::qelsbAdd1);
+    constForm("qelsbMpy1", qelsbMpy1, line::qelsbMpy1);
+    vecForm("qelsbAdd2", qelsbAdd2, line::qelsbAdd2);
+    vecForm("qelsbMpy2", qelsbMpy2, line::qelsbMpy2);
+    return all;
+}
+
+class ArithChecks : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(ArithChecks, ReportsTheFirstFailedCheckOnceAndWritesNothing) {
+    const CheckCase& c = GetParam();
+    float src[4] = {1, 2, 3, 4};
+    float dst[4] = {5, 6, 7, 8};
+    RecordingHandler handler;
+    qelSetStatus(QEL_STATUS_OK);
+    c.call(src, dst);
+    ASSERT_EQ(handler.reports().size(), 1u);
+    EXPECT_EQ(handler.reports()[0],
+              (Report{QEL_STATUS_BAD_ARGUMENT, c.function, c.condition, "qelarith", c.line}));
+    EXPECT_EQ(qelGetStatus(), QEL_STATUS_BAD_ARGUMENT);
+    const float srcBefore[4] = {1, 2, 3, 4};
+    const float dstBefore[4] = {5, 6, 7, 8};
+    EXPECT_EQ(0, std::memcmp(src, srcBefore, sizeof src));
+    EXPECT_EQ(0, std::memcmp(dst, dstBefore, sizeof dst));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllChecks, ArithChecks, ::testing::ValuesIn(cases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(ArithStatus, SuccessLeavesTheStatusAsItWas) {
+    float v[3] = {1, 2, 3};
+    qelSetStatus(QEL_STATUS_OUT_OF_MEMORY);
+    qelsbSet(1.0f, v, 3);
+    qelsbAdd1(1.0f, v, 3);
+    qelsbAdd2(v, v, 3);
+    qelsbMpy1(1.0f, v, 3);
+    qelsbMpy2(v, v, 3);
+    EXPECT_EQ(qelGetStatus(), QEL_STATUS_OUT_OF_MEMORY);
+    qelSetStatus(QEL_STATUS_OK);
+}
+
+}  // namespace

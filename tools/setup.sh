@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets a fresh machine up and builds: installs the Debian packages that are
+# missing, configures, builds, and then
+#   tools/setup.sh main   runs the example program (the main job)
+#   tools/setup.sh test   runs every test suite, plain and under the sanitizers
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+
+case "${1:-}" in
+  main)
+    build default
+    ./build/default/bin/arith_demo
+    ;;
+  test)
+    build default
+    ctest --preset default
+    build asan
+    ctest --preset asan
+    ;;
+  *)
+    echo "usage: tools/setup.sh main|test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,48 @@
+// qelarith: the five element-wise arithmetic exports. The checks are shared;
+// the loops come from the build's family (variant.h).
+#include <cstdint>
+#include <cstring>
+
+#include "runtime/api.h"
+#include "runtime/status.h"
+#include "variant.h"
+
+namespace {
+constexpr const char* kModule = "qelarith";
+namespace line = qel::variant::line;
+}  // namespace
+
+QEL_EXPORT void qelsbSet(float value, float* dst, int n) {
+    if (n < 1) return qelReportBadArgument("qelsbSet", "n<=0", kModule, line::qelsbSet);
+    if (dst == nullptr) return qelReportBadArgument("qelsbSet", "dst==0", kModule, line::qelsbSet);
+    // The bits travel untouched: no float load could quiet a signalling NaN.
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    qel::variant::setBits(bits, dst, n);
+}
+
+QEL_EXPORT void qelsbAdd1(float value, float* dst, int n) {
+    if (n < 1) return qelReportBadArgument("qelsbAdd1", "n<=0", kModule, line::qelsbAdd1);
+    if (dst == nullptr) return qelReportBadArgument("qelsbAdd1", "dst==0", kModule, line::qelsbAdd1);
+    qel::variant::addConst(value, dst, n);
+}
+
+QEL_EXPORT void qelsbAdd2(const float* src, float* dst, int n) {
+    if (n < 1) return qelReportBadArgument("qelsbAdd2", "n<=0", kModule, line::qelsbAdd2);
+    if (src == nullptr) return qelReportBadArgument("qelsbAdd2", "src==0", kModule, line::qelsbAdd2);
+    if (dst == nullptr) return qelReportBadArgument("qelsbAdd2", "dst==0", kModule, line::qelsbAdd2);
+    qel::variant::addVec(src, dst, n);
+}
+
+QEL_EXPORT void qelsbMpy1(float value, float* dst, int n) {
+    if (n < 1) return qelReportBadArgument("qelsbMpy1", "n<=0", kModule, line::qelsbMpy1);
+    if (dst == nullptr) return qelReportBadArgument("qelsbMpy1", "dst==0", kModule, line::qelsbMpy1);
+    qel::variant::mpyConst(value, dst, n);
+}
+
+QEL_EXPORT void qelsbMpy2(const float* src, float* dst, int n) {
+    if (n < 1) return qelReportBadArgument("qelsbMpy2", "n<=0", kModule, line::qelsbMpy2);
+    if (src == nullptr) return qelReportBadArgument("qelsbMpy2", "src==0", kModule, line::qelsbMpy2);
+    if (dst == nullptr) return qelReportBadArgument("qelsbMpy2", "dst==0", kModule, line::qelsbMpy2);
+    qel::variant::mpyVec(src, dst, n);
+}
