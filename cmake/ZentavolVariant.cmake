@@ -6,13 +6,11 @@
 #   zentavol_<code>       the shared library libZentavol<code>.so / Zentavol<code>.dll
 # The shared sources are compiled once per variant on purpose, with that
 # variant's instruction-set flags.
-set(ZV_SHARED_SOURCES
-  runtime/context.cpp
-  runtime/lifecycle.cpp
-  runtime/memory.cpp
-  runtime/status.cpp
-  vector/qelarith.cpp
-)
+# Each subsystem lists its shared sources in its own sources.cmake.
+include("${PROJECT_SOURCE_DIR}/runtime/sources.cmake")
+include("${PROJECT_SOURCE_DIR}/vector/sources.cmake")
+include("${PROJECT_SOURCE_DIR}/fft/sources.cmake" OPTIONAL)
+set(ZV_SHARED_SOURCES ${ZV_RUNTIME_SOURCES} ${ZV_FFT_SOURCES} ${ZV_VECTOR_SOURCES})
 if(WIN32)
   set(ZV_PLATFORM_SOURCES platform/win32/platform.cpp platform/win32/variant_entry.cpp)
 else()
