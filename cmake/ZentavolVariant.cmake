@@ -1,11 +1,16 @@
-# zv_add_variant(<code> FLAGS <compile flags> KERNELS <kernel sources>)
+# zv_add_variant(<code> [FLAGS <compile flags>] [FLAGS_I686 <compile flags>]
+#                ISA <instruction sets> KERNELS <kernel sources>)
 #
 # Defines one variant library from the shared sources of subsystems 2 to 4,
 # its own kernel files and its build definition variants/<code>/variant.h:
 #   zentavol_<code>_core  its static library, linked whole (unit tests link it)
 #   zentavol_<code>       the shared library libZentavol<code>.so / Zentavol<code>.dll
 # The shared sources are compiled once per variant on purpose, with that
-# variant's instruction-set flags.
+# variant's instruction-set flags: FLAGS on every target, FLAGS_I686 on
+# 32-bit x86 only (the Windows build; they name processors that a 64-bit
+# target does not have). ISA lists the instruction sets the build may use
+# (i386 i486 i586 x87 cmov mmx sse sse2), which the instruction-set test of
+# the 32-bit build holds its object files to.
 # Each subsystem lists its shared sources in its own sources.cmake.
 include("${PROJECT_SOURCE_DIR}/runtime/sources.cmake")
 include("${PROJECT_SOURCE_DIR}/vector/sources.cmake")
@@ -19,8 +24,33 @@ endif()
 
 set(ZV_VARIANTS "" CACHE INTERNAL "variant codes defined so far")
 
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86|i[3-6]86)$")
+  set(ZV_TARGET_I686 ON)
+else()
+  set(ZV_TARGET_I686 OFF)
+endif()
+
+# The .def of the variant DLLs: the names defined so far (ZV_IMPLEMENTED_EXPORTS),
+# each with its ordinal in the full list, so that no ordinal moves when the
+# remaining names arrive. The linker refuses a .def that names an undefined
+# symbol, hence not the full list until all sixteen exist.
+function(zv_write_variant_def out)
+  set(def "EXPORTS\n")
+  set(ordinal 1)
+  foreach(name IN LISTS ZV_EXPORT_NAMES)
+    if(name IN_LIST ZV_IMPLEMENTED_EXPORTS)
+      string(APPEND def "    ${name} @${ordinal}\n")
+    endif()
+    math(EXPR ordinal "${ordinal} + 1")
+  endforeach()
+  file(CONFIGURE OUTPUT "${out}" CONTENT "${def}" @ONLY)
+endfunction()
+
 function(zv_add_variant code)
-  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;KERNELS")
+  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;FLAGS_I686;ISA;KERNELS")
+  if(ZV_TARGET_I686)
+    list(APPEND V_FLAGS ${V_FLAGS_I686})
+  endif()
   set(core zentavol_${code}_core)
   list(TRANSFORM V_KERNELS PREPEND "${PROJECT_SOURCE_DIR}/")
   set(shared ${ZV_SHARED_SOURCES} ${ZV_PLATFORM_SOURCES})
@@ -57,8 +87,14 @@ function(zv_add_variant code)
   set_target_properties(zentavol_${code} PROPERTIES
     OUTPUT_NAME "Zentavol${code}"
     PREFIX "${ZV_LIBRARY_PREFIX}")
+  set_target_properties(zentavol_${code} PROPERTIES ZV_ISA "${V_ISA}" ZV_FLAGS "${V_FLAGS}")
   if(WIN32)
-    target_sources(zentavol_${code} PRIVATE "${ZV_DEF_FILE}")
+    set(def "${PROJECT_BINARY_DIR}/zentavol_variant.def")
+    zv_write_variant_def("${def}")
+    target_sources(zentavol_${code} PRIVATE "${def}")
+    # The C and C++ runtimes of the compiler go into the DLL, so that it
+    # imports only KERNEL32.dll and msvcrt.dll.
+    target_link_options(zentavol_${code} PRIVATE -static-libgcc -static-libstdc++)
   else()
     # Exactly the sixteen names are exported, and calls between them bind
     # inside the library, never to a same-named symbol loaded earlier.

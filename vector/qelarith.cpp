@@ -18,6 +18,9 @@ QEL_EXPORT void qelsbSet(float value, float* dst, int n) {
     // The bits travel untouched: no float load could quiet a signalling NaN.
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
+    // Pins the bits to an integer register: a 32-bit x87 build otherwise
+    // moves the argument through the x87 stack (fld/fstp), which quiets it.
+    asm("" : "+r"(bits));
     qel::variant::setBits(bits, dst, n);
 }
 

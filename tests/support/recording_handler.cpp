@@ -6,18 +6,18 @@ namespace zv::test {
 
 namespace {
 
-thread_local std::vector<Report> recorded;
+// Only a plain pointer is thread-local: MinGW runs the destructors of
+// thread_local objects after it may have freed their storage.
 thread_local RecordingHandler* active;
 
 int record(int status, const char* funcName, const char* context, const char* file, int line) {
-    recorded.push_back({status, funcName, context, file, line});
+    active->reports().push_back({status, funcName, context, file, line});
     return active->returnValue;
 }
 
 }  // namespace
 
 RecordingHandler::RecordingHandler() {
-    recorded.clear();
     active = this;
     qelGetContext()->errorHandler = record;
 }
@@ -27,7 +27,7 @@ RecordingHandler::~RecordingHandler() {
     active = nullptr;
 }
 
-std::vector<Report>& RecordingHandler::reports() { return recorded; }
+std::vector<Report>& RecordingHandler::reports() { return recorded_; }
 
 void PrintTo(const Report& r, std::ostream* os) {
     *os << "{" << r.status << ", \"" << r.funcName << "\", \"" << r.context << "\", \"" << r.file

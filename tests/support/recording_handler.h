@@ -31,6 +31,9 @@ struct RecordingHandler {
     // The reports of the calling thread since the guard was made.
     std::vector<Report>& reports();
     int returnValue = 0;  // what the handler returns to qelReportError
+
+private:
+    std::vector<Report> recorded_;
 };
 
 // Readable in failure messages.

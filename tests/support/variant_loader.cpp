@@ -30,12 +30,24 @@ void* symbol(void* handle, const char* name) {
 #endif
 }
 
+#if defined(_WIN32)
+// The DLLs are built beside the test programs, so the folder is the
+// program's own; it holds under Wine and on Windows wherever the folder is.
+std::string libraryDir() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, length);
+    const auto slash = dir.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
+}
+#endif
+
 }  // namespace
 
 std::string libraryPath(const std::string& code) {
     const std::string file = code == "front" ? std::string("Zentavol") : "Zentavol" + code;
 #if defined(_WIN32)
-    return std::string(ZV_LIBRARY_DIR) + "/" + file + ".dll";
+    return libraryDir() + "\\" + file + ".dll";
 #else
     return std::string(ZV_LIBRARY_DIR) + "/lib" + file + ".so";
 #endif

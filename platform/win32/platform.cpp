@@ -1,0 +1,31 @@
+// Win32 backend of the platform layer of the variant libraries: a TLS index
+// for the context slot, LocalAlloc(LMEM_ZEROINIT) blocks for the contexts and
+// FatalAppExitA for the one fatal exit. Linked by every variant on Windows.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+namespace qel::platform {
+
+static_assert(kTlsOutOfIndexes == TLS_OUT_OF_INDEXES);
+
+TlsIndex tlsAlloc() { return TlsAlloc(); }
+
+void* tlsGetValue(TlsIndex index) { return TlsGetValue(index); }
+
+bool tlsSetValue(TlsIndex index, void* value) { return TlsSetValue(index, value) != FALSE; }
+
+bool tlsFree(TlsIndex index) { return TlsFree(index) != FALSE; }
+
+void* localAllocZeroInit(std::size_t bytes) { return LocalAlloc(LMEM_ZEROINIT, bytes); }
+
+void localFree(void* block) { LocalFree(block); }
+
+void fatalAppExit(const char* message) {
+    FatalAppExitA(0, message);
+    // FatalAppExitA does not return; should a system let it, the process
+    // still must not go on without its context.
+    ExitProcess(1);
+}
+
+}  // namespace qel::platform

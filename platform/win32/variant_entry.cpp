@@ -1,0 +1,17 @@
+// DllMain of the variant libraries (Zentavolg1.dll, ...): the four loader
+// notifications go to the load and unload handling of runtime/lifecycle.
+// Linked by every variant on Windows.
+#include <windows.h>
+
+#include "runtime/lifecycle.h"
+
+static_assert(QEL_PROCESS_DETACH == DLL_PROCESS_DETACH && QEL_PROCESS_ATTACH == DLL_PROCESS_ATTACH &&
+              QEL_THREAD_ATTACH == DLL_THREAD_ATTACH && QEL_THREAD_DETACH == DLL_THREAD_DETACH);
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    const bool ok = qelVariantNotify(static_cast<int>(reason));
+    // A refused attach gives back what it took (the slot) before the load
+    // fails; the detach the loader may still send then finds nothing to do.
+    if (!ok && reason == DLL_PROCESS_ATTACH) qelVariantNotify(QEL_PROCESS_DETACH);
+    return ok ? TRUE : FALSE;
+}

@@ -1,0 +1,160 @@
+// 32-bit Windows callers promise only 4-byte stack alignment, while code that
+// spills SSE registers needs 16. Every export of every variant DLL is called
+// here with the stack pointer at 0, 4, 8 and 12 (mod 16) at the call, and
+// must return the same results each time.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <vector>
+
+#include "tests/support/variant_loader.h"
+#include "zentavol.h"
+
+extern "C" {
+// Calls fn with count 32-bit arguments, the stack pointer being offset
+// (mod 16) at the call; returns what fn leaves in EAX, or in ST(0) for the
+// float form (the same code).
+std::uint32_t zvCallAtStackOffset(const void* fn, const std::uint32_t* args, int count, int offset);
+float zvCallAtStackOffsetFloat(const void* fn, const std::uint32_t* args, int count, int offset);
+// Returns the stack pointer its caller had at the call.
+std::uint32_t zvStackPointerAtCall();
+}
+
+asm(R"(
+    .text
+    .globl _zvCallAtStackOffset
+    .globl _zvCallAtStackOffsetFloat
+    .globl _zvStackPointerAtCall
+_zvCallAtStackOffset:
+_zvCallAtStackOffsetFloat:
+    pushl %ebp
+    movl  %esp, %ebp
+    pushl %esi
+    movl  12(%ebp), %esi
+    movl  16(%ebp), %ecx
+    movl  20(%ebp), %eax
+    leal  (%eax,%ecx,4), %eax
+    negl  %eax
+    andl  $15, %eax
+    andl  $-16, %esp
+    subl  %eax, %esp
+1:  testl %ecx, %ecx
+    jz    2f
+    decl  %ecx
+    pushl (%esi,%ecx,4)
+    jmp   1b
+2:  call  *8(%ebp)
+    leal  -4(%ebp), %esp
+    popl  %esi
+    popl  %ebp
+    ret
+_zvStackPointerAtCall:
+    leal  4(%esp), %eax
+    ret
+)");
+
+namespace {
+
+using zv::test::LibraryApi;
+
+std::uint32_t word(const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); }
+std::uint32_t word(float f) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+std::uint32_t word(int i) { return static_cast<std::uint32_t>(i); }
+
+std::uint32_t call(const void* fn, int offset, std::initializer_list<std::uint32_t> args) {
+    return zvCallAtStackOffset(fn, args.begin(), static_cast<int>(args.size()), offset);
+}
+float callFloat(const void* fn, int offset, std::initializer_list<std::uint32_t> args) {
+    return zvCallAtStackOffsetFloat(fn, args.begin(), static_cast<int>(args.size()), offset);
+}
+
+template <typename Fn>
+const void* address(Fn fn) {
+    return reinterpret_cast<const void*>(fn);
+}
+
+TEST(StackOffsetCall, PlacesTheStackPointerAsAsked) {
+    for (int offset : {0, 4, 8, 12})
+        EXPECT_EQ(call(address(zvStackPointerAtCall), offset, {}) % 16, std::uint32_t(offset));
+    for (int offset : {0, 4, 8, 12})
+        EXPECT_EQ(call(address(zvStackPointerAtCall), offset, {1, 2, 3}) % 16, std::uint32_t(offset));
+}
+
+class StackAlignment : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        api = zv::test::openLibrary(GetParam());
+        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
+    }
+    const LibraryApi* api = nullptr;
+};
+
+// Exports the library does not have yet are skipped; each one it has is
+// called with valid arguments, so the call must return.
+TEST_P(StackAlignment, EveryExportRunsAtEveryStackOffset) {
+    constexpr int n = 37;
+    for (int offset : {0, 4, 8, 12}) {
+        SCOPED_TRACE(offset);
+        std::vector<float> v(n, 0.0f);
+        std::vector<float> half(n, 0.5f);
+        std::vector<float> f(n, 0.0f);
+        std::vector<std::int32_t> ints(n, 7);
+        std::vector<SComplex> c(16, SComplex{1.0f, -2.0f});
+        std::vector<SComplex> spectrum(9);
+        std::vector<float> samples(16, 0.25f);
+
+        if (api->qelMalloc && api->qelFree) {
+            const std::uint32_t block = call(address(api->qelMalloc), offset, {word(64)});
+            ASSERT_NE(block, 0u);
+            EXPECT_EQ(block % 32, 0u);
+            call(address(api->qelFree), offset, {block});
+        }
+        // 0 -> 2 -> 3 -> 9 -> 9.5 -> 4.75, every step exact.
+        if (api->qelsbSet) call(address(api->qelsbSet), offset, {word(2.0f), word(v.data()), word(n)});
+        if (api->qelsbAdd1) call(address(api->qelsbAdd1), offset, {word(1.0f), word(v.data()), word(n)});
+        if (api->qelsbMpy1) call(address(api->qelsbMpy1), offset, {word(3.0f), word(v.data()), word(n)});
+        if (api->qelsbAdd2) call(address(api->qelsbAdd2), offset, {word(half.data()), word(v.data()), word(n)});
+        if (api->qelsbMpy2) call(address(api->qelsbMpy2), offset, {word(half.data()), word(v.data()), word(n)});
+        if (api->qelsbSet && api->qelsbAdd1 && api->qelsbMpy1 && api->qelsbAdd2 && api->qelsbMpy2) {
+            for (float x : v) ASSERT_EQ(x, 4.75f);
+        }
+        v[5] = 8.0f;
+        v[9] = -1.0f;
+        if (api->qelsMax) {
+            EXPECT_EQ(callFloat(address(api->qelsMax), offset, {word(v.data()), word(n)}), 8.0f);
+        }
+        if (api->qelsMin) {
+            EXPECT_EQ(callFloat(address(api->qelsMin), offset, {word(v.data()), word(n)}), -1.0f);
+        }
+        if (api->qelcbReal) {
+            call(address(api->qelcbReal), offset, {word(c.data()), word(f.data()), word(16)});
+            EXPECT_EQ(f[15], 1.0f);
+        }
+        if (api->qelcbMag) call(address(api->qelcbMag), offset, {word(c.data()), word(f.data()), word(16)});
+        if (api->qelcbConjExtend1) call(address(api->qelcbConjExtend1), offset, {word(c.data()), word(16)});
+        if (api->qelcFft) call(address(api->qelcFft), offset, {word(c.data()), word(4), word(QEL_FFT_FORWARD)});
+        if (api->qelsRealFftNip)
+            call(address(api->qelsRealFftNip), offset,
+                 {word(samples.data()), word(spectrum.data()), word(4), word(QEL_FFT_FORWARD)});
+        if (api->qelsbFloatToInt)
+            call(address(api->qelsbFloatToInt), offset,
+                 {word(half.data()), word(ints.data()), word(n), word(32), word(QEL_CVT_TRUNCATE)});
+        if (api->qelsbIntToFloat) {
+            call(address(api->qelsbIntToFloat), offset, {word(ints.data()), word(f.data()), word(n), word(32), word(0)});
+            if (api->qelsbFloatToInt) {
+                EXPECT_EQ(f[0], 0.0f);  // 0.5 truncated
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllVariants, StackAlignment, ::testing::ValuesIn(zv::test::builtVariants()),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
