@@ -34,13 +34,6 @@ build() {
   cmake --build --preset "$1"
 }
 
-# The Wine prefix is made once, before the tests run in parallel, and
-# without the optional .NET and HTML runtimes (nothing here uses them).
-wine_prefix() {
-  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1
-  wineserver --wait
-}
-
 case "${1:-}" in
   main)
     build default
@@ -52,7 +45,6 @@ case "${1:-}" in
     build asan
     ctest --preset asan
     build mingw
-    wine_prefix
     ctest --preset mingw
     ;;
   *)

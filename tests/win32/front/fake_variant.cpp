@@ -1,0 +1,42 @@
+// A stand-in variant DLL for the tests of the front library's choice, until
+// the real variants export all sixteen names: every export exists and does
+// nothing, except that qelMalloc returns the DLL's own module handle, so a
+// call through the front library shows which DLL it reached. Built as
+// ZV_FAKE_COMPLETE, ZV_FAKE_REFUSING (DllMain refuses process attach) and
+// ZV_FAKE_NO_QELSMIN (its .def leaves qelsMin out); the tests copy it under
+// variant names.
+#include <windows.h>
+
+#include "zentavol.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+extern "C" {
+
+void* qelMalloc(int) { return &__ImageBase; }
+void qelFree(void*) {}
+void qelcFft(SComplex*, int, int) {}
+void qelsRealFftNip(const float*, SComplex*, int, int) {}
+void qelsbSet(float, float*, int) {}
+void qelsbAdd1(float, float*, int) {}
+void qelsbAdd2(const float*, float*, int) {}
+void qelsbMpy1(float, float*, int) {}
+void qelsbMpy2(const float*, float*, int) {}
+void qelcbConjExtend1(SComplex*, int) {}
+void qelcbReal(const SComplex*, float*, int) {}
+void qelcbMag(const SComplex*, float*, int) {}
+float qelsMax(const float*, int) { return 0.0f; }
+float qelsMin(const float*, int) { return 0.0f; }
+void qelsbFloatToInt(const float*, void*, int, int, int) {}
+void qelsbIntToFloat(const void*, float*, int, int, int) {}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+#if defined(ZV_FAKE_REFUSING)
+    return reason == DLL_PROCESS_ATTACH ? FALSE : TRUE;
+#else
+    (void)reason;
+    return TRUE;
+#endif
+}
+
+}  // extern "C"

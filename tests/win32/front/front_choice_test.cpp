@@ -1,0 +1,143 @@
+// The front library's choice under the Windows loader, with stand-in variant
+// DLLs in a folder beside a small application (choose.exe): the variant
+// loaded is the first of the processor's preference row among those present,
+// none present fails the front library's load, a variant that refuses its
+// attach is passed over, and a missing export fails the load without trying
+// further. The processor class is worked out here from cpuid on its own, as
+// an independent check of the front library's probe.
+#include <cpuid.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kCodes[6] = {"g1", "g2", "n1", "n2", "s1", "s2"};
+enum Variant { G1, G2, N1, N2, S1, S2 };
+constexpr int kNone = 6;  // choose.exe: the front library did not load
+
+// The variants tried, in order, for each processor class (no processor has
+// class 1).
+const std::vector<int> kRows[6] = {
+    {G1}, {}, {N1, G1}, {N2, N1, G2, G1}, {S1, N2, N1, G2, G1}, {S2, S1, N2, N1, G2, G1},
+};
+
+int processorClass() {
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return 0;
+    const unsigned family = (eax >> 8) & 0xF;
+    const bool mmx = edx & (1u << 23), sse = edx & (1u << 25), sse2 = edx & (1u << 26);
+    if (family == 15) return sse2 ? 5 : 0;
+    if (family == 6) return sse ? 4 : mmx ? 3 : 0;
+    if (family == 5) return mmx ? 2 : 0;
+    return 0;
+}
+
+std::string programDir() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, length);
+    return dir.substr(0, dir.find_last_of("\\/"));
+}
+
+// What goes into the folder under each variant name.
+enum class Stand { Absent, Complete, Refusing, NoQelsMin };
+
+const char* fakeFile(Stand stand) {
+    switch (stand) {
+        case Stand::Complete: return "zv_fake_complete.dll";
+        case Stand::Refusing: return "zv_fake_refusing.dll";
+        case Stand::NoQelsMin: return "zv_fake_no_qelsMin.dll";
+        case Stand::Absent: break;
+    }
+    return nullptr;
+}
+
+class FrontChoice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OSVERSIONINFOA version{};
+        version.dwOSVersionInfoSize = sizeof version;
+        ASSERT_TRUE(GetVersionExA(&version));
+        // The Windows 95 family would take row 0 whatever the processor.
+        ASSERT_EQ(version.dwPlatformId, DWORD{VER_PLATFORM_WIN32_NT});
+        row = kRows[processorClass()];
+        ASSERT_FALSE(row.empty());
+    }
+
+    // Fills a fresh folder with choose.exe, Zentavol.dll and the stand-ins,
+    // runs choose.exe there and returns its exit code.
+    int choose(const std::string& name, const Stand (&stands)[6]) {
+        const std::string bin = programDir();
+        const std::string root = bin + "\\front_choice";
+        const std::string folder = root + "\\" + name;
+        CreateDirectoryA(root.c_str(), nullptr);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        const auto copy = [&](const std::string& from, const std::string& to) {
+            EXPECT_TRUE(CopyFileA(from.c_str(), (folder + "\\" + to).c_str(), FALSE)) << from;
+        };
+        copy(bin + "\\zv_front_choose.exe", "choose.exe");
+        copy(bin + "\\Zentavol.dll", "Zentavol.dll");
+        for (int i = 0; i < 6; ++i) {
+            const std::string target = folder + "\\Zentavol" + kCodes[i] + ".dll";
+            DeleteFileA(target.c_str());
+            if (stands[i] != Stand::Absent) copy(bin + "\\fake_variants\\" + fakeFile(stands[i]), "Zentavol" + std::string(kCodes[i]) + ".dll");
+        }
+        std::string command = "\"" + folder + "\\choose.exe\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                            &startup, &process)) {
+            ADD_FAILURE() << "cannot start " << command;
+            return -1;
+        }
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return static_cast<int>(code);
+    }
+
+    std::vector<int> row;
+};
+
+// Every subset of the six names present, each a complete stand-in.
+TEST_F(FrontChoice, TheFirstOfTheRowAmongThePresentVariantsIsLoaded) {
+    for (int mask = 0; mask < 64; ++mask) {
+        Stand stands[6];
+        for (int i = 0; i < 6; ++i) stands[i] = (mask >> i) & 1 ? Stand::Complete : Stand::Absent;
+        int expected = kNone;
+        for (int index : row) {
+            if ((mask >> index) & 1) {
+                expected = index;
+                break;
+            }
+        }
+        EXPECT_EQ(choose("subset" + std::to_string(mask), stands), expected) << "present: mask " << mask;
+    }
+}
+
+TEST_F(FrontChoice, WithNoVariantPresentLoadingTheFrontLibraryFails) {
+    const Stand none[6] = {};
+    EXPECT_EQ(choose("none", none), kNone);
+}
+
+TEST_F(FrontChoice, AVariantThatRefusesItsAttachIsPassedOver) {
+    Stand stands[6];
+    for (Stand& s : stands) s = Stand::Complete;
+    stands[row[0]] = Stand::Refusing;
+    EXPECT_EQ(choose("refusing", stands), row.size() > 1 ? row[1] : kNone);
+}
+
+TEST_F(FrontChoice, AMissingExportFailsTheLoadWithoutTryingFurther) {
+    Stand stands[6];
+    for (Stand& s : stands) s = Stand::Complete;
+    stands[row[0]] = Stand::NoQelsMin;
+    EXPECT_EQ(choose("missing", stands), kNone);
+}
+
+}  // namespace
