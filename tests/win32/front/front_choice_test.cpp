@@ -17,6 +17,9 @@ namespace {
 const char* const kCodes[6] = {"g1", "g2", "n1", "n2", "s1", "s2"};
 enum Variant { G1, G2, N1, N2, S1, S2 };
 constexpr int kNone = 6;  // choose.exe: the front library did not load
+// The exit status of a process whose DLL refused its initialisation
+// (STATUS_DLL_INIT_FAILED).
+constexpr DWORD kDllInitFailed = 0xC0000142;
 
 // The variants tried, in order, for each processor class (no processor has
 // class 1).
@@ -67,9 +70,9 @@ protected:
         ASSERT_FALSE(row.empty());
     }
 
-    // Fills a fresh folder with choose.exe, Zentavol.dll and the stand-ins,
-    // runs choose.exe there and returns its exit code.
-    int choose(const std::string& name, const Stand (&stands)[6]) {
+    // Fills a fresh folder with the program (as choose.exe), Zentavol.dll and
+    // the stand-ins, runs the program there and returns its exit code.
+    int choose(const std::string& name, const Stand (&stands)[6], const char* program = "zv_front_choose.exe") {
         const std::string bin = programDir();
         const std::string root = bin + "\\front_choice";
         const std::string folder = root + "\\" + name;
@@ -78,7 +81,7 @@ protected:
         const auto copy = [&](const std::string& from, const std::string& to) {
             EXPECT_TRUE(CopyFileA(from.c_str(), (folder + "\\" + to).c_str(), FALSE)) << from;
         };
-        copy(bin + "\\zv_front_choose.exe", "choose.exe");
+        copy(bin + "\\" + program, "choose.exe");
         copy(bin + "\\Zentavol.dll", "Zentavol.dll");
         for (int i = 0; i < 6; ++i) {
             const std::string target = folder + "\\Zentavol" + kCodes[i] + ".dll";
@@ -138,6 +141,17 @@ TEST_F(FrontChoice, AMissingExportFailsTheLoadWithoutTryingFurther) {
     for (Stand& s : stands) s = Stand::Complete;
     stands[row[0]] = Stand::NoQelsMin;
     EXPECT_EQ(choose("missing", stands), kNone);
+}
+
+// The application that links the import library starts when a variant
+// loads, and does not start at all (the loader reports the failed
+// initialisation of a DLL) when none is present.
+TEST_F(FrontChoice, AnApplicationLinkedToTheFrontLibraryStartsOnlyWithAVariant) {
+    Stand one[6] = {};
+    one[G1] = Stand::Complete;
+    EXPECT_EQ(choose("linked", one, "zv_front_linked.exe"), 0);
+    const Stand none[6] = {};
+    EXPECT_EQ(static_cast<DWORD>(choose("linked_none", none, "zv_front_linked.exe")), kDllInitFailed);
 }
 
 }  // namespace
