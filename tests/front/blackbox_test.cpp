@@ -2,6 +2,7 @@
 // libZentavol.so is started from a folder that holds the front library and a
 // chosen set of variant libraries, and must run on the variant that this
 // machine's preference row names first among those present.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -223,6 +224,30 @@ TEST(FrontBlackBoxBroken, AVariantLackingQelsMinEndsTheProcessAtThatName) {
     EXPECT_EQ(run.exitCode, 127);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "ZentavolNoMin attached\nLoad DLL Error: Unable to find function address qelsMin\n");
+}
+
+TEST(FrontBlackBoxReal, TheGenericVariantAttachesAndIsBound) {
+    // The real generic variant says through its note that it attached, so the
+    // front library binds it: completely once it exports every name, else up
+    // to the first name it still lacks in binding order.
+    const std::string g1 = std::string(ZV_LIBRARY_DIR) + "/" + fileOf("Zentavolg1");
+    void* handle = dlopen(g1.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    std::string missing;
+    for (const auto* b = qel::front::kBindingTable; b->name != nullptr && missing.empty(); ++b)
+        if (dlsym(handle, b->name) == nullptr) missing = b->name;
+    dlclose(handle);
+
+    Folder folder;
+    folder.put(g1, "Zentavolg1");
+    const RunResult run = folder.run();
+    if (missing.empty()) {
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, expectedOutput("Zentavolg1", false));
+    } else {
+        EXPECT_EQ(run.exitCode, 127);
+        EXPECT_EQ(run.err, "Load DLL Error: Unable to find function address " + missing + "\n");
+    }
 }
 
 TEST(FrontPlatform, ThisSystemIsNeverAnOldWindows) {
