@@ -1,9 +1,12 @@
 /* The sixteen exports of the front library on i386, generated from the
  * export list; each jumps through its entry slot with no frame and no check.
- * A DLL's code is relocated by the loader, so there the stub is the single
- * jump; position-independent ELF code first needs its own address, which a
- * call to a two-instruction thunk leaves in EAX (a scratch register of every
- * i386 calling convention, read by no callee on entry). */
+ * Linked by libZentavol (ELF) and Zentavol.dll (PE). */
+
+/* A DLL's code is relocated by its loader, so there the stub is the single
+ * jump. Position-independent ELF code first needs its own address, which a
+ * call to a two-instruction thunk leaves in EAX: a scratch register that the
+ * exports, all cdecl, never read on entry. The call and its return leave the
+ * stack, and so the caller's arguments and return address, as they were. */
 
 #if defined(_WIN32)
 

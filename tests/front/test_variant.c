@@ -1,8 +1,7 @@
 /* A stand-in variant library for the front library's tests, built once per
- * name: it exports the sixteen functions (less one left out on purpose in a
- * broken build), and each answers with the library's name, its own name and
- * the arguments it received, so a test sees which function of which library
- * a call through the front library reached, and with what. */
+ * variant name (and once without qelsMin): each export answers with the
+ * library's name, its own name and the arguments it received, so a test sees
+ * which function of which library a call through the front library reached. */
 #include <stdarg.h>
 #include <stdio.h>
 
