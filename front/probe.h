@@ -1,0 +1,22 @@
+// The processor and system probe: the only code of the front library that
+// runs cpuid, touches EFLAGS or asks the system's version. Linked by
+// libZentavol.
+#pragma once
+
+#include "front/classify.h"
+
+namespace qel::front {
+
+// 1 when the processor has the identification instruction.
+int hasCpuid();
+
+// cpuid leaves 1 and 2 into the record.
+void readProcessorInfo(ProcessorInfo* info);
+
+// The processor class 0..5 of this machine.
+int classifyProcessor();
+
+// 1 on an old Windows version, or when the version cannot be read.
+int isOldWindows();
+
+}  // namespace qel::front

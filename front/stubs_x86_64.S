@@ -1,0 +1,17 @@
+/* The sixteen exports of libZentavol on x86-64, generated from the export
+ * list: each is a single indirect jump through its entry slot, with no frame
+ * and no check, so the caller's arguments, return address and result pass
+ * to the variant's function untouched. */
+
+#define ZV_EXPORT(ordinal, name)                          \
+    .globl name;                                          \
+    .type name, @function;                                \
+    .p2align 4;                                           \
+name:                                                     \
+    jmp *qelEntrySlots + 8 * ((ordinal) - 1)(%rip);       \
+    .size name, . - name;
+
+    .text
+#include "runtime/export_list.h"
+
+    .section .note.GNU-stack, "", @progbits

@@ -1,0 +1,183 @@
+// POSIX backend of the front library's platform layer: dlopen along the
+// library search path (which holds the front library's own folder through its
+// RUNPATH $ORIGIN), dlsym, dlclose, and standard error for the beep and the
+// message box. Linked by libZentavol.
+#include "platform/front_platform.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/posix/attach_note.h"
+
+namespace qel::platform {
+
+namespace {
+
+// "5.10.0-x" -> 5 and 10; anything unreadable stays 0.
+void kernelRelease(std::uint32_t* major, std::uint32_t* minor) {
+    struct utsname names;
+    if (uname(&names) != 0) return;
+    char* end = nullptr;
+    *major = static_cast<std::uint32_t>(std::strtoul(names.release, &end, 10));
+    if (end != nullptr && *end == '.')
+        *minor = static_cast<std::uint32_t>(std::strtoul(end + 1, nullptr, 10));
+}
+
+struct NoteSearch {
+    ElfW(Addr) base;
+    const char* name;
+    bool found;                // the library was among the loaded objects
+    bool hasNote;
+    std::uint32_t outcome;
+};
+
+std::uintptr_t alignUp(std::uintptr_t value, std::uintptr_t alignment) {
+    return (value + alignment - 1) & ~(alignment - 1);
+}
+
+// Looks for the attach note in one PT_NOTE segment.
+bool readAttachNote(std::uintptr_t start, std::uintptr_t end, std::uintptr_t alignment,
+                    std::uint32_t* outcome) {
+    constexpr char owner[] = QEL_ATTACH_NOTE_OWNER;
+    std::uintptr_t at = start;
+    while (at + sizeof(ElfW(Nhdr)) <= end) {
+        const auto* header = reinterpret_cast<const ElfW(Nhdr)*>(at);
+        const std::uintptr_t name = at + sizeof(ElfW(Nhdr));
+        const std::uintptr_t descriptor = alignUp(name + header->n_namesz, alignment);
+        const std::uintptr_t next = alignUp(descriptor + header->n_descsz, alignment);
+        if (next > end || next <= at) return false;
+        if (header->n_type == QEL_ATTACH_NOTE_TYPE && header->n_namesz == sizeof owner &&
+            header->n_descsz == 4 && std::memcmp(reinterpret_cast<const void*>(name), owner, sizeof owner) == 0) {
+            std::int32_t distance;
+            std::memcpy(&distance, reinterpret_cast<const void*>(descriptor), sizeof distance);
+            const auto word = static_cast<std::uintptr_t>(static_cast<std::intptr_t>(descriptor) + distance);
+            *outcome = *reinterpret_cast<const volatile std::uint32_t*>(word);
+            return true;
+        }
+        at = next;
+    }
+    return false;
+}
+
+int visitLoadedObject(struct dl_phdr_info* info, std::size_t, void* data) {
+    auto* search = static_cast<NoteSearch*>(data);
+    if (info->dlpi_addr != search->base || info->dlpi_name == nullptr ||
+        std::strcmp(info->dlpi_name, search->name) != 0)
+        return 0;
+    search->found = true;
+    for (int i = 0; i < info->dlpi_phnum && !search->hasNote; ++i) {
+        const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+        if (segment.p_type != PT_NOTE) continue;
+        const std::uintptr_t start = info->dlpi_addr + segment.p_vaddr;
+        const std::uintptr_t alignment = segment.p_align == 8 ? 8 : 4;
+        search->hasNote = readAttachNote(start, start + segment.p_memsz, alignment, &search->outcome);
+    }
+    return 1;
+}
+
+// Whether the library's own load handling accepted the attach. A library
+// without the note has no such handling and so cannot have refused.
+bool attachSucceeded(void* handle) {
+    struct link_map* map = nullptr;
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return false;
+    NoteSearch search{map->l_addr, map->l_name, false, false, QEL_ATTACH_PENDING};
+    dl_iterate_phdr(visitLoadedObject, &search);
+    if (!search.found) return false;
+    return !search.hasNote || search.outcome == QEL_ATTACH_DONE;
+}
+
+// Any object of this library, to find the library's own file.
+const char kThisLibrary = 0;
+
+// The path of `file` in the folder this library was loaded from.
+bool inOwnFolder(const char* file, char* path, std::size_t size) {
+    Dl_info info;
+    if (dladdr(&kThisLibrary, &info) == 0 || info.dli_fname == nullptr) return false;
+    const char* slash = std::strrchr(info.dli_fname, '/');
+    if (slash == nullptr) return false;
+    const int length = std::snprintf(path, size, "%.*s/%s", static_cast<int>(slash - info.dli_fname),
+                                     info.dli_fname, file);
+    return length > 0 && static_cast<std::size_t>(length) < size;
+}
+
+void writeAll(const char* text, std::size_t length) {
+    while (length > 0) {
+        const ssize_t written = write(STDERR_FILENO, text, length);
+        if (written <= 0) return;
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+}  // namespace
+
+bool getVersionEx(OsVersionInfo* info) {
+    if (info == nullptr) return false;
+    const std::uint32_t size = info->size;
+    if (size != kOsVersionInfoExSize && size != kOsVersionInfoSize) return false;
+    // Only the bytes the caller declared are written.
+    std::memset(reinterpret_cast<char*>(info) + sizeof info->size, 0, size - sizeof info->size);
+    kernelRelease(&info->majorVersion, &info->minorVersion);
+    info->platformId = kPlatformPosix;
+    return true;
+}
+
+ModuleHandle loadLibrary(const char* name) {
+    char file[256];
+    const int length = std::snprintf(file, sizeof file, "lib%s.so", name);
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof file) return nullptr;
+    void* handle = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+    // The search follows the RUNPATH of the code that called dlopen. A
+    // runtime that wraps dlopen (a sanitizer's, a profiler's) becomes that
+    // caller and hides our $ORIGIN, so the own folder is then tried by path.
+    char path[4096];
+    if (handle == nullptr && inOwnFolder(file, path, sizeof path)) handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return nullptr;
+    if (!attachSucceeded(handle)) {
+        dlclose(handle);
+        return nullptr;
+    }
+    return handle;
+}
+
+void* getProcAddress(ModuleHandle module, const char* name) {
+    return module == nullptr ? nullptr : dlsym(module, name);
+}
+
+bool freeLibrary(ModuleHandle module) { return module != nullptr && dlclose(module) == 0; }
+
+void messageBeep(unsigned) {
+    // A terminal rings; a log gets no control character.
+    if (isatty(STDERR_FILENO)) writeAll("\a", 1);
+}
+
+int messageBox(const char* text, const char* caption, unsigned) {
+    char line[512];
+    const std::size_t textLength = std::strlen(text);
+    const bool endsLine = textLength > 0 && text[textLength - 1] == '\n';
+    const int length = std::snprintf(line, sizeof line, "%s: %s%s", caption, text, endsLine ? "" : "\n");
+    if (length > 0) writeAll(line, std::strlen(line));
+    return 1;  // the OK button
+}
+
+int formatText(char* buffer, std::size_t size, const char* format, const char* argument) {
+    if (size == 0) return 0;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    const int length = std::snprintf(buffer, size, format, argument);
+#pragma GCC diagnostic pop
+    if (length < 0) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return static_cast<std::size_t>(length) < size ? length : static_cast<int>(size - 1);
+}
+
+}  // namespace qel::platform
