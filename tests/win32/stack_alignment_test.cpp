@@ -137,7 +137,8 @@ TEST_P(StackAlignment, EveryExportRunsAtEveryStackOffset) {
             EXPECT_EQ(f[15], 1.0f);
         }
         if (api->qelcbMag) call(address(api->qelcbMag), offset, {word(c.data()), word(f.data()), word(16)});
-        if (api->qelcbConjExtend1) call(address(api->qelcbConjExtend1), offset, {word(c.data()), word(16)});
+        // n = 9 points extend to 2n - 2 = 16, the length of c.
+        if (api->qelcbConjExtend1) call(address(api->qelcbConjExtend1), offset, {word(c.data()), word(9)});
         if (api->qelcFft) call(address(api->qelcFft), offset, {word(c.data()), word(4), word(QEL_FFT_FORWARD)});
         if (api->qelsRealFftNip)
             call(address(api->qelsRealFftNip), offset,
