@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -169,6 +170,35 @@ TEST(ConversionStatus, ClearedAtEntry) {
     qelsMin(m, 3);
     EXPECT_EQ(qelGetStatus(), QEL_STATUS_OUT_OF_MEMORY);
     qelSetStatus(QEL_STATUS_OK);
+}
+
+// One report per out-of-range element, in element order, each carrying the
+// element report's own line; the elements in range are converted, and the
+// call carries on after each report that returns.
+TEST(ConversionElementReports, EachOutOfRangeElementInOrder) {
+    namespace line = qel::variant::line;
+    const float src[6] = {300.0f, -1.0f, 5.4f, std::nanf(""), -0.5f, 255.5f};
+    std::uint8_t dst[6] = {9, 9, 9, 9, 9, 9};
+    RecordingHandler handler;
+    qelsbFloatToInt(src, dst, 6, 8, QEL_CVT_NEAREST | QEL_CVT_UNSIGNED | QEL_CVT_REPORT);
+    const Report exceeds = bad("qelsbFloatToInt", "A float exceeds an integer", "qelcvrts",
+                               line::qelsbFloatToIntElement);
+    const Report negative = bad("qelsbFloatToInt", "A negative float cannot be converted to unsigned",
+                                "qelcvrts", line::qelsbFloatToIntElement);
+    EXPECT_EQ(handler.reports(), (std::vector<Report>{exceeds, negative, exceeds, exceeds}));
+    EXPECT_EQ(std::vector<std::uint8_t>(dst, dst + 6), (std::vector<std::uint8_t>{9, 9, 5, 9, 0, 9}));
+    EXPECT_EQ(qelGetStatus(), QEL_STATUS_BAD_ARGUMENT);
+
+    // Signed types have only the one text; without the flag nothing is said.
+    handler.reports().clear();
+    std::int8_t s[6] = {9, 9, 9, 9, 9, 9};
+    qelsbFloatToInt(src, s, 6, 8, QEL_CVT_FLOOR | QEL_CVT_REPORT | QEL_CVT_SATURATE);
+    EXPECT_EQ(handler.reports(), (std::vector<Report>{exceeds, exceeds, exceeds}));
+    EXPECT_EQ(std::vector<std::int8_t>(s, s + 6), (std::vector<std::int8_t>{127, -1, 5, 127, -1, 127}));
+    handler.reports().clear();
+    qelsbFloatToInt(src, s, 6, 8, QEL_CVT_FLOOR | QEL_CVT_SATURATE);
+    EXPECT_TRUE(handler.reports().empty());
+    EXPECT_EQ(qelGetStatus(), QEL_STATUS_OK);
 }
 
 }  // namespace
