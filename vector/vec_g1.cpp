@@ -1,6 +1,6 @@
-// The generic build's extremes and square root: x87 comparisons two
-// elements per step, and the x87 square root rounded once to single
-// precision. Linked by ZentavolG1.
+// The generic build's extremes and square root: ordered comparisons two
+// elements per step, and the extended-precision square root rounded once to
+// single precision. Linked by ZentavolG1.
 #include <cmath>
 
 #include "vector/vec_loops.h"

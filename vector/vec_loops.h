@@ -5,7 +5,8 @@
 #pragma once
 
 namespace qel::g1 {
-// x87 comparisons, two elements per step: a later element replaces the
+// Ordered float comparisons (x87 ones in the 32-bit build), two elements
+// per step: a later element replaces the
 // running maximum only when strictly greater (NaNs never do); the running
 // minimum is replaced unless the element is >= it (so a NaN does, and so
 // does the element after a NaN). len >= 1.
