@@ -6,10 +6,10 @@
 
 namespace qel::g1 {
 // Ordered float comparisons (x87 ones in the 32-bit build), two elements
-// per step: a later element replaces the
-// running maximum only when strictly greater (NaNs never do); the running
-// minimum is replaced unless the element is >= it (so a NaN does, and so
-// does the element after a NaN). len >= 1.
+// per step: a later element replaces the running maximum only when strictly
+// greater (NaNs never do); the running minimum is replaced unless the
+// element is >= it (so a NaN does, and so does the element after a NaN).
+// len >= 1.
 float maxOf(const float* vec, int len);
 float minOf(const float* vec, int len);
 // dst[i] = sqrt(src[i]) unless 0 > src[i]; returns whether such an element
