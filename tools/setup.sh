@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Sets a fresh machine up and builds: installs the Debian packages that are
 # missing, configures, builds, and then
-#   tools/setup.sh main   runs the example program (the main job)
+#   tools/setup.sh main   runs qelspectrum on its built-in signal (the main job)
 #   tools/setup.sh test   runs every test suite, plain and under the sanitizers
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+# build and tests; qelspectrum (audio files, pictures); benchmarks against
+# other FFT and vector libraries; packaging
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
+  libsndfile1-dev libcairo2-dev
+  libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
+  dpkg-dev file)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
@@ -27,7 +32,7 @@ build() {
 case "${1:-}" in
   main)
     build default
-    ./build/default/bin/arith_demo
+    ./build/default/bin/qelspectrum
     ;;
   test)
     build default
