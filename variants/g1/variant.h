@@ -4,6 +4,8 @@
 #pragma once
 
 #include "vector/arith_loops.h"
+#include "vector/cvrts_loops.h"
+#include "vector/vec_loops.h"
 
 namespace qel::variant {
 
@@ -16,12 +18,24 @@ inline constexpr int qelsbAdd1 = 363;
 inline constexpr int qelsbAdd2 = 372;
 inline constexpr int qelsbMpy1 = 419;
 inline constexpr int qelsbMpy2 = 428;
+inline constexpr int qelcbConjExtend1 = 873;
+inline constexpr int qelsbFloatToIntElement = 364;  // out-of-range elements
+inline constexpr int qelsbSqrt2 = 647;
+inline constexpr int qelsbSqrt2Negative = 666;      // "Element of input vector is negative"
+inline constexpr int qelsMax = 2700;
+inline constexpr int qelsMin = 2725;
 }  // namespace line
 
 using g1::addConst;
 using g1::addVec;
+using g1::conjExtend;
+using g1::floatToInt;
+using g1::intToFloat;
+using g1::maxOf;
+using g1::minOf;
 using g1::mpyConst;
 using g1::mpyVec;
 using g1::setBits;
+using g1::sqrtLoop;
 
 }  // namespace qel::variant
