@@ -3,6 +3,7 @@
 // qel::variant.
 #pragma once
 
+#include "fft/kernels.h"
 #include "vector/arith_loops.h"
 #include "vector/cvrts_loops.h"
 #include "vector/vec_loops.h"
@@ -37,5 +38,21 @@ using g1::mpyConst;
 using g1::mpyVec;
 using g1::setBits;
 using g1::sqrtLoop;
+
+// FFT limits: one block-kernel call up to 2^kFftBlockOrder points (also the
+// highest order with a DIT table of its own); larger transforms run in
+// superblocks of kFftSuperblockLength points, whose stages read the big
+// table's appended part of kFftSuperblockLength/4 values.
+inline constexpr int kFftBlockOrder = 10;
+inline constexpr int kFftSuperblockLength = 16384;
+// Chunk argument of the DIF split that runs inside each superblock.
+inline constexpr int kDifSuperblockChunk = 256;
+
+using generic::bitRevCopyReal;
+using generic::bitRevPermute;
+using generic::cFftDifBlock;
+using generic::cFftDitBlockFwd;
+using generic::cFftDitBlockInv;
+using generic::realFftRecombine;
 
 }  // namespace qel::variant
