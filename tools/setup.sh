@@ -28,6 +28,7 @@ case "${1:-}" in
   main)
     build default
     ./build/default/bin/arith_demo
+    ./build/default/bin/front_demo
     ;;
   test)
     build default
