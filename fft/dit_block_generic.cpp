@@ -66,12 +66,13 @@ void span8(SComplex* x, int n, long double c) {
     }
 }
 
-// A radix-4 stage of group size 4m. The offset-m value takes w^(2k) and the
-// offset-2m value w^k because the four sub-transforms lie in bit-reversed
-// order. In the 16-point stage the middle butterfly's twiddles are -i and
-// the two eighths, applied without a general product.
-template <bool Fwd>
-void radix4(SComplex* x, int n, int m, const SComplex* twiddles) {
+// A radix-4 stage of group size 4m, m fixed at compile time so that every
+// offset is a constant. The offset-m value takes w^(2k) and the offset-2m
+// value w^k because the four sub-transforms lie in bit-reversed order. In
+// the 16-point stage the middle butterfly's twiddles are -i and the two
+// eighths, applied without a general product.
+template <bool Fwd, int m>
+void radix4(SComplex* x, int n, const SComplex* twiddles) {
     const int stride = n / (4 * m);
     const long double c = m == 4 ? twiddles[3 * (n / 8)].re : 0.0L;
     for (int g = 0; g < n; g += 4 * m) {
@@ -99,12 +100,17 @@ template <bool Fwd>
 void block(SComplex* data, int n, const SComplex* twiddles) {
     if (n < 4) return;
     stageA<Fwd>(data, n);
+    using Stage = void (*)(SComplex*, int, const SComplex*);
+    constexpr Stage kEven[] = {radix4<Fwd, 4>, radix4<Fwd, 16>, radix4<Fwd, 64>, radix4<Fwd, 256>};
+    constexpr Stage kOdd[] = {radix4<Fwd, 8>, radix4<Fwd, 32>, radix4<Fwd, 128>};
+    const Stage* stages = kEven;
     int m = 4;
     if ((static_cast<unsigned>(n) & 0xAAAAAAAAu) != 0) {  // odd order
         span8<Fwd>(data, n, twiddles[3 * (n / 8)].re);
+        stages = kOdd;
         m = 8;
     }
-    for (; 4 * m <= n; m *= 4) radix4<Fwd>(data, n, m, twiddles);
+    for (; 4 * m <= n; m *= 4, ++stages) (*stages)(data, n, twiddles);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Complex arithmetic in the x87 extended format for the FFT kernels: a
+// Complex arithmetic in the x87 extended format for the FFT kernels of the
+// builds with x87 kernels (ZentavolG1 and the drivers every build shares): a
 // butterfly loads floats, computes in extended precision and rounds to float
 // only when it stores. Direction-dependent steps are templates on Fwd.
 #pragma once

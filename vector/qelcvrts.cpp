@@ -28,12 +28,13 @@ inline constexpr int qelcbPowerSpectr = 1916;
 
 constexpr unsigned kRoundingBits = QEL_CVT_NEAREST | QEL_CVT_TRUNCATE | QEL_CVT_FLOOR | QEL_CVT_CEIL;
 
-// Magnitudes that fit 128 floats stay on the x87 stack throughout; so do
-// the trailing elements of longer vectors.
+// Vectors of at most this many elements, and the tail of longer ones, get
+// their magnitudes directly in extended precision; the rest go block by
+// block through a stack block of this many floats.
 constexpr int kMagBlock = 128;
 
 void reportConversion(const char* funcName, const char* condition, int lineNumber) {
-    qelReportBadArgument(funcName, condition, kModule, lineNumber);
+    qelReportBadArgument(funcName, condition, kModule, lineNumber);  // never stops the checks
 }
 
 // The checks of both conversions: every one is made and reported, so one
@@ -56,9 +57,10 @@ void copyReal(const SComplex* src, float* dst, std::size_t i) {
 }
 
 float magnitude(const SComplex& z) {
-    // re^2 and im^2 are exact in 64 bits; the sum and root round at the
-    // x87 unit's precision, and the store rounds once more to a float. The
-    // wide exponent keeps re^2 of any float finite.
+    // re^2 and im^2 (48 bits) are exact at the x87 unit's precision, 53 or
+    // 64 bits; the sum and the root round at that precision, and the store
+    // rounds once more to a float. The wide exponent keeps re^2 of any float
+    // finite.
     const long double re = z.re;
     const long double im = z.im;
     return static_cast<float>(std::sqrt(re * re + im * im));

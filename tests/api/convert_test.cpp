@@ -172,6 +172,30 @@ TEST_P(Convert, IntegerToFloat) {
     EXPECT_EQ(h[3], 42.0f);
 }
 
+// Integer vectors need no alignment: elements at an odd address are read
+// and written whole, and nothing beside them changes.
+TEST_P(Convert, IntegerVectorsAtAnyAddress) {
+    const float f[5] = {-1.5f, 2.5f, 70000.25f, -40000.0f, 3.0f};
+    for (int size : {16, 32}) {
+        for (int offset = 1; offset < 4; ++offset) {
+            std::vector<unsigned char> bytes(32, 0xEE);
+            api->qelsbFloatToInt(f, bytes.data() + offset, 5, size, kNear | kSat);
+            float back[6] = {0, 0, 0, 0, 0, 42};
+            api->qelsbIntToFloat(bytes.data() + offset, back, 5, size, 0);
+            const float want16[5] = {-2, 2, 32767, -32768, 3};
+            const float want32[5] = {-2, 2, 70000, -40000, 3};
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(back[i], size == 16 ? want16[i] : want32[i]) << size << " " << offset << " " << i;
+            EXPECT_EQ(back[5], 42.0f);
+            const std::size_t end = static_cast<std::size_t>(offset) + 5 * static_cast<std::size_t>(size / 8);
+            for (std::size_t b = 0; b < bytes.size(); ++b)
+                if (b < static_cast<std::size_t>(offset) || b >= end) {
+                    EXPECT_EQ(bytes[b], 0xEE) << b;
+                }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllVariants, Convert, ::testing::ValuesIn(zv::test::builtVariants()),
                          [](const auto& info) { return info.param; });
 
