@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <pty.h>
 #include <sndfile.h>
 #include <spawn.h>
 #include <fcntl.h>
@@ -167,6 +168,7 @@ TEST(Qelspectrum, FindsTheTonesOfItsDefaultSignal) {
     ToolRun run = runTool({});
     expectTones(run, kDefaultTones, 48000.0 / 4096);
     EXPECT_EQ(peaksOf(run.out).size(), 5u);
+    EXPECT_EQ(run.err, "");
     EXPECT_NE(run.out.find("default signal"), std::string::npos);
     for (int order : {10, 14}) {
         SCOPED_TRACE(order);
@@ -174,6 +176,38 @@ TEST(Qelspectrum, FindsTheTonesOfItsDefaultSignal) {
                     48000.0 / (1 << order));
     }
     expectTones(runTool({"--window", "blackman", "--hop", "1000"}), kDefaultTones, 48000.0 / 4096);
+}
+
+TEST(Qelspectrum, ShowsProgressOnlyOnATerminal) {
+    // 735 frames: enough for progress. Into a file, stderr stays empty.
+    const std::vector<std::string> arguments = {"--hop", "256"};
+    ToolRun quiet = runTool(arguments);
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err, "");
+
+    // With stderr on a terminal (stdout still into a file): percentages.
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        int out = open("/dev/null", O_WRONLY);
+        dup2(out, 1);
+        execl(ZV_QELSPECTRUM, ZV_QELSPECTRUM, "--hop", "256", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string shown;
+    char block[4096];
+    for (;;) {
+        ssize_t got = read(master, block, sizeof block);
+        if (got <= 0) break;  // EIO once the child has closed its side
+        shown.append(block, static_cast<size_t>(got));
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    close(master);
+    EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    EXPECT_NE(shown.find("qelspectrum: 100% (735 of 735 frames)"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r"), std::string::npos);
 }
 
 TEST(Qelspectrum, NamesTheVariantLibraryTheProcessRunsOn) {
