@@ -21,10 +21,20 @@ if(NOT WIN32)
 endif()
 
 install(FILES "${PROJECT_SOURCE_DIR}/include/zentavol.h" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
-install(TARGETS ${ZV_INSTALLED_LIBRARIES}
+# Applications link the front library only: on Windows its import library
+# is installed, the variants' are not (the front library loads them by name).
+set(ZV_INSTALLED_VARIANTS ${ZV_INSTALLED_LIBRARIES})
+list(REMOVE_ITEM ZV_INSTALLED_VARIANTS zentavol_front)
+install(TARGETS ${ZV_INSTALLED_VARIANTS}
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
-  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}")
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT VariantImportLibraries EXCLUDE_FROM_ALL)
+if(TARGET zentavol_front)
+  install(TARGETS zentavol_front
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}")
+endif()
 if(TARGET qelspectrum)
   install(TARGETS qelspectrum RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 endif()
