@@ -6,10 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# build and tests; qelspectrum (audio files, pictures); benchmarks against
+# build and tests; qelspectrum (audio files, pictures; its tests read SVG
+# back with libxml2); benchmarks against
 # other FFT and vector libraries; packaging
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
-  libsndfile1-dev libcairo2-dev
+  libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file)
 missing=()
