@@ -35,7 +35,7 @@ output "$scratch/out" "$scratch/app-pkgconfig"
 grep -qx "spectrum_app: ok" "$scratch/out"
 
 step "find_package route"
-cmake -S "$here/app" -B "$scratch/app-build" -DCMAKE_C_COMPILER="$cc" \
+cmake -S "$here/app" -B "$scratch/app-build" -G Ninja -DCMAKE_C_COMPILER="$cc" \
   -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$scratch/app-build" >/dev/null
 output "$scratch/out" "$scratch/app-build/spectrum_app"
