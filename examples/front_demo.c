@@ -13,7 +13,7 @@ static int reportVariant(struct dl_phdr_info* info, size_t size, void* data) {
     (void)size;
     const char* slash = strrchr(info->dlpi_name, '/');
     const char* base = slash != NULL ? slash + 1 : info->dlpi_name;
-    if (strncmp(base, "libZentavol", 11) == 0 && strcmp(base, "libZentavol.so") != 0) {
+    if (strncmp(base, "libZentavol", 11) == 0 && base[11] != '.') {
         printf("libZentavol.so runs on %s\n", base);
         ++*(int*)data;
     }

@@ -10,6 +10,7 @@
 namespace {
 
 QelFaultCountdown heapFault;
+QelAllocationObserver allocationObserver = nullptr;
 
 // The heap's pointer is kept in the word before the aligned start, so the
 // request carries one alignment's worth of slack plus that word.
@@ -19,6 +20,7 @@ void* allocateAligned(int count, std::size_t unit) {
     if (count < 0) return nullptr;
     const auto elements = static_cast<std::size_t>(count);
     if (elements > (SIZE_MAX - kQelBlockAlignment - kHeader) / unit) return nullptr;
+    if (allocationObserver != nullptr) allocationObserver(elements * unit);
     if (heapFault.refuse()) return nullptr;
     void* raw = std::malloc(elements * unit + kQelBlockAlignment + kHeader);
     if (raw == nullptr) return nullptr;
@@ -31,6 +33,8 @@ void* allocateAligned(int count, std::size_t unit) {
 }  // namespace
 
 void qelInjectHeapFailureAfter(int successes) { heapFault.remaining = successes; }
+
+void qelObserveAllocations(QelAllocationObserver observer) { allocationObserver = observer; }
 
 QEL_EXPORT void* qelMalloc(int bytes) { return allocateAligned(bytes, 1); }
 

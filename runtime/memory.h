@@ -16,3 +16,10 @@ void* qelMallocPairs(int count);   // count 8-byte elements
 // turns the fault off. Single-threaded tests only.
 void qelInjectHeapFailureAfter(int successes);
 void qelInjectContextAllocFailureAfter(int successes);
+
+// Test hook, not exported: called with the size in bytes of every request
+// the aligned allocators receive, before the injected fault is consulted (so
+// an observer may arm or disarm it for this very request); null turns it
+// off. Single-threaded tests only.
+using QelAllocationObserver = void (*)(std::size_t bytes);
+void qelObserveAllocations(QelAllocationObserver observer);

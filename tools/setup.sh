@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Sets a fresh machine up and builds: installs the Debian packages that are
-# missing (the Linux toolchain, and for the 32-bit Windows build the mingw-w64
-# cross compiler with Wine from the i386 architecture), configures, builds,
-# and then
-#   tools/setup.sh main   runs the example program (the main job)
+# missing (the Linux toolchain and the libraries of the tools, and for the
+# 32-bit Windows build the mingw-w64 cross compiler with Wine from the i386
+# architecture), configures, builds, and then
+#   tools/setup.sh main   runs qelspectrum on its built-in signal (the main job)
 #   tools/setup.sh test   runs every test suite: on Linux plainly and under
 #                         the sanitizers, then the Windows build under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev
-          googletest g++-mingw-w64-i686 wine wine32:i386)
+# build and tests; qelspectrum (audio files, pictures; its tests read SVG
+# back with libxml2); benchmarks against
+# other FFT and vector libraries; packaging; the Windows build under Wine
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
+  libsndfile1-dev libcairo2-dev libxml2-dev
+  libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
+  dpkg-dev file
+  googletest g++-mingw-w64-i686 wine wine32:i386)
 export DEBIAN_FRONTEND=noninteractive
 # wine32 comes from the i386 architecture; dpkg must know it before apt looks.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -37,7 +43,7 @@ build() {
 case "${1:-}" in
   main)
     build default
-    ./build/default/bin/arith_demo
+    ./build/default/bin/qelspectrum
     ;;
   test)
     build default

@@ -1,5 +1,5 @@
 // The generic build's arithmetic loops: one element per step, from the last
-// element to the first. Linked by ZentavolG1.
+// element to the first; and its conjugate extension. Linked by ZentavolG1.
 #include <cstring>
 
 #include "vector/arith_loops.h"
@@ -42,5 +42,21 @@ void addConst(float value, float* dst, int n) { constLoop<Add>(value, dst, n); }
 void mpyConst(float value, float* dst, int n) { constLoop<Mpy>(value, dst, n); }
 void addVec(const float* src, float* dst, int n) { vecLoop<Add>(src, dst, n); }
 void mpyVec(const float* src, float* dst, int n) { vecLoop<Mpy>(src, dst, n); }
+
+void conjExtend(SComplex* vec, int n) {
+    // Pointers walk the two halves, so no index past n is ever formed: the
+    // last destination, 2n-3, does not fit an int for the largest counts.
+    const SComplex* from = vec + (n - 2);
+    SComplex* to = vec + n;
+    for (; from != vec; --from, ++to) {
+        std::memcpy(&to->re, &from->re, sizeof to->re);
+        // The generic build negates on the x87 stack: the load quiets a
+        // signalling NaN (payload and sign kept) before the sign flips. The
+        // volatile keeps the compiler from folding the round trip into a
+        // plain sign flip of the float.
+        volatile long double wide = from->im;
+        to->im = static_cast<float>(-wide);
+    }
+}
 
 }  // namespace qel::g1

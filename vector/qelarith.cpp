@@ -1,5 +1,6 @@
-// qelarith: the five element-wise arithmetic exports. The checks are shared;
-// the loops come from the build's family (variant.h).
+// qelarith: the five element-wise arithmetic exports and the conjugate
+// extension. The checks are shared; the loops come from the build's family
+// (variant.h). Linked by every variant.
 #include <cstdint>
 #include <cstring>
 
@@ -48,4 +49,13 @@ QEL_EXPORT void qelsbMpy2(const float* src, float* dst, int n) {
     if (src == nullptr) return qelReportBadArgument("qelsbMpy2", "src==0", kModule, line::qelsbMpy2);
     if (dst == nullptr) return qelReportBadArgument("qelsbMpy2", "dst==0", kModule, line::qelsbMpy2);
     qel::variant::mpyVec(src, dst, n);
+}
+
+QEL_EXPORT void qelcbConjExtend1(SComplex* vec, int n) {
+    if (n < 1) return qelReportBadArgument("qelcbConjExtend1", "n<=0", kModule, line::qelcbConjExtend1);
+    if (vec == nullptr)
+        return qelReportBadArgument("qelcbConjExtend1", "vec==0", kModule, line::qelcbConjExtend1);
+    // One or two points are a whole spectrum of length 0 or 2 already.
+    if (n <= 2) return;
+    qel::variant::conjExtend(vec, n);
 }

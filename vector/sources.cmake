@@ -1,4 +1,6 @@
 # Shared sources of the vector functions, compiled into every variant (the
 # per-build loops are kernel files named in each variant's row).
 set(ZV_VECTOR_SOURCES
-  vector/qelarith.cpp)
+  vector/qelarith.cpp
+  vector/qelcvrts.cpp
+  vector/qelvec.cpp)

@@ -75,7 +75,8 @@ public:
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
         dir_ = pattern;
         fs::copy_file(ZV_FRONT_APP, dir_ / "front_app");
-        fs::copy_file(ZV_FRONT_LIBRARY, dir_ / "libZentavol.so");
+        // under its SONAME, the name the application asks the loader for
+        fs::copy_file(ZV_FRONT_LIBRARY, dir_ / ZV_FRONT_LIBRARY_NAME);
     }
     ~Folder() {
         std::error_code ignored;

@@ -18,7 +18,7 @@ static int findVariant(struct dl_phdr_info* info, size_t size, void* data) {
     (void)data;
     const char* slash = strrchr(info->dlpi_name, '/');
     const char* base = slash != NULL ? slash + 1 : info->dlpi_name;
-    if (strncmp(base, "libZentavol", 11) == 0 && strcmp(base, "libZentavol.so") != 0) {
+    if (strncmp(base, "libZentavol", 11) == 0 && base[11] != '.') {
         printf("loaded %s\n", base);
         snprintf(variantPath, sizeof variantPath, "%s", info->dlpi_name);
     }
@@ -65,7 +65,7 @@ static void checkSlots(void) {
 #include "runtime/export_list.h"
 #undef ZV_EXPORT
     };
-    void* front = dlopen("libZentavol.so", RTLD_NOW | RTLD_NOLOAD);
+    void* front = dlopen(ZV_FRONT_SONAME, RTLD_NOW | RTLD_NOLOAD);
     void* variant = dlopen(variantPath, RTLD_NOW | RTLD_NOLOAD);
     if (front == NULL || variant == NULL) {
         printf("slots unchecked: libraries not found\n");

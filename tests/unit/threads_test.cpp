@@ -3,7 +3,6 @@
 // sanitizer build).
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <set>
 #include <thread>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "runtime/context.h"
 #include "runtime/memory.h"
 #include "runtime/status.h"
+#include "tests/support/latch.h"
 #include "tests/support/recording_handler.h"
 #include "zentavol.h"
 
@@ -21,7 +21,7 @@ TEST(Threads, SixteenThreadsComputeWithTheirOwnContexts) {
     constexpr int kRounds = 2000;
     std::vector<QelContext*> contexts(kThreads);
     std::vector<int> wrong(kThreads, 0);
-    std::latch allHaveContexts(kThreads);  // so no context address is reused
+    zv::test::Latch allHaveContexts(kThreads);  // so no context address is reused
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t, &contexts, &wrong, &allHaveContexts] {

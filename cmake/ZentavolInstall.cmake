@@ -1,0 +1,107 @@
+# Installation and packages: the header, the front library and the variant
+# libraries, qelspectrum, a pkg-config file and a CMake package; CPack makes
+# a Debian package and a tar archive on Linux, a zip on Windows.
+include(CMakePackageConfigHelpers)
+
+set(ZV_INSTALLED_LIBRARIES "")
+foreach(code IN LISTS ZV_VARIANTS)
+  list(APPEND ZV_INSTALLED_LIBRARIES zentavol_${code})
+endforeach()
+if(TARGET zentavol_front)
+  list(APPEND ZV_INSTALLED_LIBRARIES zentavol_front)
+endif()
+
+if(NOT WIN32)
+  # ELF libraries carry a SONAME with the major version. The front library
+  # loads a variant by the plain name libZentavol<code>.so, so that link is
+  # part of the run-time install for the variants, not a development file.
+  set_target_properties(${ZV_INSTALLED_LIBRARIES} PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR})
+endif()
+
+install(FILES "${PROJECT_SOURCE_DIR}/include/zentavol.h" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+# Applications link the front library only: on Windows its import library
+# is installed, the variants' are not (the front library loads them by name).
+set(ZV_INSTALLED_VARIANTS ${ZV_INSTALLED_LIBRARIES})
+list(REMOVE_ITEM ZV_INSTALLED_VARIANTS zentavol_front)
+install(TARGETS ${ZV_INSTALLED_VARIANTS}
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT VariantImportLibraries EXCLUDE_FROM_ALL)
+if(TARGET zentavol_front)
+  install(TARGETS zentavol_front
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}")
+endif()
+if(TARGET qelspectrum)
+  install(TARGETS qelspectrum RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+endif()
+
+if(TARGET zentavol_front)
+  # What applications link: the front library. Its file names as the
+  # platform writes them; the config file and the .pc file find them
+  # relative to their own place, so the install tree can be moved.
+  if(WIN32)
+    set(ZV_FRONT_RUNTIME "${CMAKE_INSTALL_BINDIR}/${ZV_LIBRARY_PREFIX}Zentavol${CMAKE_SHARED_LIBRARY_SUFFIX}")
+    set(ZV_FRONT_LINK "${CMAKE_INSTALL_LIBDIR}/${CMAKE_IMPORT_LIBRARY_PREFIX}Zentavol${CMAKE_IMPORT_LIBRARY_SUFFIX}")
+    set(ZV_FRONT_SONAME "")
+  else()
+    set(ZV_FRONT_RUNTIME "${CMAKE_INSTALL_LIBDIR}/libZentavol.so.${PROJECT_VERSION}")
+    set(ZV_FRONT_LINK "${ZV_FRONT_RUNTIME}")
+    set(ZV_FRONT_SONAME "libZentavol.so.${PROJECT_VERSION_MAJOR}")
+  endif()
+
+  set(ZV_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/Zentavol")
+  file(RELATIVE_PATH ZV_CMAKE_TO_PREFIX "/root/${ZV_CMAKE_DIR}" "/root")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/ZentavolConfig.cmake.in"
+    "${PROJECT_BINARY_DIR}/package/ZentavolConfig.cmake" @ONLY)
+  write_basic_package_version_file("${PROJECT_BINARY_DIR}/package/ZentavolConfigVersion.cmake"
+    VERSION ${PROJECT_VERSION}
+    COMPATIBILITY SameMajorVersion)
+  install(FILES
+    "${PROJECT_BINARY_DIR}/package/ZentavolConfig.cmake"
+    "${PROJECT_BINARY_DIR}/package/ZentavolConfigVersion.cmake"
+    DESTINATION "${ZV_CMAKE_DIR}")
+
+  set(ZV_PKGCONFIG_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+  file(RELATIVE_PATH ZV_PKGCONFIG_TO_PREFIX "/root/${ZV_PKGCONFIG_DIR}" "/root")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/zentavol.pc.in" "${PROJECT_BINARY_DIR}/package/zentavol.pc" @ONLY)
+  install(FILES "${PROJECT_BINARY_DIR}/package/zentavol.pc" DESTINATION "${ZV_PKGCONFIG_DIR}")
+endif()
+
+# Packages. Linux: one Debian package holding everything (the libraries are
+# small and the header is needed by every user of them) and a tar archive.
+# Windows: a zip of the DLLs, the import library and the header; the Windows
+# build sets ZV_WINDOWS_PACKAGE_FILES to anything else it must carry (for
+# example the compiler's run-time DLLs) before this file is included.
+set(CPACK_PACKAGE_NAME "zentavol")
+set(CPACK_PACKAGE_VENDOR "Zentavol developers")
+set(CPACK_PACKAGE_CONTACT "Zentavol developers <zentavol@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "single-precision signal processing with a C interface")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Aligned memory, complex and real FFTs of power-of-two sizes, element-wise float arithmetic,\ncomplex magnitudes, extremes and conversions; a front library picks the best of six builds\nfor the processor. Includes qelspectrum, a command-line spectrum analyser.")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
+set(CPACK_STRIP_FILES OFF)
+if(WIN32)
+  set(CPACK_GENERATOR "ZIP")
+  if(ZV_WINDOWS_PACKAGE_FILES)
+    install(FILES ${ZV_WINDOWS_PACKAGE_FILES} DESTINATION "${CMAKE_INSTALL_BINDIR}")
+  endif()
+else()
+  set(CPACK_GENERATOR "DEB;TGZ")
+  # The Debian package installs under /usr; the tar archive holds bin/,
+  # include/ and lib/ under its top folder, to be unpacked anywhere.
+  set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_BINARY_DIR}/package/CPackPerGenerator.cmake")
+  file(WRITE "${CPACK_PROJECT_CONFIG_FILE}"
+    "if(CPACK_GENERATOR STREQUAL \"DEB\")\n  set(CPACK_PACKAGING_INSTALL_PREFIX \"/usr\")\nendif()\n")
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION "libs")
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # qelspectrum needs libZentavol.so.0 from this same package
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}/lib")
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+endif()
+include(CPack)

@@ -1,0 +1,92 @@
+// The decimation-in-time driver: one block-kernel call up to the build's
+// block limit, otherwise blocks combined by radix-2 stages in superblocks
+// that stay in cache. Shared by every variant library with these kernels.
+#include <algorithm>
+
+#include "fft/kernels.h"
+#include "fft/tables.h"
+#include "fft/xcomplex.h"
+#include "variant.h"
+
+namespace qel::fft {
+
+namespace {
+
+constexpr int kBlock = 1 << variant::kFftBlockOrder;
+constexpr int kSuperblock = variant::kFftSuperblockLength;
+
+void blockKernel(SComplex* data, int n, int direction, const SComplex* twiddles) {
+    if (direction > 0)
+        variant::cFftDitBlockFwd(data, n, twiddles);
+    else
+        variant::cFftDitBlockInv(data, n, twiddles);
+}
+
+// One stage of half-span h over len values, chunk by chunk: the quarter
+// [0, h/2) is cut into chunks of `per` butterflies; for each chunk every
+// group takes the chunk's first-quarter butterflies, then the matching
+// second-quarter ones, whose twiddles are the same values turned by -i.
+template <bool Fwd>
+void ditStage(SComplex* x, int len, int h, const SComplex* table, int step, int per) {
+    const int quarter = h / 2;
+    for (int c0 = 0; c0 < quarter; c0 += per) {
+        const int c1 = std::min(quarter, c0 + per);
+        for (int g = 0; g < len; g += 2 * h) {
+            SComplex* y = x + g;
+            for (int part = 0; part < 2; ++part) {
+                const int offset = part * quarter;
+                for (int j = c0; j < c1; ++j) {
+                    const SComplex w = table[j * step];
+                    const SComplex v = part == 0 ? dirTwiddle<Fwd>(w) : quarterTwiddle<Fwd>(w);
+                    const XComplex a = load(y[offset + j]);
+                    const XComplex t = mul(load(y[offset + j + h]), v);
+                    store(y[offset + j], a + t);
+                    store(y[offset + j + h], a - t);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles) {
+    if (n <= 2) {
+        if (n == 2) {
+            const XComplex x0 = load(data[0]);
+            const XComplex x1 = load(data[1]);
+            store(data[0], x0 + x1);
+            store(data[1], x0 - x1);
+        }
+        return;
+    }
+    if (n <= kBlock) return blockKernel(data, n, direction, twiddles);
+    // The block-order table exists: the caller's table build made it first.
+    const SComplex* blockTable = getDitTwiddles(variant::kFftBlockOrder);
+    const int block = std::min(n, kSuperblock);
+    for (int s = 0; s < n; s += block) {
+        for (int p = s + block - kBlock; p >= s; p -= kBlock)
+            blockKernel(data + p, kBlock, direction, blockTable);
+        cFftDitCombine(data + s, block, kBlock, twiddles, n, direction, 256);
+    }
+    if (n > block) cFftDitCombine(data, n, block, twiddles, n, direction, 256);
+}
+
+// Stages inside a superblock of a larger transform read the appended part of
+// the big table, the superblock's own roots, so the stride through the table
+// stays small; the outer stages read the first part with period fullN.
+void cFftDitCombine(SComplex* data, int len, int startLen, const SComplex* twiddles, int fullN,
+                    int direction, int chunk) {
+    const bool appended = fullN > kSuperblock && startLen < kSuperblock;
+    const SComplex* table = appended ? twiddles + fullN / 4 : twiddles;
+    const int period = appended ? kSuperblock : fullN;
+    const int per = chunk / 2;
+    for (int h = startLen; h <= len / 2; h *= 2) {
+        if (direction > 0)
+            ditStage<true>(data, len, h, table, period / (2 * h), per);
+        else
+            ditStage<false>(data, len, h, table, period / (2 * h), per);
+    }
+}
+
+}  // namespace qel::fft

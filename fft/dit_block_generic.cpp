@@ -1,0 +1,126 @@
+// The generic build's straight-line radix-4 decimation-in-time block kernels
+// for 4 to 1024 points: bit-reversed input, natural output, each butterfly
+// in extended precision. Linked by ZentavolG1.
+#include "fft/kernels.h"
+#include "fft/xcomplex.h"
+
+namespace qel::generic {
+
+namespace {
+
+using fft::dirTwiddle;
+using fft::load;
+using fft::mul;
+using fft::rot;
+using fft::store;
+using fft::XComplex;
+
+// b * e^(-i*pi/4) (first) or b * e^(-3i*pi/4) (third), conjugated for the
+// inverse, in the factored form c*(re + im), c*(im - re): two products
+// instead of four. c = cos(pi/4) as the table holds it.
+template <bool Fwd>
+XComplex eighth(XComplex b, long double c, bool third) {
+    const long double p = c * (b.re + b.im);
+    const long double m = c * (b.im - b.re);
+    if constexpr (Fwd) return third ? XComplex{m, -p} : XComplex{p, m};
+    return third ? XComplex{-p, -m} : XComplex{-m, p};
+}
+
+// The radix-4 butterfly on y0..y3 (the sub-transforms' values with their
+// twiddles applied), results to offsets 0, m, 2m, 3m.
+template <bool Fwd>
+void butterfly4(SComplex* at, int m, XComplex y0, XComplex y1, XComplex y2, XComplex y3) {
+    const XComplex s01 = y0 + y1;
+    const XComplex s23 = y2 + y3;
+    const XComplex d01 = y0 - y1;
+    const XComplex r23 = rot<Fwd>(y2 - y3);
+    store(at[0], s01 + s23);
+    store(at[2 * m], s01 - s23);
+    store(at[m], d01 + r23);
+    store(at[3 * m], d01 - r23);
+}
+
+// Stage A: four-point transforms of consecutive values, no twiddles.
+template <bool Fwd>
+void stageA(SComplex* x, int n) {
+    for (int g = 0; g < n; g += 4)
+        butterfly4<Fwd>(x + g, 1, load(x[g]), load(x[g + 1]), load(x[g + 2]), load(x[g + 3]));
+}
+
+// The radix-2 stage of span 8 of the odd orders: twiddles 1, e^(-i*pi/4),
+// -i and e^(-3i*pi/4), none read from the table but c.
+template <bool Fwd>
+void span8(SComplex* x, int n, long double c) {
+    for (int g = 0; g < n; g += 8) {
+        SComplex* y = x + g;
+        for (int j = 0; j < 4; ++j) {
+            const XComplex a = load(y[j]);
+            const XComplex b = load(y[j + 4]);
+            XComplex t = b;
+            if (j == 1) t = eighth<Fwd>(b, c, false);
+            if (j == 2) t = rot<Fwd>(b);
+            if (j == 3) t = eighth<Fwd>(b, c, true);
+            store(y[j], a + t);
+            store(y[j + 4], a - t);
+        }
+    }
+}
+
+// A radix-4 stage of group size 4m, m fixed at compile time so that every
+// offset is a constant. The offset-m value takes w^(2k) and the offset-2m
+// value w^k because the four sub-transforms lie in bit-reversed order. In
+// the 16-point stage the middle butterfly's twiddles are -i and the two
+// eighths, applied without a general product.
+template <bool Fwd, int m>
+void radix4(SComplex* x, int n, const SComplex* twiddles) {
+    const int stride = n / (4 * m);
+    const long double c = m == 4 ? twiddles[3 * (n / 8)].re : 0.0L;
+    for (int g = 0; g < n; g += 4 * m) {
+        SComplex* y = x + g;
+        butterfly4<Fwd>(y, m, load(y[0]), load(y[m]), load(y[2 * m]), load(y[3 * m]));
+        for (int j = 1; j < m; ++j) {
+            const XComplex y0 = load(y[j]);
+            if (m == 4 && j == 2) {
+                butterfly4<Fwd>(y + j, m, y0, rot<Fwd>(load(y[j + m])),
+                                eighth<Fwd>(load(y[j + 2 * m]), c, false),
+                                eighth<Fwd>(load(y[j + 3 * m]), c, true));
+                continue;
+            }
+            const SComplex* entry = twiddles + 3 * (j * stride);  // w^k, w^(2k), w^(3k)
+            butterfly4<Fwd>(y + j, m, y0, mul(load(y[j + m]), dirTwiddle<Fwd>(entry[1])),
+                            mul(load(y[j + 2 * m]), dirTwiddle<Fwd>(entry[0])),
+                            mul(load(y[j + 3 * m]), dirTwiddle<Fwd>(entry[2])));
+        }
+    }
+}
+
+// Stage sequence: A; for odd orders the span-8 stage; then radix-4 stages
+// of group size 16, 64, 256, 1024 (even orders) or 32, 128, 512 (odd).
+template <bool Fwd>
+void block(SComplex* data, int n, const SComplex* twiddles) {
+    if (n < 4) return;
+    stageA<Fwd>(data, n);
+    using Stage = void (*)(SComplex*, int, const SComplex*);
+    constexpr Stage kEven[] = {radix4<Fwd, 4>, radix4<Fwd, 16>, radix4<Fwd, 64>, radix4<Fwd, 256>};
+    constexpr Stage kOdd[] = {radix4<Fwd, 8>, radix4<Fwd, 32>, radix4<Fwd, 128>};
+    const Stage* stages = kEven;
+    int m = 4;
+    if ((static_cast<unsigned>(n) & 0xAAAAAAAAu) != 0) {  // odd order
+        span8<Fwd>(data, n, twiddles[3 * (n / 8)].re);
+        stages = kOdd;
+        m = 8;
+    }
+    for (; 4 * m <= n; m *= 4, ++stages) (*stages)(data, n, twiddles);
+}
+
+}  // namespace
+
+void cFftDitBlockFwd(SComplex* data, int n, const SComplex* twiddles) {
+    block<true>(data, n, twiddles);
+}
+
+void cFftDitBlockInv(SComplex* data, int n, const SComplex* twiddles) {
+    block<false>(data, n, twiddles);
+}
+
+}  // namespace qel::generic

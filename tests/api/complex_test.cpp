@@ -1,0 +1,169 @@
+// The complex-vector exports through each shared library: conjugate
+// extension, real parts and magnitudes, their argument checks as a user
+// sees them, and the values against double-precision references.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "tests/support/quiet_exit.h"
+#include "tests/support/variant_loader.h"
+
+namespace {
+
+using zv::test::LibraryApi;
+
+float fromBits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
+std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr std::uint32_t kGuard = 0x7FC0DEADu;
+
+class Complex : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        api = zv::test::openLibrary(GetParam());
+        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
+    }
+    bool generic() const { return GetParam() == "g1"; }
+    const LibraryApi* api = nullptr;
+};
+
+TEST_P(Complex, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
+    SComplex z[4] = {{1, 2}, {3, 4}, {5, 6}, {7, 8}};
+    float f[4] = {9, 10, 11, 12};
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbConjExtend1(z, 0), z, sizeof z);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbConjExtend1(z, -2), z, sizeof z);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbConjExtend1(nullptr, 3), z, sizeof z);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbReal(z, f, 0), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbReal(nullptr, f, 4), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbReal(z, nullptr, 4), z, sizeof z);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbMag(z, f, 0), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbMag(z, f, -129), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbMag(z, nullptr, 4), z, sizeof z);
+    ZV_EXPECT_QUIET_EXIT1(api->qelcbMag(nullptr, f, 4), f, sizeof f);
+}
+
+// vec[0 .. n-1] hold distinct values, the rest guard bits; afterwards
+// vec[n .. 2n-3] must be the conjugates of vec[n-2 .. 1] and nothing else
+// may have changed.
+void expectConjugateExtension(const LibraryApi* api, int n) {
+    std::vector<SComplex> vec(2 * n + 4, SComplex{fromBits(kGuard), fromBits(kGuard)});
+    for (int k = 0; k < n; ++k) vec[k] = {static_cast<float>(k) + 0.25f, -static_cast<float>(k) - 0.5f};
+    const std::vector<SComplex> before = vec;
+    api->qelcbConjExtend1(vec.data(), n);
+    int wrong = 0;
+    for (int j = 0; j < static_cast<int>(vec.size()); ++j) {
+        SComplex want = before[j];
+        if (n > 2 && j >= n && j <= 2 * n - 3) want = {before[2 * n - 2 - j].re, -before[2 * n - 2 - j].im};
+        wrong += bitsOf(vec[j].re) != bitsOf(want.re) || bitsOf(vec[j].im) != bitsOf(want.im);
+    }
+    EXPECT_EQ(wrong, 0) << "n=" << n;
+}
+
+TEST_P(Complex, ConjugateExtensionFillsTheSecondHalfOnly) {
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 17, 33, 513, 1025}) expectConjugateExtension(api, n);
+}
+
+TEST_P(Complex, ConjugateExtensionBits) {
+    // Real parts are copied bit for bit; the sign of every imaginary part
+    // flips, zeros and infinities included. A signalling NaN passes the
+    // generic build's x87 negation quiet (payload kept); the other builds
+    // flip the sign bit alone.
+    const std::uint32_t re[] = {0x7F800001u, 0xFFA5A5A5u, 0x00000001u, 0x80000000u, 0x7FC01234u};
+    const std::uint32_t im[] = {0x00000000u, 0x80000000u, 0x7F800000u, 0x7FC01234u, 0x7F800123u};
+    constexpr int kCount = 5;
+    std::vector<SComplex> vec(2 * (kCount + 2) - 2);
+    vec[0] = {1, 1};
+    for (int k = 0; k < kCount; ++k) vec[k + 1] = {fromBits(re[k]), fromBits(im[k])};
+    vec[kCount + 1] = {2, 2};
+    api->qelcbConjExtend1(vec.data(), kCount + 2);
+    for (int k = 0; k < kCount; ++k) {
+        const SComplex& out = vec[2 * (kCount + 2) - 2 - (k + 1)];
+        EXPECT_EQ(bitsOf(out.re), re[k]) << k;
+        std::uint32_t wantIm = im[k] ^ 0x80000000u;
+        if (generic() && (im[k] & 0x7FC00000u) == 0x7F800000u && (im[k] & 0x007FFFFFu) != 0)
+            wantIm |= 0x00400000u;
+        EXPECT_EQ(bitsOf(out.im), wantIm) << std::hex << im[k];
+    }
+}
+
+TEST_P(Complex, RealPartsAreCopiedBitForBit) {
+    std::mt19937 random(3);
+    for (int n : {1, 2, 3, 7, 8, 9, 15, 16, 17, 24, 25, 31, 33, 100}) {
+        std::vector<SComplex> src(n);
+        for (auto& z : src) z = {fromBits(static_cast<std::uint32_t>(random())), fromBits(static_cast<std::uint32_t>(random()))};
+        src[0].re = fromBits(0x7F800001u);  // signalling NaN
+        std::vector<float> dst(n + 2, fromBits(kGuard));
+        api->qelcbReal(src.data(), dst.data(), n);
+        int wrong = 0;
+        for (int i = 0; i < n; ++i) wrong += bitsOf(dst[i]) != bitsOf(src[i].re);
+        wrong += bitsOf(dst[n]) != kGuard || bitsOf(dst[n + 1]) != kGuard;
+        EXPECT_EQ(wrong, 0) << "n=" << n;
+    }
+}
+
+TEST_P(Complex, MagnitudeExactCases) {
+    SComplex z[] = {{3, 4}, {0, 0}, {-0.0f, -0.0f}, {-3, -4}, {0, -kInf}, {-kInf, std::nanf("")}, {5, 12}};
+    float mag[7];
+    api->qelcbMag(z, mag, 7);
+    EXPECT_EQ(mag[0], 5.0f);
+    EXPECT_EQ(bitsOf(mag[1]), 0u);
+    EXPECT_EQ(bitsOf(mag[2]), 0u);
+    EXPECT_EQ(mag[3], 5.0f);
+    EXPECT_EQ(mag[4], kInf);
+    EXPECT_TRUE(std::isnan(mag[5]));
+    EXPECT_EQ(mag[6], 13.0f);
+}
+
+// Against |z| in double (error about 2^-53, negligible). Direct path: the
+// root of the extended sum is within a hair of |z| and rounds once, so the
+// result is within half a unit plus that hair. Blocks: the float power
+// spectrum is off by at most 2^-24 relative, half that after the root, plus
+// half a unit from the last rounding. A unit is at most 2^-23 of the value,
+// so |got - |z|| <= 2^-23 |z| covers both paths.
+TEST_P(Complex, MagnitudesMatchTheReference) {
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+    for (int n : {1, 2, 127, 128, 129, 255, 256, 257, 1000}) {
+        std::vector<SComplex> src(n);
+        for (auto& z : src) {
+            const int scale = static_cast<int>(random() % 60) - 30;
+            z = {std::ldexp(mantissa(random), scale), std::ldexp(mantissa(random), scale + static_cast<int>(random() % 9) - 4)};
+        }
+        std::vector<float> mag(n + 1, fromBits(kGuard));
+        api->qelcbMag(src.data(), mag.data(), n);
+        int wrong = 0;
+        for (int i = 0; i < n && wrong < 5; ++i) {
+            const double want = std::hypot(static_cast<double>(src[i].re), static_cast<double>(src[i].im));
+            if (!(std::fabs(mag[i] - want) <= std::ldexp(want, -23))) {
+                ++wrong;
+                ADD_FAILURE() << "n=" << n << " i=" << i << " got " << mag[i] << " want " << want;
+            }
+        }
+        EXPECT_EQ(bitsOf(mag[n]), kGuard) << "n=" << n;
+    }
+}
+
+TEST_P(Complex, LargeMagnitudesOverflowOnlyInTheBlocks) {
+    // |z| = 1e20: its square is beyond the float range. Every build computes
+    // vectors of at most 128 elements, and the tail, in extended precision.
+    std::vector<SComplex> z(300, SComplex{1e20f, 0.0f});
+    std::vector<float> mag(300);
+    api->qelcbMag(z.data(), mag.data(), 100);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(mag[i], 1e20f) << i;
+    api->qelcbMag(z.data(), mag.data(), 300);
+    for (int i = 256; i < 300; ++i) ASSERT_EQ(mag[i], 1e20f) << i;
+    if (generic()) {
+        // The generic build's single-precision power spectrum overflows.
+        for (int i = 0; i < 256; ++i) ASSERT_EQ(mag[i], kInf) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllVariants, Complex, ::testing::ValuesIn(zv::test::builtVariants()),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The conversions through each shared library: argument checks and the
+// report of an out-of-range element as a user sees them, and the edge cases
+// of the rounding modes, the range bounds and saturation.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "tests/support/quiet_exit.h"
+#include "tests/support/variant_loader.h"
+
+namespace {
+
+using zv::test::LibraryApi;
+
+float fromBits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr int kNear = QEL_CVT_NEAREST;
+constexpr int kTrunc = QEL_CVT_TRUNCATE;
+constexpr int kFloor = QEL_CVT_FLOOR;
+constexpr int kCeil = QEL_CVT_CEIL;
+constexpr int kU = QEL_CVT_UNSIGNED;
+constexpr int kSat = QEL_CVT_SATURATE;
+constexpr int kRoundings[] = {kNear, kTrunc, kFloor, kCeil};
+
+class Convert : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        api = zv::test::openLibrary(GetParam());
+        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
+    }
+    bool generic() const { return GetParam() == "g1"; }
+
+    // One float converted; the destination element starts as `previous`.
+    template <typename T>
+    T one(float x, int flags, T previous = T{99}) const {
+        T out = previous;
+        api->qelsbFloatToInt(&x, &out, 1, 8 * sizeof(T), flags | (std::is_unsigned_v<T> ? kU : 0));
+        return out;
+    }
+    const LibraryApi* api = nullptr;
+};
+
+TEST_P(Convert, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
+    float f[4] = {1, 2, 3, 4};
+    std::int32_t i[4] = {5, 6, 7, 8};
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(nullptr, nullptr, 0, 8, kNear), i, sizeof i);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(f, i, 0, 32, kNear), i, sizeof i);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(f, i, -4, 32, kNear), i, sizeof i);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(nullptr, i, 4, 32, kNear), i, sizeof i);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(f, nullptr, 4, 32, kNear), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(f, i, 4, 24, kNear), i, sizeof i);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(f, i, 4, 32, 0x180), i, sizeof i);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(f, i, 4, 32, kSat), i, sizeof i);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbIntToFloat(nullptr, nullptr, 0, 8, 0), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbIntToFloat(i, f, 0, 32, 0), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbIntToFloat(nullptr, f, 4, 32, 0), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbIntToFloat(i, nullptr, 4, 32, 0), i, sizeof i);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbIntToFloat(i, f, 4, 24, 0), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbIntToFloat(i, f, 4, 8, 0x880), f, sizeof f);
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbIntToFloat(i, f, 4, 8, 0x1000), f, sizeof f);
+}
+
+TEST_P(Convert, AReportedElementEndsTheProcessBeforeTheNextIsConverted) {
+    if (!generic()) GTEST_SKIP() << "the generic build reports element by element";
+    const float f[4] = {1.0f, 300.0f, 2.0f, -1.0f};
+    std::int8_t i[4] = {9, 9, 9, 9};
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(f, i, 4, 8, kNear | QEL_CVT_REPORT), i + 1, 3);
+    std::uint8_t u[4] = {9, 9, 9, 9};
+    ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(f + 3, u, 1, 8, kTrunc | kU | kSat | QEL_CVT_REPORT), u + 1, 3);
+}
+
+TEST_P(Convert, RoundingModes) {
+    EXPECT_EQ(one<std::int8_t>(2.5f, kNear), 2);
+    EXPECT_EQ(one<std::int8_t>(3.5f, kNear), 4);
+    EXPECT_EQ(one<std::int8_t>(-2.5f, kNear), -2);
+    EXPECT_EQ(one<std::int8_t>(-3.5f, kNear), -4);
+    EXPECT_EQ(one<std::int8_t>(fromBits(0x3EFFFFFFu), kNear), 0);  // largest float below 0.5
+    EXPECT_EQ(one<std::int8_t>(fromBits(0x3F000001u), kNear), 1);
+    EXPECT_EQ(one<std::uint8_t>(-0.5f, kNear), 0);
+    EXPECT_EQ(one<std::int8_t>(-0.25f, kFloor), -1);
+    EXPECT_EQ(one<std::int8_t>(0.25f, kCeil), 1);
+    EXPECT_EQ(one<std::int8_t>(-0.75f, kCeil), 0);
+    EXPECT_EQ(one<std::int16_t>(-7.75f, kTrunc), -7);
+    EXPECT_EQ(one<std::int16_t>(7.75f, kFloor), 7);
+    EXPECT_EQ(one<std::int16_t>(-7.25f, kFloor), -8);
+    EXPECT_EQ(one<std::uint8_t>(254.5f, kCeil), 255);
+    EXPECT_EQ(one<std::uint8_t>(255.0f, kCeil), 255);
+    EXPECT_EQ(one<std::int8_t>(-128.5f, kNear), -128);
+    EXPECT_EQ(one<std::uint16_t>(65535.4f, kNear), 65535);
+    EXPECT_EQ(one<std::uint32_t>(fromBits(0x4F7FFFFFu), kNear), 4294967040u);  // largest float below 2^32
+    EXPECT_EQ(one<std::int32_t>(fromBits(0x4EFFFFFFu), kCeil), 2147483520);
+    EXPECT_EQ(one<std::int32_t>(16777217.0f, kNear), 16777216);  // the float itself is 2^24
+    for (int r : kRoundings) {
+        EXPECT_EQ(one<std::int32_t>(-2147483648.0f, r), std::numeric_limits<std::int32_t>::min()) << r;
+        EXPECT_EQ(one<std::int8_t>(-0.0f, r), 0) << r;
+        EXPECT_EQ(one<std::uint32_t>(-0.0f, r), 0u) << r;
+        EXPECT_EQ(one<std::int32_t>(fromBits(0x00000001u), r), r == kCeil ? 1 : 0) << r;
+        EXPECT_EQ(one<std::int32_t>(fromBits(0x80000001u), r), r == kFloor ? -1 : 0) << r;
+    }
+}
+
+TEST_P(Convert, SaturationAtTheRangeBounds) {
+    for (int r : kRoundings) {
+        EXPECT_EQ(one<std::int32_t>(2147483648.0f, r | kSat), 2147483647) << r;
+        EXPECT_EQ(one<std::uint32_t>(4294967296.0f, r | kSat), 4294967295u) << r;
+        EXPECT_EQ(one<std::int8_t>(kInf, r | kSat), 127) << r;
+        EXPECT_EQ(one<std::int8_t>(-kInf, r | kSat), -128) << r;
+        EXPECT_EQ(one<std::uint16_t>(-kInf, r | kSat), 0) << r;
+        EXPECT_EQ(one<std::int16_t>(-1e9f, r | kSat), -32768) << r;
+    }
+    EXPECT_EQ(one<std::int8_t>(127.5f, kNear | kSat), 127);
+    EXPECT_EQ(one<std::uint8_t>(fromBits(0xBF000001u), kNear | kSat), 0);  // -0.50000006
+    EXPECT_EQ(one<std::uint8_t>(-0.25f, kFloor | kSat), 0);
+    EXPECT_EQ(one<std::uint8_t>(255.25f, kCeil | kSat), 255);
+}
+
+// Out-of-range elements: the generic build leaves them as they were unless
+// saturating, and saturates a NaN to the maximum. The other builds write
+// something of their own there.
+TEST_P(Convert, GenericOutOfRangeElementsKeepTheirPreviousContents) {
+    if (!generic()) GTEST_SKIP() << "out-of-range elements differ by build";
+    const float nan = std::nanf("");
+    EXPECT_EQ(one<std::int8_t>(127.5f, kNear, 55), 55);
+    EXPECT_EQ(one<std::uint8_t>(fromBits(0xBF000001u), kNear, 55), 55);
+    EXPECT_EQ(one<std::uint8_t>(-0.25f, kFloor, 55), 55);
+    EXPECT_EQ(one<std::uint8_t>(255.25f, kCeil, 55), 55);
+    for (int r : kRoundings) {
+        EXPECT_EQ(one<std::int32_t>(2147483648.0f, r, 55), 55) << r;
+        EXPECT_EQ(one<std::uint32_t>(4294967296.0f, r, 55u), 55u) << r;
+        EXPECT_EQ(one<std::int16_t>(nan, r, 55), 55) << r;
+        EXPECT_EQ(one<std::int16_t>(nan, r | kSat), 32767) << r;
+        EXPECT_EQ(one<std::int16_t>(-nan, r | kSat), 32767) << r;
+        EXPECT_EQ(one<std::uint32_t>(nan, r | kSat), 4294967295u) << r;
+    }
+    // A whole vector: in-range elements converted, the others untouched.
+    const float f[5] = {1.4f, 1000.0f, -3.6f, -1000.0f, nan};
+    std::int8_t i[5] = {7, 7, 7, 7, 7};
+    api->qelsbFloatToInt(f, i, 5, 8, kNear);
+    EXPECT_EQ(std::vector<std::int8_t>(i, i + 5), (std::vector<std::int8_t>{1, 7, -4, 7, 7}));
+}
+
+TEST_P(Convert, IntegerToFloat) {
+    const std::uint8_t bytes[2] = {255, 0xFF};
+    float f[2];
+    api->qelsbIntToFloat(bytes, f, 1, 8, kU);
+    api->qelsbIntToFloat(bytes + 1, f + 1, 1, 8, 0);
+    EXPECT_EQ(f[0], 255.0f);
+    EXPECT_EQ(f[1], -1.0f);
+    const std::uint32_t words[5] = {0xFFFFFFFFu, 16777217u, 0x80000000u, 0x7FFFFFFFu, 16777219u};
+    float u[5], s[5];
+    api->qelsbIntToFloat(words, u, 5, 32, kU);
+    api->qelsbIntToFloat(words, s, 5, 32, 0);
+    EXPECT_EQ(u[0], 4294967296.0f);
+    EXPECT_EQ(u[1], 16777216.0f);  // ties to even
+    EXPECT_EQ(u[2], 2147483648.0f);
+    EXPECT_EQ(u[4], 16777220.0f);
+    EXPECT_EQ(s[0], -1.0f);
+    EXPECT_EQ(s[1], 16777216.0f);
+    EXPECT_EQ(s[2], -2147483648.0f);
+    EXPECT_EQ(s[3], 2147483648.0f);
+    const std::int16_t halves[3] = {-32768, 32767, -1};
+    float h[4] = {0, 0, 0, 42};
+    api->qelsbIntToFloat(halves, h, 3, 16, 0);
+    EXPECT_EQ(h[0], -32768.0f);
+    EXPECT_EQ(h[1], 32767.0f);
+    EXPECT_EQ(h[2], -1.0f);
+    EXPECT_EQ(h[3], 42.0f);
+}
+
+// Integer vectors need no alignment: elements at an odd address are read
+// and written whole, and nothing beside them changes.
+TEST_P(Convert, IntegerVectorsAtAnyAddress) {
+    const float f[5] = {-1.5f, 2.5f, 70000.25f, -40000.0f, 3.0f};
+    for (int size : {16, 32}) {
+        for (int offset = 1; offset < 4; ++offset) {
+            std::vector<unsigned char> bytes(32, 0xEE);
+            api->qelsbFloatToInt(f, bytes.data() + offset, 5, size, kNear | kSat);
+            float back[6] = {0, 0, 0, 0, 0, 42};
+            api->qelsbIntToFloat(bytes.data() + offset, back, 5, size, 0);
+            const float want16[5] = {-2, 2, 32767, -32768, 3};
+            const float want32[5] = {-2, 2, 70000, -40000, 3};
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(back[i], size == 16 ? want16[i] : want32[i]) << size << " " << offset << " " << i;
+            EXPECT_EQ(back[5], 42.0f);
+            const std::size_t end = static_cast<std::size_t>(offset) + 5 * static_cast<std::size_t>(size / 8);
+            for (std::size_t b = 0; b < bytes.size(); ++b)
+                if (b < static_cast<std::size_t>(offset) || b >= end) {
+                    EXPECT_EQ(bytes[b], 0xEE) << b;
+                }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllVariants, Convert, ::testing::ValuesIn(zv::test::builtVariants()),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace

@@ -1,0 +1,343 @@
+// qelspectrum as users run it: the peaks of its default signal and of WAV
+// and FLAC files written here, its one-line errors, and the pictures it
+// draws, read back with cairo.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <pty.h>
+#include <sndfile.h>
+#include <spawn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    int status = -1;  // exit status, or -1 if the program did not exit normally
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+fs::path scratch() {
+    fs::path folder = fs::path(ZV_TOOLS_SCRATCH) / std::to_string(getpid());
+    fs::create_directories(folder);
+    return folder;
+}
+
+ToolRun runTool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), ZV_QELSPECTRUM);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    fs::path out = scratch() / "stdout", err = scratch() / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    ToolRun run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int wstatus = 0;
+        waitpid(pid, &wstatus, 0);
+        run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = slurp(out);
+    run.err = slurp(err);
+    return run;
+}
+
+struct Peak {
+    double frequency, level;
+};
+
+// The rows after the table's heading.
+std::vector<Peak> peaksOf(const std::string& out) {
+    std::vector<Peak> peaks;
+    std::istringstream lines(out);
+    std::string line;
+    bool inTable = false;
+    while (std::getline(lines, line)) {
+        if (line.find("frequency/Hz") != std::string::npos) {
+            inTable = true;
+            continue;
+        }
+        int rank = 0;
+        Peak peak{};
+        if (inTable && std::sscanf(line.c_str(), "%d %lf %lf", &rank, &peak.frequency, &peak.level) == 3) {
+            peaks.push_back(peak);
+        }
+    }
+    return peaks;
+}
+
+struct Tone {
+    double frequency, amplitude;
+};
+
+// The tone of `peaks` nearest to `frequency`, or null.
+const Peak* nearest(const std::vector<Peak>& peaks, double frequency) {
+    const Peak* best = nullptr;
+    for (const Peak& peak : peaks) {
+        if (best == nullptr || std::fabs(peak.frequency - frequency) < std::fabs(best->frequency - frequency)) {
+            best = &peak;
+        }
+    }
+    return best;
+}
+
+// Every tone is among the listed peaks within one bin, at its level (dB full
+// scale) within 1.5 dB: the Hann window's scalloping is at most 1.42 dB
+// before the parabolic interpolation, which only reduces it.
+void expectTones(const ToolRun& run, const std::vector<Tone>& tones, double binWidth) {
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<Peak> peaks = peaksOf(run.out);
+    ASSERT_GE(peaks.size(), tones.size()) << run.out;
+    for (const Tone& tone : tones) {
+        const Peak* peak = nearest(peaks, tone.frequency);
+        ASSERT_NE(peak, nullptr);
+        EXPECT_NEAR(peak->frequency, tone.frequency, binWidth) << run.out;
+        EXPECT_NEAR(peak->level, 20.0 * std::log10(tone.amplitude), 1.5) << tone.frequency << " Hz\n" << run.out;
+    }
+}
+
+// Writes `seconds` of the tones (one list per channel) as a file of the given
+// libsndfile format.
+fs::path writeAudio(const std::string& name, int format, int rate, double seconds,
+                    const std::vector<std::vector<Tone>>& channels) {
+    fs::path path = scratch() / name;
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = static_cast<int>(channels.size());
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
+    if (file == nullptr) return path;
+    const long frames = std::lround(seconds * rate);
+    std::vector<double> block(static_cast<size_t>(frames) * channels.size());
+    for (long i = 0; i < frames; ++i) {
+        for (size_t c = 0; c < channels.size(); ++c) {
+            double x = 0.0;
+            for (const Tone& tone : channels[c]) x += tone.amplitude * std::sin(2.0 * M_PI * tone.frequency * i / rate);
+            block[static_cast<size_t>(i) * channels.size() + c] = x;
+        }
+    }
+    sf_writef_double(file, block.data(), frames);
+    sf_close(file);
+    return path;
+}
+
+// One line, starting with the program's name, and nothing on stdout.
+void expectOneLineError(const ToolRun& run, const std::string& fragment) {
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.rfind("qelspectrum: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    EXPECT_NE(run.err.find(fragment), std::string::npos) << run.err;
+}
+
+// The five tones the program generates: 440, 1000, 3150 and 12500 Hz all
+// the time, 6000 Hz in the second half only (so 3 dB lower on average).
+const std::vector<Tone> kDefaultTones = {
+    {440.0, 0.5}, {1000.0, 0.25}, {3150.0, 0.125}, {6000.0, 0.1 * std::sqrt(0.5)}, {12500.0, 0.05},
+};
+
+TEST(Qelspectrum, FindsTheTonesOfItsDefaultSignal) {
+    ToolRun run = runTool({});
+    expectTones(run, kDefaultTones, 48000.0 / 4096);
+    EXPECT_EQ(peaksOf(run.out).size(), 5u);
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("default signal"), std::string::npos);
+    for (int order : {10, 14}) {
+        SCOPED_TRACE(order);
+        expectTones(runTool({"--order", std::to_string(order), "--peaks", "5"}), kDefaultTones,
+                    48000.0 / (1 << order));
+    }
+    expectTones(runTool({"--window", "blackman", "--hop", "1000"}), kDefaultTones, 48000.0 / 4096);
+}
+
+TEST(Qelspectrum, ShowsProgressOnlyOnATerminal) {
+    // 735 frames: enough for progress. Into a file, stderr stays empty.
+    const std::vector<std::string> arguments = {"--hop", "256"};
+    ToolRun quiet = runTool(arguments);
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err, "");
+
+    // With stderr on a terminal (stdout still into a file): percentages.
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        int out = open("/dev/null", O_WRONLY);
+        dup2(out, 1);
+        execl(ZV_QELSPECTRUM, ZV_QELSPECTRUM, "--hop", "256", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string shown;
+    char block[4096];
+    for (;;) {
+        ssize_t got = read(master, block, sizeof block);
+        if (got <= 0) break;  // EIO once the child has closed its side
+        shown.append(block, static_cast<size_t>(got));
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    close(master);
+    EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    EXPECT_NE(shown.find("qelspectrum: 100% (735 of 735 frames)"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r"), std::string::npos);
+}
+
+TEST(Qelspectrum, NamesTheVariantLibraryTheProcessRunsOn) {
+    ToolRun run = runTool({"--peaks", "1"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    size_t at = run.out.find("library:  ");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    std::string line = run.out.substr(at + 10, run.out.find('\n', at) - at - 10);
+    std::string path = line.substr(0, line.find(" (variant "));
+    EXPECT_TRUE(fs::exists(path)) << line;
+    std::string base = fs::path(path).filename().string();
+    EXPECT_EQ(base.rfind("libZentavol", 0), 0u) << line;
+    EXPECT_NE(base, "libZentavol.so") << line;
+    EXPECT_NE(line.find("(variant " + base.substr(11, base.find('.') - 11) + ")"), std::string::npos) << line;
+}
+
+TEST(Qelspectrum, FindsTheTonesOfAWavAndAFlacFile) {
+    fs::path wav = writeAudio("stereo.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2.0,
+                              {{{700.0, 0.5}}, {{2500.0, 0.3}, {9000.0, 0.1}}});
+    expectTones(runTool({wav.string(), "--peaks", "3"}), {{700.0, 0.5}}, 44100.0 / 4096);
+    expectTones(runTool({"--channel", "2", wav.string()}), {{2500.0, 0.3}, {9000.0, 0.1}}, 44100.0 / 4096);
+
+    fs::path flac = writeAudio("mono.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 96000, 1.5,
+                               {{{300.0, 0.4}, {5000.0, 0.2}, {31000.0, 0.05}}});
+    expectTones(runTool({"-o", "14", flac.string()}), {{300.0, 0.4}, {5000.0, 0.2}, {31000.0, 0.05}},
+                96000.0 / 16384);
+}
+
+TEST(Qelspectrum, AnalysesASignalShorterThanOneFrame) {
+    fs::path wav = writeAudio("short.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 8000, 0.05, {{{1000.0, 0.5}}});
+    ToolRun run = runTool({"--order", "12", wav.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<Peak> peaks = peaksOf(run.out);
+    ASSERT_FALSE(peaks.empty());
+    EXPECT_NEAR(peaks[0].frequency, 1000.0, 8000.0 / 4096);
+    EXPECT_NE(run.out.find("1 frame of"), std::string::npos) << run.out;
+}
+
+TEST(Qelspectrum, RejectsBadInputWithOneLine) {
+    fs::path text = scratch() / "notes.txt";
+    std::ofstream(text) << "These are not samples.\nJust text.\n";
+    fs::path empty = writeAudio("empty.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 0.0, {{}});
+    fs::path mono = writeAudio("mono.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 0.1, {{{440.0, 0.5}}});
+
+    expectOneLineError(runTool({(scratch() / "missing.wav").string()}), "No such file or directory");
+    expectOneLineError(runTool({text.string()}), "cannot read");
+    expectOneLineError(runTool({empty.string()}), "holds no samples");
+    expectOneLineError(runTool({"--order", "40"}), "frame order 40 is out of range");
+    expectOneLineError(runTool({"--order", "3"}), "out of range");
+    expectOneLineError(runTool({"--order", "ten"}), "whole number");
+    expectOneLineError(runTool({"--order", "99999999999999999999"}), "whole number");
+    expectOneLineError(runTool({"--hop", "0"}), "hop 0 is out of range");
+    expectOneLineError(runTool({"--peaks", "-1"}), "out of range");
+    expectOneLineError(runTool({"--channel", "2", mono.string()}), "has 1 channel");
+    expectOneLineError(runTool({"--channel", "2"}), "default signal has 1 channel");
+    expectOneLineError(runTool({"--window", "triangle"}), "unknown window");
+    expectOneLineError(runTool({"--frobnicate"}), "unknown option");
+    expectOneLineError(runTool({"--order"}), "needs a value");
+    expectOneLineError(runTool({"a.wav", "b.wav"}), "one too many");
+    expectOneLineError(runTool({"--spectrogram"}), "--plot");
+    expectOneLineError(runTool({"--plot", (scratch() / "plot.jpg").string()}), ".png or .svg");
+}
+
+TEST(Qelspectrum, ReportsAPlotItCannotWrite) {
+    ToolRun run = runTool({"--plot", (scratch() / "no-such-folder" / "plot.png").string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("qelspectrum: cannot write", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+}
+
+TEST(Qelspectrum, DrawsAPngThatReadsBack) {
+    for (bool spectrogram : {false, true}) {
+        fs::path png = scratch() / (spectrogram ? "both.png" : "spectrum.png");
+        std::vector<std::string> arguments = {"--plot", png.string()};
+        if (spectrogram) arguments.push_back("--spectrogram");
+        ToolRun run = runTool(arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+        ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+        EXPECT_EQ(cairo_image_surface_get_width(image), 1000);
+        EXPECT_EQ(cairo_image_surface_get_height(image), spectrogram ? 900 : 460);
+        // something besides the white background was drawn
+        cairo_surface_flush(image);
+        const unsigned char* data = cairo_image_surface_get_data(image);
+        int stride = cairo_image_surface_get_stride(image), height = cairo_image_surface_get_height(image);
+        long dark = 0;
+        for (int y = 0; y < height; ++y) {
+            const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+            for (int x = 0; x < 1000; ++x) dark += (row[x] & 0xFF) < 128;
+        }
+        EXPECT_GT(dark, spectrogram ? 200000 : 2000);
+        cairo_surface_destroy(image);
+    }
+}
+
+// Elements by name in the tree under node.
+void countElements(const xmlNode* node, std::map<std::string, int>& counts) {
+    for (; node != nullptr; node = node->next) {
+        if (node->type != XML_ELEMENT_NODE) continue;
+        ++counts[reinterpret_cast<const char*>(node->name)];
+        countElements(node->children, counts);
+    }
+}
+
+TEST(Qelspectrum, DrawsAnSvgThatReadsBack) {
+    fs::path svg = scratch() / "both.svg";
+    ToolRun run = runTool({"--plot", svg.string(), "--spectrogram"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    // well-formed XML whose root is an SVG element of the drawing's size,
+    // holding the curve (paths) and the spectrogram (an image)
+    xmlDoc* document = xmlReadFile(svg.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    ASSERT_NE(document, nullptr) << slurp(svg).substr(0, 400);
+    const xmlNode* root = xmlDocGetRootElement(document);
+    ASSERT_NE(root, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(root->name), "svg");
+    ASSERT_NE(root->ns, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(root->ns->href), "http://www.w3.org/2000/svg");
+    xmlChar* width = xmlGetProp(root, reinterpret_cast<const xmlChar*>("width"));
+    ASSERT_NE(width, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(width)).rfind("1000", 0), 0u);
+    xmlFree(width);
+    std::map<std::string, int> counts;
+    countElements(root, counts);
+    EXPECT_GT(counts["path"], 10);
+    EXPECT_GE(counts["image"], 1);
+    xmlFreeDoc(document);
+    xmlCleanupParser();
+}
+
+}  // namespace

@@ -1,0 +1,299 @@
+// Float-to-integer conversion of a dense stratified sample of all 2^32 float
+// bit patterns, for every width, signedness and rounding mode, against an
+// exact reference written here with the C library's rounding functions on
+// doubles; saturation, untouched elements and one report per out-of-range
+// element (counted by a handler that records each text in order). Integer to
+// float: every 8- and 16-bit value, and 32-bit samples, against the double
+// route. The processor's rounding mode is left as found, and the results of
+// float to integer do not depend on it.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfenv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/context.h"
+#include "runtime/status.h"
+#include "variant.h"
+#include "zentavol.h"
+
+namespace {
+
+std::uint32_t bitsOf(float x) { return std::bit_cast<std::uint32_t>(x); }
+
+struct IntType {
+    int size;
+    bool isUnsigned;
+    std::int64_t lowest, highest;
+};
+
+constexpr IntType kTypes[] = {
+    {8, false, -128, 127},       {8, true, 0, 255},       {16, false, -32768, 32767},
+    {16, true, 0, 65535},        {32, false, -2147483648LL, 2147483647LL},
+    {32, true, 0, 4294967295LL},
+};
+
+struct RoundingMode {
+    int flag;
+    const char* name;
+};
+constexpr RoundingMode kModes[] = {
+    {QEL_CVT_NEAREST, "Nearest"}, {QEL_CVT_TRUNCATE, "Truncate"}, {QEL_CVT_FLOOR, "Floor"}, {QEL_CVT_CEIL, "Ceil"}};
+
+// The sample: every pattern within a few units of each integer and half
+// integer up to beyond the 16-bit ranges, wide neighbourhoods of zero, one
+// half, one and of the 32-bit thresholds 2^31 and 2^32 (both signs), the
+// neighbourhoods of each 8- and 16-bit range bound, subnormals, infinities
+// and NaNs, and a strided sweep of the whole space.
+const std::vector<std::uint32_t>& samplePatterns() {
+    static const std::vector<std::uint32_t> patterns = [] {
+        std::vector<std::uint32_t> p;
+        auto around = [&p](float centre, std::uint32_t units) {
+            for (float c : {centre, -centre}) {
+                const std::uint32_t b = bitsOf(c);
+                for (std::uint32_t d = 0; d <= units; ++d) {
+                    p.push_back(b + d);
+                    p.push_back(b - d);
+                }
+            }
+        };
+        for (int k = 0; k <= 2 * 70000; ++k) around(static_cast<float>(k) / 2.0f, 2);
+        for (float c : {0.0f, 0.5f, 1.0f, 1.5f, 2147483648.0f, 4294967296.0f}) around(c, 65536);
+        for (const IntType& t : kTypes) {
+            if (t.size == 32) continue;
+            for (double bound : {t.lowest - 1.0, t.lowest - 0.5, static_cast<double>(t.lowest),
+                                 static_cast<double>(t.highest), t.highest + 0.5, t.highest + 1.0})
+                around(static_cast<float>(bound), 1024);
+        }
+        for (std::uint32_t b = 0; b < 0x00800000u; b += 97) {
+            p.push_back(b);
+            p.push_back(b | 0x80000000u);
+        }
+        for (std::uint32_t b = 0x7F800000u; b < 0x80000000u; b += 1021) {
+            p.push_back(b);
+            p.push_back(b | 0x80000000u);
+        }
+        for (std::uint32_t b : {0x7F800000u, 0xFF800000u, 0x7FC00000u, 0xFFC00000u, 0x7F800001u,
+                                0xFF800001u, 0x7FFFFFFFu, 0xFFFFFFFFu})
+            p.push_back(b);
+        for (std::uint64_t b = 0; b <= 0xFFFFFFFFu; b += 4093) p.push_back(static_cast<std::uint32_t>(b));
+        return p;
+    }();
+    return patterns;
+}
+
+enum class Class { Below, In, Above };
+
+struct Expected {
+    Class cls;
+    std::int64_t value;  // when In
+};
+
+// Exact: a float is exact as a double, the library's trunc, floor, ceil and
+// nearbyint (under round-to-nearest, ties to even) are exact on doubles, and
+// every bound is exact as a double.
+Expected reference(float x, int modeFlag, const IntType& t) {
+    if (std::isnan(x)) return {Class::Above, 0};
+    const double d = x;
+    double r = 0;
+    switch (modeFlag) {
+        case QEL_CVT_NEAREST: r = std::nearbyint(d); break;
+        case QEL_CVT_TRUNCATE: r = std::trunc(d); break;
+        case QEL_CVT_FLOOR: r = std::floor(d); break;
+        default: r = std::ceil(d); break;
+    }
+    if (r < static_cast<double>(t.lowest)) return {Class::Below, 0};
+    if (r > static_cast<double>(t.highest)) return {Class::Above, 0};
+    return {Class::In, static_cast<std::int64_t>(r)};
+}
+
+std::int64_t readElement(const std::vector<unsigned char>& bytes, std::size_t i, const IntType& t) {
+    const unsigned char* p = bytes.data() + i * static_cast<std::size_t>(t.size / 8);
+    switch (t.size) {
+        case 8: return t.isUnsigned ? std::int64_t{*p} : std::int64_t{static_cast<std::int8_t>(*p)};
+        case 16: {
+            std::uint16_t v;
+            std::memcpy(&v, p, 2);
+            return t.isUnsigned ? std::int64_t{v} : std::int64_t{static_cast<std::int16_t>(v)};
+        }
+        default: {
+            std::uint32_t v;
+            std::memcpy(&v, p, 4);
+            return t.isUnsigned ? std::int64_t{v} : std::int64_t{static_cast<std::int32_t>(v)};
+        }
+    }
+}
+
+// Each report as a code: 0 "A float exceeds an integer", 1 "A negative
+// float cannot be converted to unsigned", 2 anything else (a wrong status,
+// name, module or line).
+std::vector<std::uint8_t>* reportCodes;
+
+int recordCode(int status, const char* funcName, const char* context, const char* file, int line) {
+    const bool fields = status == QEL_STATUS_BAD_ARGUMENT && std::strcmp(funcName, "qelsbFloatToInt") == 0 &&
+                        std::strcmp(file, "qelcvrts") == 0 && line == qel::variant::line::qelsbFloatToIntElement;
+    std::uint8_t code = 2;
+    if (fields && std::strcmp(context, "A float exceeds an integer") == 0) code = 0;
+    if (fields && std::strcmp(context, "A negative float cannot be converted to unsigned") == 0) code = 1;
+    reportCodes->push_back(code);
+    return status;
+}
+
+struct SweepCase {
+    IntType type;
+    RoundingMode mode;
+};
+
+std::vector<SweepCase> sweepCases() {
+    std::vector<SweepCase> all;
+    for (const IntType& t : kTypes)
+        for (const RoundingMode& m : kModes) all.push_back({t, m});
+    return all;
+}
+
+class FloatToIntSweep : public ::testing::TestWithParam<SweepCase> {};
+
+TEST_P(FloatToIntSweep, MatchesTheExactReference) {
+    const IntType& t = GetParam().type;
+    const int mode = GetParam().mode.flag;
+    const int flags = mode | (t.isUnsigned ? QEL_CVT_UNSIGNED : 0);
+    const std::vector<std::uint32_t>& patterns = samplePatterns();
+    const std::size_t n = patterns.size();
+    std::vector<float> src(n);
+    std::memcpy(src.data(), patterns.data(), n * sizeof(float));
+
+    ASSERT_EQ(std::fegetround(), FE_TONEAREST);
+    std::vector<Expected> want(n);
+    std::vector<std::uint8_t> wantCodes;
+    for (std::size_t i = 0; i < n; ++i) {
+        want[i] = reference(src[i], mode, t);
+        if (want[i].cls != Class::In)
+            wantCodes.push_back(t.isUnsigned && want[i].cls == Class::Below ? 1 : 0);
+    }
+
+    const std::size_t width = static_cast<std::size_t>(t.size / 8);
+    constexpr unsigned char kGuard = 0xA5;
+    std::vector<std::uint8_t> codes;
+    reportCodes = &codes;
+    QelContext* context = qelGetContext();
+    const QelErrorHandler saved = context->errorHandler;
+    context->errorHandler = recordCode;
+
+    // Saturating and reporting, under the default rounding mode.
+    std::vector<unsigned char> saturated(n * width, kGuard);
+    qelsbFloatToInt(src.data(), saturated.data(), static_cast<int>(n), t.size,
+                    flags | QEL_CVT_SATURATE | QEL_CVT_REPORT);
+    EXPECT_EQ(std::fegetround(), FE_TONEAREST);
+
+    // Plain, under another rounding mode of the processor: the result must
+    // not depend on it, and it must be left as it was.
+    static const int kOtherModes[] = {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
+    const int other = kOtherModes[(t.size + mode) % 3];
+    std::vector<unsigned char> plain(n * width, kGuard);
+    std::fesetround(other);
+    qelsbFloatToInt(src.data(), plain.data(), static_cast<int>(n), t.size, flags);
+    const int after = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    EXPECT_EQ(after, other);
+    context->errorHandler = saved;
+    reportCodes = nullptr;
+
+    std::int64_t guardValue = 0;
+    {
+        std::vector<unsigned char> guard(width, kGuard);
+        guardValue = readElement(guard, 0, t);
+    }
+    int wrong = 0;
+    for (std::size_t i = 0; i < n && wrong < 10; ++i) {
+        const Expected& e = want[i];
+        const std::int64_t wantSaturated = e.cls == Class::In ? e.value : e.cls == Class::Below ? t.lowest : t.highest;
+        const std::int64_t wantPlain = e.cls == Class::In ? e.value : guardValue;
+        const std::int64_t gotSaturated = readElement(saturated, i, t);
+        const std::int64_t gotPlain = readElement(plain, i, t);
+        if (gotSaturated != wantSaturated || gotPlain != wantPlain) {
+            ++wrong;
+            ADD_FAILURE() << std::hexfloat << src[i] << " (0x" << std::hex << patterns[i] << std::dec
+                          << "): saturated " << gotSaturated << " want " << wantSaturated << ", plain "
+                          << gotPlain << " want " << wantPlain;
+        }
+    }
+    // One report per out-of-range element, in order, with the right text,
+    // and none without the report flag.
+    EXPECT_EQ(codes.size(), wantCodes.size());
+    EXPECT_TRUE(codes == wantCodes) << "report texts differ from the expected sequence";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypesAndModes, FloatToIntSweep, ::testing::ValuesIn(sweepCases()),
+                         [](const auto& info) {
+                             const IntType& t = info.param.type;
+                             return std::string(t.isUnsigned ? "U" : "S") + std::to_string(t.size) +
+                                    info.param.mode.name;
+                         });
+
+// The integers read as the selected type and converted with one rounding: a
+// double holds each exactly, so the float of the double is the reference,
+// under whatever rounding mode is current.
+template <typename T>
+void expectIntToFloat(const std::vector<T>& values, int size, int flags) {
+    std::vector<float> got(values.size() + 1, -3.0f);
+    qelsbIntToFloat(values.data(), got.data(), static_cast<int>(values.size()), size, flags);
+    int wrong = 0;
+    for (std::size_t i = 0; i < values.size() && wrong < 10; ++i) {
+        // Through a 64-bit integer: a compiler's own unsigned-to-double
+        // sequence may subtract and add 2^31, which under rounding toward
+        // minus infinity turns 0 into -0.
+        const float want = static_cast<float>(static_cast<double>(static_cast<std::int64_t>(values[i])));
+        if (bitsOf(got[i]) != bitsOf(want)) {
+            ++wrong;
+            ADD_FAILURE() << "size " << size << " flags " << flags << " value " << +values[i] << ": got "
+                          << got[i] << " want " << want;
+        }
+    }
+    EXPECT_EQ(got.back(), -3.0f);
+}
+
+TEST(IntToFloatSweep, Every8And16BitValue) {
+    std::vector<std::int8_t> s8;
+    std::vector<std::uint8_t> u8;
+    for (int v = 0; v < 256; ++v) {
+        s8.push_back(static_cast<std::int8_t>(v));
+        u8.push_back(static_cast<std::uint8_t>(v));
+    }
+    std::vector<std::int16_t> s16;
+    std::vector<std::uint16_t> u16;
+    for (int v = 0; v < 65536; ++v) {
+        s16.push_back(static_cast<std::int16_t>(v));
+        u16.push_back(static_cast<std::uint16_t>(v));
+    }
+    expectIntToFloat(s8, 8, 0);
+    expectIntToFloat(u8, 8, QEL_CVT_UNSIGNED);
+    expectIntToFloat(s16, 16, 0);
+    expectIntToFloat(u16, 16, QEL_CVT_UNSIGNED);
+}
+
+TEST(IntToFloatSweep, ThirtyTwoBitValuesUnderEveryRoundingMode) {
+    std::vector<std::uint32_t> bits;
+    for (std::uint64_t b = 0; b <= 0xFFFFFFFFu; b += 65521) bits.push_back(static_cast<std::uint32_t>(b));
+    for (std::uint32_t centre : {0u, 1u << 24, 1u << 25, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu})
+        for (std::uint32_t d = 0; d < 300; ++d) {
+            bits.push_back(centre + d);
+            bits.push_back(centre - d);
+        }
+    std::vector<std::int32_t> signedValues(bits.size());
+    std::memcpy(signedValues.data(), bits.data(), bits.size() * 4);
+    for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        SCOPED_TRACE(mode);
+        std::fesetround(mode);
+        expectIntToFloat(signedValues, 32, 0);
+        expectIntToFloat(bits, 32, QEL_CVT_UNSIGNED);
+        const int after = std::fegetround();
+        std::fesetround(FE_TONEAREST);
+        EXPECT_EQ(after, mode);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,276 @@
+// qelcFft inside the library: the reports of its checks (texts, lines,
+// statuses, order), the tables each call leaves cached, the release and
+// rebuild, per-thread tables, and recovery from a failed table allocation.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fft/tables.h"
+#include "runtime/context.h"
+#include "runtime/memory.h"
+#include "runtime/status.h"
+#include "tests/support/latch.h"
+#include "tests/support/recording_handler.h"
+#include "tests/support/reference_fft.h"
+#include "zentavol.h"
+
+namespace {
+
+using namespace qel::fft;
+using zv::test::RecordingHandler;
+using zv::test::Report;
+
+std::vector<SComplex> randomSignal(int order, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    std::vector<SComplex> x(std::size_t{1} << order);
+    for (SComplex& v : x) v = {value(rng), value(rng)};
+    return x;
+}
+
+bool sameBits(const std::vector<SComplex>& a, const std::vector<SComplex>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(SComplex)) == 0;
+}
+
+// Counts the allocator's requests and can refuse exactly one of them.
+int requestCount = 0;
+int refuseRequest = -1;  // index of the request to refuse; -1: none
+bool refuseAll = false;
+void countAndMaybeRefuse(std::size_t) {
+    const bool refuse = refuseAll || requestCount == refuseRequest;
+    ++requestCount;
+    qelInjectHeapFailureAfter(refuse ? 0 : -1);
+}
+
+class FftEntry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        releaseAllFftTables();
+        requestCount = 0;
+        refuseRequest = -1;
+        refuseAll = false;
+        qelObserveAllocations(countAndMaybeRefuse);
+    }
+    void TearDown() override {
+        qelObserveAllocations(nullptr);
+        qelInjectHeapFailureAfter(-1);
+        releaseAllFftTables();
+    }
+    QelContext* context() { return qelGetContext(); }
+};
+
+struct CheckCase {
+    bool nullData;
+    int order;
+    int flags;
+    const char* condition;
+    int line;
+};
+
+const CheckCase kChecks[] = {
+    {false, -1, 1, "order<0", 485},
+    {true, -7, 0, "order<0", 485},
+    {false, 32, 1, "order>31", 485},
+    {false, -1, QEL_FFT_INIT_ONLY, "order<0", 485},
+    {true, 4, 1, "samps==0", 488},
+    {true, 4, 0, "samps==0", 488},
+    {false, 4, 3, "(flags & 1) && (flags & 2)", 491},
+    {false, 4, 3 | 64 | 128, "(flags & 1) && (flags & 2)", 491},
+    {false, 4, 0, "(flags & 1)==0 && (flags & 2)==0", 491},
+    {false, 4, 16 | 32, "(flags & 1)==0 && (flags & 2)==0", 491},
+    {false, 4, 1 | 64 | 128, "(flags & 64) && (flags & 128)", 492},
+    {false, 4, 2 | 32 | 64 | 128, "(flags & 64) && (flags & 128)", 492},
+    {false, 4, 1 | 32 | 64, "(flags & 64) && (flags & 32)", 492},
+    {false, 4, 2 | 32 | 128, "(flags & 32) && (flags & 128)", 492},
+    {false, 0, 0, "(flags & 1)==0 && (flags & 2)==0", 491},
+};
+
+TEST_F(FftEntry, EachFailedCheckIsReportedOnceAndWritesNothing) {
+    for (const CheckCase& c : kChecks) {
+        releaseAllFftTables();
+        auto data = randomSignal(4, 1u);
+        const auto before = data;
+        RecordingHandler handler;
+        qelSetStatus(QEL_STATUS_OK);
+        qelcFft(c.nullData ? nullptr : data.data(), c.order, c.flags);
+        ASSERT_EQ(handler.reports().size(), 1u) << c.condition << " flags " << c.flags;
+        EXPECT_EQ(handler.reports()[0],
+                  (Report{QEL_STATUS_BAD_ARGUMENT, "qelcFft", c.condition, "qelffts", c.line}));
+        EXPECT_EQ(qelGetStatus(), QEL_STATUS_BAD_ARGUMENT);
+        EXPECT_TRUE(sameBits(data, before)) << c.condition;
+    }
+}
+
+TEST_F(FftEntry, FlagChecksComeAfterTheTablesWhichStayCached) {
+    RecordingHandler handler;
+    auto data = randomSignal(6, 2u);
+    qelcFft(data.data(), 6, 0);
+    qelcFft(data.data(), 7, 1 | 64 | 128);
+    ASSERT_EQ(handler.reports().size(), 2u);
+    EXPECT_NE(context()->ditTwiddleTables[6], nullptr);
+    EXPECT_NE(context()->bitRevTables[6], nullptr);
+    // With both ordering bits the DIT table is the one taken.
+    EXPECT_NE(context()->ditTwiddleTables[7], nullptr);
+    EXPECT_EQ(context()->difTwiddleTables[7], nullptr);
+}
+
+TEST_F(FftEntry, SuccessLeavesTheStatusAsItWas) {
+    auto data = randomSignal(5, 3u);
+    qelSetStatus(QEL_STATUS_BAD_ARGUMENT);
+    qelcFft(data.data(), 5, QEL_FFT_FORWARD);
+    qelcFft(nullptr, 5, QEL_FFT_INIT_ONLY);
+    qelcFft(nullptr, 5, QEL_FFT_RELEASE);
+    EXPECT_EQ(qelGetStatus(), QEL_STATUS_BAD_ARGUMENT);
+    qelSetStatus(QEL_STATUS_OK);
+}
+
+TEST_F(FftEntry, InitOnlyBuildsTheTablesOfTheOrderingAndReleaseDropsThem) {
+    qelcFft(nullptr, 9, QEL_FFT_INIT_ONLY);
+    EXPECT_NE(context()->ditTwiddleTables[9], nullptr);
+    EXPECT_NE(context()->bitRevTables[9], nullptr);
+    EXPECT_EQ(context()->difTwiddleTables[9], nullptr);
+    qelcFft(nullptr, 9, QEL_FFT_INIT_ONLY | QEL_FFT_OUTPUT_REVERSED);
+    EXPECT_NE(context()->difTwiddleTables[9], nullptr);
+
+    // The ordering flag of the release names the twiddles to drop.
+    qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_OUTPUT_REVERSED);
+    EXPECT_EQ(context()->difTwiddleTables[9], nullptr);
+    EXPECT_NE(context()->ditTwiddleTables[9], nullptr);
+    EXPECT_EQ(context()->bitRevTables[9], nullptr);
+    qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_INPUT_REVERSED | QEL_FFT_OUTPUT_REVERSED);
+    EXPECT_EQ(context()->ditTwiddleTables[9], nullptr);
+
+    // Order 0 builds its (unread) tables too; release leaves the scratch slot
+    // empty.
+    qelcFft(nullptr, 0, QEL_FFT_INIT_ONLY);
+    EXPECT_NE(context()->ditTwiddleTables[0], nullptr);
+    EXPECT_NE(context()->bitRevTables[0], nullptr);
+    context()->workBuffers[3] = static_cast<SComplex*>(qelMallocPairs(4));
+    context()->workBufferSizes[3] = 4;
+    qelcFft(nullptr, 40, QEL_FFT_RELEASE);
+    EXPECT_EQ(context()->workBuffers[3], nullptr);
+    EXPECT_NE(context()->ditTwiddleTables[0], nullptr);
+}
+
+TEST_F(FftEntry, ASecondTransformBuildsNothingAndARebuildIsBitIdentical) {
+    for (int order : {3, 10, 12, 15}) {
+        for (int ordering : {0, QEL_FFT_OUTPUT_REVERSED}) {
+            const auto x = randomSignal(order, 4u);
+            auto first = x;
+            qelcFft(first.data(), order, QEL_FFT_FORWARD | ordering);
+            const int built = requestCount;
+            auto second = x;
+            qelcFft(second.data(), order, QEL_FFT_FORWARD | ordering);
+            EXPECT_EQ(requestCount, built) << "order " << order;
+            EXPECT_TRUE(sameBits(first, second));
+
+            qelcFft(nullptr, order, QEL_FFT_RELEASE | ordering);
+            auto third = x;
+            qelcFft(third.data(), order, QEL_FFT_FORWARD | ordering);
+            EXPECT_GT(requestCount, built) << "order " << order;
+            EXPECT_TRUE(sameBits(first, third)) << "order " << order << " ordering " << ordering;
+        }
+    }
+}
+
+TEST_F(FftEntry, ReleasingOrder12DropsTheSharedOrder10TableAndOrder11Rebuilds) {
+    qelcFft(nullptr, 11, QEL_FFT_INIT_ONLY);
+    qelcFft(nullptr, 12, QEL_FFT_INIT_ONLY);
+    qelcFft(nullptr, 12, QEL_FFT_RELEASE);
+    EXPECT_EQ(context()->ditTwiddleTables[10], nullptr);
+    EXPECT_EQ(context()->bigTwiddleTables[12], nullptr);
+    EXPECT_EQ(context()->bitRevTables[12], nullptr);
+    const SComplex* big11 = context()->bigTwiddleTables[11];
+    ASSERT_NE(big11, nullptr);
+    requestCount = 0;
+    auto x = randomSignal(11, 5u);
+    qelcFft(x.data(), 11, QEL_FFT_FORWARD);
+    EXPECT_EQ(requestCount, 2);  // the order-10 DIT table and its quarter sine
+    EXPECT_NE(context()->ditTwiddleTables[10], nullptr);
+    EXPECT_EQ(context()->bigTwiddleTables[11], big11);
+}
+
+TEST_F(FftEntry, EachThreadBuildsAndReleasesItsOwnTables) {
+    qelObserveAllocations(nullptr);  // the observer is not for threads
+    const auto x = randomSignal(11, 6u);
+    std::vector<SComplex> results[2];
+    const SComplex* tables[2] = {};
+    bool releasedHere = false;   // thread 0's table gone after its release
+    bool keptThere = false;      // thread 1's table untouched by it
+    zv::test::Latch built(2);
+    zv::test::Latch released(2);
+    auto work = [&](int t) {
+        auto y = x;
+        qelcFft(y.data(), 11, QEL_FFT_FORWARD);
+        results[t] = y;
+        tables[t] = qelGetContext()->bigTwiddleTables[11];
+        built.arrive_and_wait();
+        if (t == 0) qelcFft(nullptr, 11, QEL_FFT_RELEASE);
+        released.arrive_and_wait();
+        if (t == 0) releasedHere = qelGetContext()->bigTwiddleTables[11] == nullptr;
+        if (t == 1) keptThere = qelGetContext()->bigTwiddleTables[11] == tables[1];
+    };
+    std::thread a(work, 0);
+    std::thread b(work, 1);
+    a.join();
+    b.join();
+    EXPECT_NE(tables[0], tables[1]);
+    EXPECT_TRUE(releasedHere);
+    EXPECT_TRUE(keptThere);
+    EXPECT_TRUE(sameBits(results[0], results[1]));
+    EXPECT_EQ(context()->bigTwiddleTables[11], nullptr);  // this thread built none
+}
+
+TEST_F(FftEntry, AFailedFirstAttemptRecoversThroughReleaseAllAndRetry) {
+    const auto x = randomSignal(12, 7u);
+    auto want = x;
+    qelcFft(want.data(), 12, QEL_FFT_FORWARD);
+    // A table build of order 12 asks for four blocks (order-10 DIT table and
+    // its quarter sine, big table and its quarter sine) and the bit-reversal
+    // table: refuse each one in turn.
+    for (int refused = 0; refused < 5; ++refused) {
+        releaseAllFftTables();
+        qelcFft(nullptr, 5, QEL_FFT_INIT_ONLY);  // to be dropped by the release-all
+        requestCount = 0;
+        refuseRequest = refused;
+        RecordingHandler handler;
+        auto y = x;
+        qelcFft(y.data(), 12, QEL_FFT_FORWARD);
+        EXPECT_TRUE(handler.reports().empty()) << "refused request " << refused;
+        EXPECT_TRUE(sameBits(y, want)) << "refused request " << refused;
+        EXPECT_EQ(context()->ditTwiddleTables[5], nullptr);
+        EXPECT_NE(context()->bigTwiddleTables[12], nullptr);
+        EXPECT_NE(context()->bitRevTables[12], nullptr);
+    }
+}
+
+TEST_F(FftEntry, FailureInBothAttemptsReportsOutOfMemoryAndLeavesNoTables) {
+    for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INIT_ONLY, QEL_FFT_INVERSE | QEL_FFT_OUTPUT_REVERSED}) {
+        qelcFft(nullptr, 6, QEL_FFT_INIT_ONLY);
+        refuseAll = true;
+        auto data = randomSignal(8, 8u);
+        const auto before = data;
+        RecordingHandler handler;
+        qelSetStatus(QEL_STATUS_OK);
+        qelcFft(data.data(), 8, flags);
+        refuseAll = false;
+        ASSERT_EQ(handler.reports().size(), 1u);
+        EXPECT_EQ(handler.reports()[0], (Report{QEL_STATUS_OUT_OF_MEMORY, "qelcFft",
+                                                "No working Twd memory", "qelffts", 485}));
+        EXPECT_EQ(qelGetStatus(), QEL_STATUS_OUT_OF_MEMORY);
+        EXPECT_TRUE(sameBits(data, before));
+        for (int order = 0; order < kQelTableSlots; ++order) {
+            EXPECT_EQ(context()->ditTwiddleTables[order], nullptr);
+            EXPECT_EQ(context()->difTwiddleTables[order], nullptr);
+            EXPECT_EQ(context()->bitRevTables[order], nullptr);
+        }
+    }
+    qelSetStatus(QEL_STATUS_OK);
+}
+
+}  // namespace

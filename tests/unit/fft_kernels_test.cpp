@@ -1,0 +1,98 @@
+// The FFT kernels below the entry point: properties the accuracy tests
+// cannot see, because they hold bit for bit: the chunk size of the radix-2
+// stages does not change their results, and the four-point transforms of
+// both kernel kinds compute the same values.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "fft/kernels.h"
+#include "fft/tables.h"
+#include "variant.h"
+
+namespace {
+
+using namespace qel::fft;
+
+std::vector<SComplex> randomSignal(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    std::vector<SComplex> x(n);
+    for (SComplex& v : x) v = {value(rng), value(rng)};
+    return x;
+}
+
+bool sameBits(const std::vector<SComplex>& a, const std::vector<SComplex>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(SComplex)) == 0;
+}
+
+class FftKernels : public ::testing::Test {
+protected:
+    void TearDown() override { releaseAllFftTables(); }
+};
+
+// Builds may pass another chunk (512 butterflies instead of 128): butterflies
+// of one stage are independent, so only their order may change.
+TEST_F(FftKernels, RadixTwoStagesGiveTheSameBitsForEveryChunkSize) {
+    for (int order : {12, 15, 16}) {
+        const int n = 1 << order;
+        const SComplex* big = getBigTwiddles(order);
+        ASSERT_NE(big, nullptr);
+        const auto x = randomSignal(static_cast<std::size_t>(n), 11u);
+        for (int direction : {1, -1}) {
+            // Inside a superblock (the appended part for order >= 15), then
+            // across the whole array.
+            const int block = n < 16384 ? n : 16384;
+            std::vector<SComplex> results[2][3];
+            const int chunks[3] = {256, 1024, 4};
+            for (int c = 0; c < 3; ++c) {
+                results[0][c] = x;
+                cFftDitCombine(results[0][c].data(), block, 1024, big, n, direction, chunks[c]);
+                if (n > block)
+                    cFftDitCombine(results[0][c].data(), n, block, big, n, direction, chunks[c]);
+                results[1][c] = x;
+                cFftDifSplit(results[1][c].data(), block, 1024, big, n, direction, chunks[c]);
+                if (n > block)
+                    cFftDifSplit(results[1][c].data(), n, block, big, n, direction, chunks[c]);
+            }
+            for (int kind = 0; kind < 2; ++kind) {
+                EXPECT_FALSE(sameBits(results[kind][0], x));
+                EXPECT_TRUE(sameBits(results[kind][0], results[kind][1])) << "order " << order;
+                EXPECT_TRUE(sameBits(results[kind][0], results[kind][2])) << "order " << order;
+            }
+        }
+    }
+}
+
+TEST_F(FftKernels, FourPointTransformsOfBothKindsAgreeBitForBit) {
+    for (int direction : {1, -1}) {
+        for (unsigned seed = 0; seed < 50; ++seed) {
+            const auto x = randomSignal(4, seed);
+            // DIT: bit-reversed input, natural output; DIF: the reverse.
+            std::vector<SComplex> dit = {x[0], x[2], x[1], x[3]};
+            cFftDit(dit.data(), 4, direction, getDitTwiddles(2));
+            auto dif = x;
+            cFftDif(dif.data(), 4, direction, getDifTwiddles(2));
+            EXPECT_TRUE(sameBits({dif[0], dif[2], dif[1], dif[3]}, dit)) << "seed " << seed;
+        }
+    }
+}
+
+TEST_F(FftKernels, TwoPointsAndFewerAreDoneInline) {
+    for (int direction : {1, -1}) {
+        std::vector<SComplex> two = {{1.0f, 2.0f}, {0.5f, -4.0f}};
+        auto other = two;
+        cFftDit(two.data(), 2, direction, nullptr);
+        cFftDif(other.data(), 2, direction, nullptr);
+        EXPECT_TRUE(sameBits(two, {{1.5f, -2.0f}, {0.5f, 6.0f}}));
+        EXPECT_TRUE(sameBits(other, two));
+        std::vector<SComplex> one = {{3.0f, 4.0f}};
+        cFftDit(one.data(), 1, direction, nullptr);
+        cFftDif(one.data(), 1, direction, nullptr);
+        EXPECT_TRUE(sameBits(one, {{3.0f, 4.0f}}));
+    }
+}
+
+}  // namespace

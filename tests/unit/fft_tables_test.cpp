@@ -1,0 +1,375 @@
+// The FFT engine's tables: the quarter sine table, the contents and sizes of
+// the DIT, DIF, big and real twiddle tables, the bit-reversal tables and the
+// two bit-reversal routines, bit for bit where they promise it.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "fft/tables.h"
+#include "runtime/context.h"
+#include "runtime/memory.h"
+#include "tests/support/reference_fft.h"
+#include "variant.h"
+
+namespace {
+
+using namespace qel::fft;
+
+std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
+float fromBits(std::uint32_t b) { return std::bit_cast<float>(b); }
+
+std::vector<std::size_t> requests;
+void recordRequest(std::size_t bytes) { requests.push_back(bytes); }
+
+class FftTables : public ::testing::Test {
+protected:
+    void SetUp() override {
+        releaseAllFftTables();
+        requests.clear();
+        qelObserveAllocations(recordRequest);
+    }
+    void TearDown() override {
+        qelObserveAllocations(nullptr);
+        releaseAllFftTables();
+    }
+};
+
+struct QuarterSine {
+    explicit QuarterSine(int order) : s(makeQuarterSine(order)) {}
+    ~QuarterSine() { qelFree(s); }
+    QuarterSine(const QuarterSine&) = delete;
+    QuarterSine& operator=(const QuarterSine&) = delete;
+    float* s;
+};
+
+// The distance in units in the last place of the float at `got`.
+double ulpError(float got, long double exact) {
+    const float up = std::nextafter(std::fabs(got), 2.0f);
+    return static_cast<double>(std::fabs(static_cast<long double>(got) - exact) /
+                               static_cast<long double>(up - std::fabs(got)));
+}
+
+constexpr long double kTwoPiExact = 6.283185307179586476925286766559L;
+
+TEST_F(FftTables, QuarterSineHoldsTheSinesRoundedToFloat) {
+    for (int order = 2; order <= 18; ++order) {
+        const std::int32_t n = std::int32_t{1} << order;
+        const std::int32_t q = n / 4;
+        QuarterSine table(order);
+        ASSERT_NE(table.s, nullptr);
+        EXPECT_EQ(bitsOf(table.s[0]), 0u);
+        EXPECT_EQ(table.s[q], 1.0f);
+        for (std::int32_t k = 1; k <= q; ++k) {
+            // One rounding of an argument within an ulp of double precision:
+            // at most a hair above half an ulp.
+            EXPECT_LE(ulpError(table.s[k], std::sin(kTwoPiExact * k / n)), 0.5001)
+                << "order " << order << " k " << k;
+            ASSERT_GE(table.s[k], table.s[k - 1]);
+        }
+    }
+    // The single value 0 of the orders below 2.
+    for (int order : {0, 1}) {
+        QuarterSine table(order);
+        ASSERT_NE(table.s, nullptr);
+        EXPECT_EQ(bitsOf(table.s[0]), 0u);
+    }
+}
+
+TEST_F(FftTables, QuarterSineOfTheNextOrderContainsThisOneExactly) {
+    // The step of the next order is exactly half of this one's, so every
+    // second entry of the next table is this table's entry, bit for bit.
+    for (int order = 2; order <= 17; ++order) {
+        QuarterSine small(order);
+        QuarterSine large(order + 1);
+        const std::int32_t q = (std::int32_t{1} << order) / 4;
+        for (std::int32_t k = 0; k <= q; ++k)
+            ASSERT_EQ(bitsOf(large.s[2 * k]), bitsOf(small.s[k])) << "order " << order << " k " << k;
+    }
+}
+
+void expectEntry(const SComplex& got, std::uint32_t re, std::uint32_t im, const char* what) {
+    EXPECT_EQ(bitsOf(got.re), re) << what;
+    EXPECT_EQ(bitsOf(got.im), im) << what;
+}
+
+constexpr std::uint32_t kOne = 0x3F800000u;
+constexpr std::uint32_t kMinusOne = 0xBF800000u;
+constexpr std::uint32_t kZero = 0x00000000u;
+constexpr std::uint32_t kMinusZero = 0x80000000u;
+
+TEST_F(FftTables, DitTableOfOrderTwoIsExact) {
+    const SComplex* t = getDitTwiddles(2);
+    ASSERT_NE(t, nullptr);
+    for (int i = 0; i < 3; ++i) expectEntry(t[i], kOne, kMinusZero, "k = 0");
+    expectEntry(t[3], kZero, kMinusOne, "w^1");
+    expectEntry(t[4], kMinusOne, kMinusZero, "w^2");
+    expectEntry(t[5], kMinusZero, kOne, "w^3");
+}
+
+TEST_F(FftTables, DitTablesOfOrdersZeroAndOneHoldOneEntryFromTheZeroSine) {
+    for (int order : {0, 1}) {
+        const SComplex* t = getDitTwiddles(order);
+        ASSERT_NE(t, nullptr);
+        for (int i = 0; i < 3; ++i) expectEntry(t[i], kZero, kMinusZero, "entry 0");
+    }
+}
+
+TEST_F(FftTables, DifTableOfOrderThreeIsExact) {
+    const SComplex* t = getDifTwiddles(3);
+    ASSERT_NE(t, nullptr);
+    const std::uint32_t s1 = 0x3F3504F3u;  // sin(pi/4) rounded to float
+    expectEntry(t[0], s1, s1 | 0x80000000u, "w^1");
+    expectEntry(t[1], s1 | 0x80000000u, s1 | 0x80000000u, "w^3");
+}
+
+// Every value is + or - an entry of the order's quarter sine table, and the
+// right one: it matches the exact root to within the rounding of S.
+void expectFolded(const SComplex& w, const std::set<std::uint32_t>& sBits, long double angle,
+                  const char* what, int order, std::int64_t index) {
+    const long double c = std::cos(angle);
+    const long double s = -std::sin(angle);
+    ASSERT_TRUE(sBits.count(bitsOf(w.re) & 0x7FFFFFFFu)) << what << " order " << order << " " << index;
+    ASSERT_TRUE(sBits.count(bitsOf(w.im) & 0x7FFFFFFFu)) << what << " order " << order << " " << index;
+    ASSERT_NEAR(w.re, static_cast<double>(c), 6e-8) << what << " order " << order << " " << index;
+    ASSERT_NEAR(w.im, static_cast<double>(s), 6e-8) << what << " order " << order << " " << index;
+}
+
+std::set<std::uint32_t> sineBits(int order) {
+    QuarterSine table(order);
+    const std::int32_t q = (std::int32_t{1} << order) / 4;
+    return std::set<std::uint32_t>(reinterpret_cast<const std::uint32_t*>(table.s),
+                                   reinterpret_cast<const std::uint32_t*>(table.s) + q + 1);
+}
+
+TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
+    for (int order = 2; order <= qel::variant::kFftBlockOrder; ++order) {
+        const std::int64_t n = std::int64_t{1} << order;
+        const std::int64_t q = n / 4;
+        const auto sBits = sineBits(order);
+        const SComplex* dit = getDitTwiddles(order);
+        ASSERT_NE(dit, nullptr);
+        for (std::int64_t k = 0; k <= q; ++k)
+            for (int p = 1; p <= 3; ++p)
+                expectFolded(dit[3 * k + p - 1], sBits, kTwoPiExact * p * k / n, "dit", order, k);
+        const SComplex* dif = getDifTwiddles(order);
+        ASSERT_NE(dif, nullptr);
+        for (std::int64_t k = 1; k < q; ++k) {
+            expectFolded(dif[2 * (k - 1)], sBits, kTwoPiExact * k / n, "dif w^k", order, k);
+            expectFolded(dif[2 * (k - 1) + 1], sBits, kTwoPiExact * 3 * k / n, "dif w^3k", order, k);
+        }
+    }
+    for (int order = 11; order <= 16; ++order) {
+        const std::int64_t n = std::int64_t{1} << order;
+        const auto sBits = sineBits(order);
+        const SComplex* big = getBigTwiddles(order);
+        ASSERT_NE(big, nullptr);
+        for (std::int64_t k = 0; k < n / 4; ++k)
+            expectFolded(big[k], sBits, kTwoPiExact * k / n, "big", order, k);
+    }
+}
+
+TEST_F(FftTables, AppendedPartIsTheSuperblockTransformsOwnTableBitForBit) {
+    // The superblock's roots, w^k of the 16384-point transform, are the
+    // first part of the order-14 big table.
+    const SComplex* own = getBigTwiddles(14);
+    ASSERT_NE(own, nullptr);
+    for (int order : {15, 16, 18}) {
+        const std::int64_t q = (std::int64_t{1} << order) / 4;
+        const SComplex* big = getBigTwiddles(order);
+        ASSERT_NE(big, nullptr);
+        EXPECT_EQ(0, std::memcmp(big + q, own, 4096 * sizeof(SComplex))) << "order " << order;
+    }
+}
+
+TEST_F(FftTables, RealTwiddlesAreHalfCosineAndHalfOneMinusSine) {
+    for (int order = 2; order <= 14; ++order) {
+        const std::int64_t n = std::int64_t{1} << order;
+        const SComplex* t = getRealTwiddles(order);
+        ASSERT_NE(t, nullptr);
+        expectEntry(t[0], 0x3F000000u, 0x3F000000u, "k = 0: (0.5, 0.5)");
+        QuarterSine s(order);
+        for (std::int64_t k = 0; k < n / 4; ++k) {
+            // (cos t)/2 is exact from S; (1 - sin t)/2 is rounded once.
+            EXPECT_EQ(t[k].re, s.s[n / 4 - k] / 2) << "order " << order << " k " << k;
+            const long double b = 0.5L - 0.5L * static_cast<long double>(s.s[k]);
+            EXPECT_LE(ulpError(t[k].im, b), 0.5) << "order " << order << " k " << k;
+            EXPECT_NEAR(t[k].im, (1 - std::sin(kTwoPiExact * k / n)) / 2, 6e-8);
+        }
+    }
+}
+
+TEST_F(FftTables, BlocksHaveTheirStatedSizesAndTheQuarterSineComesSecond) {
+    struct Case {
+        SComplex* (*get)(int);
+        int order;
+        std::size_t bytes;
+        const char* what;
+    };
+    const Case cases[] = {
+        {getDitTwiddles, 0, 24, "dit 0"},
+        {getDitTwiddles, 2, 2 * 24, "dit 2"},
+        {getDitTwiddles, 10, 257 * 24, "dit 10"},
+        {getDifTwiddles, 0, 8, "dif 0"},
+        {getDifTwiddles, 3, 32, "dif 3"},
+        {getDifTwiddles, 10, 512 * 8, "dif 10"},
+        {getBigTwiddles, 11, 512 * 8, "big 11"},
+        {getBigTwiddles, 14, 4096 * 8, "big 14"},
+        {getBigTwiddles, 15, (8192 + 4096) * 8, "big 15"},
+        {getBigTwiddles, 17, (32768 + 4096) * 8, "big 17"},
+        {getRealTwiddles, 2, 16, "real 2"},
+        {getRealTwiddles, 3, 16, "real 3"},
+        {getRealTwiddles, 4, 32, "real 4"},
+        {getRealTwiddles, 12, 1024 * 8, "real 12"},
+    };
+    for (const Case& c : cases) {
+        releaseAllFftTables();
+        requests.clear();
+        ASSERT_NE(c.get(c.order), nullptr) << c.what;
+        const std::size_t quarterSine = ((std::size_t{1} << c.order) / 4 + 1) * 4;
+        EXPECT_EQ(requests, (std::vector<std::size_t>{c.bytes, quarterSine})) << c.what;
+    }
+    for (int order : {0, 1, 2, 3, 4, 12}) {
+        releaseAllFftTables();
+        requests.clear();
+        ASSERT_NE(getBitRevTable(order), nullptr);
+        const std::size_t words = order < 2 ? 1 : (std::size_t{1} << (order - 2)) + 1;
+        EXPECT_EQ(requests, std::vector<std::size_t>{words * 4}) << "bit reversal " << order;
+    }
+}
+
+TEST_F(FftTables, GettersCacheAndLargeOrdersShareTheBlockOrderTable) {
+    SComplex* dit12 = getDitTwiddles(12);
+    ASSERT_NE(dit12, nullptr);
+    QelContext* context = qelGetContext();
+    EXPECT_EQ(context->ditTwiddleTables[12], nullptr);
+    EXPECT_NE(context->ditTwiddleTables[10], nullptr);
+    EXPECT_EQ(context->bigTwiddleTables[12], dit12);
+    requests.clear();
+    EXPECT_EQ(getDitTwiddles(12), dit12);
+    EXPECT_EQ(getDitTwiddles(11), getBigTwiddles(11));
+    EXPECT_EQ(requests.size(), 2u);  // only the big table of order 11 and its quarter sine
+
+    releaseDitTwiddles(12);
+    EXPECT_EQ(context->ditTwiddleTables[10], nullptr);
+    EXPECT_EQ(context->bigTwiddleTables[12], nullptr);
+    EXPECT_NE(context->bigTwiddleTables[11], nullptr);
+
+    ASSERT_NE(getDifTwiddles(13), nullptr);
+    releaseDifTwiddles(13);
+    EXPECT_EQ(context->difTwiddleTables[10], nullptr);
+    EXPECT_EQ(context->bigTwiddleTables[13], nullptr);
+    EXPECT_NE(context->bigTwiddleTables[11], nullptr);
+}
+
+TEST_F(FftTables, OrdersOutsideTheRangeOrTooLargeGiveNoTable) {
+    for (int order : {-1, 32, 1000}) {
+        EXPECT_EQ(getDitTwiddles(order), nullptr);
+        EXPECT_EQ(getDifTwiddles(order), nullptr);
+        EXPECT_EQ(getBigTwiddles(order), nullptr);
+        EXPECT_EQ(getRealTwiddles(order), nullptr);
+        EXPECT_EQ(getBitRevTable(order), nullptr);
+        releaseDitTwiddles(order);
+        releaseDifTwiddles(order);
+        releaseBigTwiddles(order);
+        releaseRealTwiddles(order);
+        releaseBitRevTable(order);
+    }
+    // 2^31 points are not representable; the order-30 big and real tables
+    // would not fit a 32-bit request. None of these may even try.
+    requests.clear();
+    EXPECT_EQ(makeQuarterSine(31), nullptr);
+    EXPECT_EQ(getBigTwiddles(31), nullptr);
+    EXPECT_EQ(getRealTwiddles(31), nullptr);
+    EXPECT_EQ(getBitRevTable(31), nullptr);
+    EXPECT_EQ(getBigTwiddles(30), nullptr);
+    EXPECT_EQ(getRealTwiddles(30), nullptr);
+    EXPECT_EQ(requests.size(), 0u);
+    EXPECT_EQ(getDitTwiddles(31), nullptr);  // builds the order-10 table first
+    EXPECT_EQ(getDifTwiddles(30), nullptr);
+}
+
+TEST_F(FftTables, ReleaseWorkBufferEmptiesOnlyValidSlots) {
+    QelContext* context = qelGetContext();
+    context->workBuffers[3] = static_cast<SComplex*>(qelMallocPairs(16));
+    context->workBufferSizes[3] = 16;
+    releaseWorkBuffer(4);
+    releaseWorkBuffer(-1);
+    EXPECT_EQ(context->workBufferSizes[3], 16u);
+    releaseAllFftTables();  // scratch buffers are not tables
+    EXPECT_NE(context->workBuffers[3], nullptr);
+    releaseWorkBuffer(3);
+    EXPECT_EQ(context->workBuffers[3], nullptr);
+    EXPECT_EQ(context->workBufferSizes[3], 0u);
+}
+
+// ---- bit reversal ----
+
+std::vector<std::int32_t> tableWords(int order) {
+    const std::int32_t* t = getBitRevTable(order);
+    const std::size_t words = (std::size_t{1} << (order - 2)) + 1;
+    return std::vector<std::int32_t>(t, t + words);
+}
+
+TEST_F(FftTables, BitReversalTablesOfSmallOrdersAreExact) {
+    EXPECT_EQ(tableWords(2), (std::vector<std::int32_t>{0, 0}));
+    EXPECT_EQ(tableWords(3), (std::vector<std::int32_t>{0, 4, 0}));
+    EXPECT_EQ(tableWords(4), (std::vector<std::int32_t>{4, 8, 0, 12, 0}));
+    // m = 8: pairs (1,4), (3,6); self-reversed 7, 5, 2 in decreasing order.
+    EXPECT_EQ(tableWords(5), (std::vector<std::int32_t>{4, 16, 12, 24, 0, 28, 20, 8, 0}));
+}
+
+// Values that a floating-point move could alter: signalling NaNs, payloads,
+// negative zero, subnormals.
+std::vector<SComplex> markedValues(std::size_t n) {
+    std::vector<SComplex> x(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto i = static_cast<std::uint32_t>(k);
+        x[k] = {fromBits(0x7F800001u + i), fromBits(k % 3 == 0 ? 0x80000000u + i : 0xFFA00000u + i)};
+    }
+    return x;
+}
+
+bool sameBits(const std::vector<SComplex>& a, const std::vector<SComplex>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(SComplex)) == 0;
+}
+
+TEST_F(FftTables, BitRevPermuteIsTheBitReversalAndItsOwnInverse) {
+    for (int order = 2; order <= 16; ++order) {
+        const auto x = markedValues(std::size_t{1} << order);
+        auto y = x;
+        qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
+        EXPECT_TRUE(sameBits(y, zv::test::bitReversed(x, order))) << "order " << order;
+        qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
+        EXPECT_TRUE(sameBits(y, x)) << "twice, order " << order;
+    }
+    // n = 4: only elements 1 and 2 change places; n < 4: nothing moves.
+    auto four = markedValues(4);
+    qel::variant::bitRevPermute(four.data(), 4, getBitRevTable(2));
+    EXPECT_TRUE(sameBits(four, {markedValues(4)[0], markedValues(4)[2], markedValues(4)[1],
+                                markedValues(4)[3]}));
+    for (int n : {0, 1, 2}) {
+        auto few = markedValues(2);
+        qel::variant::bitRevPermute(few.data(), n, nullptr);
+        EXPECT_TRUE(sameBits(few, markedValues(2)));
+    }
+}
+
+TEST_F(FftTables, BitRevCopyRealCopiesIntoBitReversedOrderLeavingTheSourceAlone) {
+    for (int order = 1; order <= 15; ++order) {
+        const std::size_t n = std::size_t{1} << order;
+        const auto x = markedValues(n);
+        auto src = x;
+        std::vector<SComplex> dst(n, SComplex{1.0f, 2.0f});
+        const std::int32_t* table = order >= 3 ? getBitRevTable(order) : nullptr;
+        qel::variant::bitRevCopyReal(src.data(), dst.data(), static_cast<int>(n), table);
+        EXPECT_TRUE(sameBits(dst, zv::test::bitReversed(x, order))) << "N = " << n;
+        EXPECT_TRUE(sameBits(src, x)) << "N = " << n;
+    }
+}
+
+}  // namespace

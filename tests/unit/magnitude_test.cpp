@@ -1,0 +1,166 @@
+// The magnitudes' two paths and the two internal functions behind them:
+// which elements go through the single-precision power spectrum, the square
+// root's treatment of negative values, NaNs and zeros, and its report.
+// The expectations on the blocks and the square root are the generic
+// build's; builds with another square root differ there by design.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "runtime/context.h"
+#include "runtime/status.h"
+#include "tests/support/recording_handler.h"
+#include "variant.h"
+#include "vector/internal.h"
+#include "zentavol.h"
+
+namespace {
+
+using zv::test::RecordingHandler;
+using zv::test::Report;
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+std::uint32_t bitsOf(float x) { return std::bit_cast<std::uint32_t>(x); }
+float fromBits(std::uint32_t b) { return std::bit_cast<float>(b); }
+
+// (x, 0) with x the float nearest 1e20: x^2 is finite in the x87 unit's
+// range but beyond the float range, so only the block path overflows.
+std::vector<float> magnitudesOfHugeReals(int n) {
+    std::vector<SComplex> z(n, SComplex{1e20f, 0.0f});
+    std::vector<float> mag(n, -1.0f);
+    qelcbMag(z.data(), mag.data(), n);
+    return mag;
+}
+
+TEST(MagnitudePaths, AtMost128ElementsStayInExtendedPrecision) {
+    for (int n : {1, 100, 127, 128}) {
+        const std::vector<float> mag = magnitudesOfHugeReals(n);
+        for (int i = 0; i < n; ++i) ASSERT_EQ(mag[i], 1e20f) << "n=" << n << " i=" << i;
+    }
+}
+
+TEST(MagnitudePaths, LongerVectorsPassWholeBlocksThroughThePowerSpectrum) {
+    for (int n : {129, 255, 256, 257, 300, 384}) {
+        const std::vector<float> mag = magnitudesOfHugeReals(n);
+        const int blocked = n / 128 * 128;
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(mag[i], i < blocked ? kInf : 1e20f) << "n=" << n << " i=" << i;
+    }
+}
+
+TEST(MagnitudePaths, NoReportFromTheBlocksForAnyInput) {
+    // Power spectra are never negative: -0, NaN and infinities reach the
+    // square root without a report, and NaN stays NaN.
+    std::vector<SComplex> z(260, SComplex{3.0f, -4.0f});
+    z[0] = {-0.0f, -0.0f};
+    z[1] = {std::nanf(""), 1.0f};
+    z[2] = {-kInf, 0.0f};
+    z[3] = {fromBits(0xFFC00001u), fromBits(0xFF800001u)};  // NaNs with the sign set
+    z[259] = {-0.0f, 0.0f};
+    std::vector<float> mag(z.size());
+    RecordingHandler handler;
+    qelcbMag(z.data(), mag.data(), static_cast<int>(z.size()));
+    EXPECT_TRUE(handler.reports().empty());
+    EXPECT_EQ(bitsOf(mag[0]), 0u);
+    EXPECT_TRUE(std::isnan(mag[1]));
+    EXPECT_EQ(mag[2], kInf);
+    EXPECT_TRUE(std::isnan(mag[3]));
+    EXPECT_EQ(mag[4], 5.0f);
+    EXPECT_EQ(mag[200], 5.0f);
+    EXPECT_EQ(bitsOf(mag[259]), 0u);
+}
+
+TEST(PowerSpectrum, SumOfSquaresRoundedOnce) {
+    // A double holds each square (24 significant bits) exactly. When the
+    // squares lie within 29 binades of each other their exact sum fits 53
+    // bits and the double sum is exact; otherwise the smaller is below a
+    // sixteenth of a float unit of the larger, a float, and both the exact
+    // and the double sum round to that larger square. Either way the float
+    // of the double sum is the once-rounded exact sum.
+    std::mt19937 random(11);
+    for (int n : {1, 2, 3, 8, 9, 16, 17, 23}) {
+        std::vector<SComplex> z(n);
+        for (auto& c : z) {
+            c.re = std::ldexp(static_cast<float>(random() % 4096) - 2048.0f, static_cast<int>(random() % 40) - 20);
+            c.im = std::ldexp(static_cast<float>(random() % 4096) - 2048.0f, static_cast<int>(random() % 40) - 20);
+        }
+        std::vector<float> p(n + 1, -7.0f);
+        qelcbPowerSpectr(z.data(), p.data(), n);
+        for (int i = 0; i < n; ++i) {
+            const double want = static_cast<double>(z[i].re) * z[i].re + static_cast<double>(z[i].im) * z[i].im;
+            ASSERT_EQ(p[i], static_cast<float>(want)) << "n=" << n << " i=" << i;
+        }
+        EXPECT_EQ(p[n], -7.0f) << "wrote past the end, n=" << n;
+    }
+    SComplex big[2] = {{1e20f, 0.0f}, {3.0f, 4.0f}};
+    float p[2];
+    qelcbPowerSpectr(big, p, 2);
+    EXPECT_EQ(p[0], kInf);
+    EXPECT_EQ(p[1], 25.0f);
+}
+
+TEST(SquareRoot, SkipsNegativesAndReportsOnceAfterTheLoop) {
+    namespace line = qel::variant::line;
+    static float* watched;
+    static float seenAtReport;
+    watched = nullptr;
+    const float src[3] = {4.0f, -1.0f, 9.0f};
+    float dst[3] = {-5.0f, -5.0f, -5.0f};
+    watched = dst;
+    RecordingHandler handler;
+    // Look at the last element when the report arrives: it has its root.
+    QelErrorHandler recording = qelGetContext()->errorHandler;
+    static QelErrorHandler forward;
+    forward = recording;
+    qelGetContext()->errorHandler = [](int s, const char* f, const char* c, const char* m, int l) {
+        seenAtReport = watched[2];
+        return forward(s, f, c, m, l);
+    };
+    qelsbSqrt2(src, dst, 3);
+    qelGetContext()->errorHandler = recording;
+    EXPECT_EQ(dst[0], 2.0f);
+    EXPECT_EQ(dst[1], -5.0f);
+    EXPECT_EQ(dst[2], 3.0f);
+    EXPECT_EQ(seenAtReport, 3.0f);
+    EXPECT_EQ(handler.reports(),
+              (std::vector<Report>{{QEL_STATUS_BAD_ARGUMENT, "qelsbSqrt2", "Element of input vector is negative",
+                                    "qelvec", line::qelsbSqrt2Negative}}));
+}
+
+TEST(SquareRoot, SpecialValues) {
+    const float src[] = {-0.0f, 0.0f, kInf, std::nanf(""), fromBits(0xFFC00000u), fromBits(0x00000001u),
+                         -kInf, -fromBits(0x00000001u), 2.0f};
+    constexpr int n = sizeof src / sizeof src[0];
+    float dst[n];
+    for (float& d : dst) d = 42.0f;
+    RecordingHandler handler;
+    qelsbSqrt2(src, dst, n);
+    EXPECT_EQ(bitsOf(dst[0]), 0x80000000u);  // sqrt(-0) = -0
+    EXPECT_EQ(bitsOf(dst[1]), 0u);
+    EXPECT_EQ(dst[2], kInf);
+    EXPECT_TRUE(std::isnan(dst[3]));
+    EXPECT_TRUE(std::isnan(dst[4]));  // unordered: not negative
+    EXPECT_EQ(dst[5], static_cast<float>(std::sqrt(std::ldexp(1.0, -149))));
+    EXPECT_EQ(dst[6], 42.0f);
+    EXPECT_EQ(dst[7], 42.0f);
+    EXPECT_EQ(dst[8], static_cast<float>(std::sqrt(2.0)));
+    EXPECT_EQ(handler.reports().size(), 1u);
+}
+
+TEST(SquareRoot, CorrectlyRoundedOnRandomFloats) {
+    // sqrt in double of a float, rounded to float, is the correctly rounded
+    // root (53 >= 2 * 24 + 2), so the comparison is exact.
+    std::mt19937 random(5);
+    std::vector<float> src(4099), dst(4099);
+    for (float& x : src) x = fromBits(static_cast<std::uint32_t>(random()) & 0x7F7FFFFFu);
+    qelsbSqrt2(src.data(), dst.data(), static_cast<int>(src.size()));
+    for (std::size_t i = 0; i < src.size(); ++i)
+        ASSERT_EQ(dst[i], static_cast<float>(std::sqrt(static_cast<double>(src[i])))) << src[i];
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+// The loops behind qelsbFloatToInt and qelsbIntToFloat, one namespace per
+// loop family; a variant picks its family in its variant.h. The argument
+// checks are shared (qelcvrts.cpp) and have passed when a loop runs.
+#pragma once
+
+namespace qel {
+
+// The report of one out-of-range element of qelsbFloatToInt, shared by the
+// families that report element by element: "A negative float cannot be
+// converted to unsigned" when the type is unsigned and the element lies
+// below its range, "A float exceeds an integer" otherwise.
+void reportUnconvertibleElement(bool negativeToUnsigned);
+
+}  // namespace qel
+
+namespace qel::g1 {
+// One loop per width, signedness and rounding mode, in ascending order; the
+// rounding is done on the float's bits, so no floating-point mode changes.
+// size is 8, 16 or 32; flags holds exactly one rounding bit.
+void floatToInt(const float* src, void* dst, int len, int size, int flags);
+// One loop per integer type, two elements per step, one rounding each.
+void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned);
+}  // namespace qel::g1

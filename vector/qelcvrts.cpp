@@ -1,0 +1,164 @@
+// qelcvrts: the conversions qelsbFloatToInt and qelsbIntToFloat, the real
+// parts qelcbReal, the magnitudes qelcbMag and the internal power spectrum
+// qelcbPowerSpectr. Checks, copies and magnitudes are the same in every
+// build; the conversion loops and the square root come from the build's
+// family (variant.h). Linked by every variant.
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+#include "runtime/api.h"
+#include "runtime/status.h"
+#include "variant.h"
+#include "vector/internal.h"
+
+namespace {
+
+constexpr const char* kModule = "qelcvrts";
+
+// Check sites whose numbers are the same in every build.
+namespace line {
+inline constexpr int qelsbFloatToInt = 347;
+inline constexpr int qelsbIntToFloat = 467;
+inline constexpr int qelcbReal = 1144;
+inline constexpr int qelcbMag = 1695;
+inline constexpr int qelcbPowerSpectr = 1916;
+}  // namespace line
+
+constexpr unsigned kRoundingBits = QEL_CVT_NEAREST | QEL_CVT_TRUNCATE | QEL_CVT_FLOOR | QEL_CVT_CEIL;
+
+// Vectors of at most this many elements, and the tail of longer ones, get
+// their magnitudes directly in extended precision; the rest go block by
+// block through a stack block of this many floats.
+constexpr int kMagBlock = 128;
+
+void reportConversion(const char* funcName, const char* condition, int lineNumber) {
+    qelReportBadArgument(funcName, condition, kModule, lineNumber);  // never stops the checks
+}
+
+// The checks of both conversions: every one is made and reported, so one
+// call can report several; the caller stops when any was.
+bool conversionArgumentsFail(const char* funcName, const void* src, const void* dst, int len,
+                             int size, bool flagsBad, int lineNumber) {
+    qelSetStatus(QEL_STATUS_OK);
+    if (len < 1) reportConversion(funcName, "len<=0", lineNumber);
+    if (src == nullptr) reportConversion(funcName, "src==0", lineNumber);
+    if (dst == nullptr) reportConversion(funcName, "dst==0", lineNumber);
+    if (size != 8 && size != 16 && size != 32)
+        reportConversion(funcName, "Invalid size of an integer", lineNumber);
+    if (flagsBad) reportConversion(funcName, "Invalid conversion flag", lineNumber);
+    return qelGetStatus() < 0;
+}
+
+void copyReal(const SComplex* src, float* dst, std::size_t i) {
+    // The bits move as an integer, so a NaN keeps its payload.
+    std::memcpy(dst + i, &src[i].re, sizeof(float));
+}
+
+float magnitude(const SComplex& z) {
+    // re^2 and im^2 (48 bits) are exact at the x87 unit's precision, 53 or
+    // 64 bits; the sum and the root round at that precision, and the store
+    // rounds once more to a float. The wide exponent keeps re^2 of any float
+    // finite.
+    const long double re = z.re;
+    const long double im = z.im;
+    return static_cast<float>(std::sqrt(re * re + im * im));
+}
+
+void magnitudesDirect(const SComplex* src, float* mag, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) mag[i] = magnitude(src[i]);
+}
+
+float power(const SComplex& z) {
+    const long double re = z.re;
+    const long double im = z.im;
+    return static_cast<float>(re * re + im * im);
+}
+
+}  // namespace
+
+namespace qel {
+
+void reportUnconvertibleElement(bool negativeToUnsigned) {
+    qelReportBadArgument("qelsbFloatToInt",
+                         negativeToUnsigned ? "A negative float cannot be converted to unsigned"
+                                            : "A float exceeds an integer",
+                         kModule, variant::line::qelsbFloatToIntElement);
+}
+
+}  // namespace qel
+
+QEL_EXPORT void qelsbFloatToInt(const float* src, void* dst, int len, int size, int flags) {
+    const bool oneRounding = std::popcount(static_cast<unsigned>(flags) & kRoundingBits) == 1;
+    if (conversionArgumentsFail("qelsbFloatToInt", src, dst, len, size, !oneRounding,
+                                line::qelsbFloatToInt))
+        return;
+    qel::variant::floatToInt(src, dst, len, size, flags);
+}
+
+QEL_EXPORT void qelsbIntToFloat(const void* src, float* dst, int len, int size, int flags) {
+    const bool flagsBad = flags != 0 && flags != QEL_CVT_UNSIGNED;
+    if (conversionArgumentsFail("qelsbIntToFloat", src, dst, len, size, flagsBad,
+                                line::qelsbIntToFloat))
+        return;
+    qel::variant::intToFloat(src, dst, len, size, flags == QEL_CVT_UNSIGNED);
+}
+
+QEL_EXPORT void qelcbReal(const SComplex* src, float* dst, int n) {
+    if (n < 1) return qelReportBadArgument("qelcbReal", "length<=0", kModule, line::qelcbReal);
+    if (src == nullptr) return qelReportBadArgument("qelcbReal", "src==0", kModule, line::qelcbReal);
+    if (dst == nullptr) return qelReportBadArgument("qelcbReal", "dst==0", kModule, line::qelcbReal);
+    const std::size_t count = static_cast<std::size_t>(n);
+    std::size_t i = 0;
+    if (count > 8) {
+        for (; count - i >= 16; i += 16)
+            for (std::size_t k = 0; k < 16; ++k) copyReal(src, dst, i + k);
+        if (count - i >= 8) {
+            for (std::size_t k = 0; k < 8; ++k) copyReal(src, dst, i + k);
+            i += 8;
+        }
+    }
+    for (; count - i >= 2; i += 2) {
+        copyReal(src, dst, i);
+        copyReal(src, dst, i + 1);
+    }
+    if (i < count) copyReal(src, dst, i);
+}
+
+void qelcbPowerSpectr(const SComplex* src, float* spectr, int n) {
+    if (n < 1)
+        return qelReportBadArgument("qelcbPowerSpectr", "length<=0", kModule, line::qelcbPowerSpectr);
+    if (spectr == nullptr)
+        return qelReportBadArgument("qelcbPowerSpectr", "spectr==0", kModule, line::qelcbPowerSpectr);
+    if (src == nullptr)
+        return qelReportBadArgument("qelcbPowerSpectr", "src==0", kModule, line::qelcbPowerSpectr);
+    const std::size_t count = static_cast<std::size_t>(n);
+    std::size_t i = 0;
+    if (count >= 9)
+        for (; count - i >= 8; i += 8)
+            for (std::size_t k = 0; k < 8; ++k) spectr[i + k] = power(src[i + k]);
+    for (; count - i >= 2; i += 2) {
+        spectr[i] = power(src[i]);
+        spectr[i + 1] = power(src[i + 1]);
+    }
+    if (i < count) spectr[i] = power(src[i]);
+}
+
+QEL_EXPORT void qelcbMag(const SComplex* src, float* mag, int n) {
+    if (n < 1) return qelReportBadArgument("qelcbMag", "length<=0", kModule, line::qelcbMag);
+    if (mag == nullptr) return qelReportBadArgument("qelcbMag", "mag==0", kModule, line::qelcbMag);
+    if (src == nullptr) return qelReportBadArgument("qelcbMag", "src==0", kModule, line::qelcbMag);
+    const std::size_t count = static_cast<std::size_t>(n);
+    if (n <= kMagBlock) return magnitudesDirect(src, mag, count);
+    // Longer vectors go block by block through a single-precision power
+    // spectrum: a squared magnitude beyond the float range (|z| above about
+    // 1.8e19) becomes +infinity there, unlike in the direct path.
+    float block[kMagBlock];
+    const std::size_t blocks = count / kMagBlock;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        qelcbPowerSpectr(src + b * kMagBlock, block, kMagBlock);
+        qelsbSqrt2(block, mag + b * kMagBlock, kMagBlock);
+    }
+    magnitudesDirect(src + blocks * kMagBlock, mag + blocks * kMagBlock, count % kMagBlock);
+}
