@@ -1,7 +1,6 @@
-// A stand-in variant DLL for the tests of the front library's choice, until
-// the real variants export all sixteen names: every export exists and does
-// nothing, except that qelMalloc returns the DLL's own module handle, so a
-// call through the front library shows which DLL it reached. Built as
+// A stand-in variant DLL for the tests of the front library's choice: every
+// export exists and does nothing but qelsbSet, which sets as it should (the
+// application linked to the front library calls it). Built as
 // ZV_FAKE_COMPLETE, ZV_FAKE_REFUSING (DllMain refuses process attach) and
 // ZV_FAKE_NO_QELSMIN (its .def leaves qelsMin out); the tests copy it under
 // variant names.
@@ -9,15 +8,15 @@
 
 #include "zentavol.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 extern "C" {
 
-void* qelMalloc(int) { return &__ImageBase; }
+void* qelMalloc(int) { return nullptr; }
 void qelFree(void*) {}
 void qelcFft(SComplex*, int, int) {}
 void qelsRealFftNip(const float*, SComplex*, int, int) {}
-void qelsbSet(float, float*, int) {}
+void qelsbSet(float value, float* dst, int n) {
+    for (int i = 0; i < n; ++i) dst[i] = value;
+}
 void qelsbAdd1(float, float*, int) {}
 void qelsbAdd2(const float*, float*, int) {}
 void qelsbMpy1(float, float*, int) {}

@@ -45,17 +45,19 @@ std::string programDir() {
     return dir.substr(0, dir.find_last_of("\\/"));
 }
 
-// What goes into the folder under each variant name.
-enum class Stand { Absent, Complete, Refusing, NoQelsMin };
+// What goes into the folder under each variant name: nothing, a stand-in, or
+// the real variant DLL of that name built beside this program.
+enum class Stand { Absent, Complete, Refusing, NoQelsMin, Real };
 
-const char* fakeFile(Stand stand) {
+std::string sourceOf(const std::string& bin, Stand stand, int index) {
     switch (stand) {
-        case Stand::Complete: return "zv_fake_complete.dll";
-        case Stand::Refusing: return "zv_fake_refusing.dll";
-        case Stand::NoQelsMin: return "zv_fake_no_qelsMin.dll";
+        case Stand::Complete: return bin + "\\fake_variants\\zv_fake_complete.dll";
+        case Stand::Refusing: return bin + "\\fake_variants\\zv_fake_refusing.dll";
+        case Stand::NoQelsMin: return bin + "\\fake_variants\\zv_fake_no_qelsMin.dll";
+        case Stand::Real: return bin + "\\Zentavol" + kCodes[index] + ".dll";
         case Stand::Absent: break;
     }
-    return nullptr;
+    return {};
 }
 
 class FrontChoice : public ::testing::Test {
@@ -86,7 +88,7 @@ protected:
         for (int i = 0; i < 6; ++i) {
             const std::string target = folder + "\\Zentavol" + kCodes[i] + ".dll";
             DeleteFileA(target.c_str());
-            if (stands[i] != Stand::Absent) copy(bin + "\\fake_variants\\" + fakeFile(stands[i]), "Zentavol" + std::string(kCodes[i]) + ".dll");
+            if (stands[i] != Stand::Absent) copy(sourceOf(bin, stands[i], i), "Zentavol" + std::string(kCodes[i]) + ".dll");
         }
         std::string command = "\"" + folder + "\\choose.exe\"";
         STARTUPINFOA startup{};
@@ -141,6 +143,15 @@ TEST_F(FrontChoice, AMissingExportFailsTheLoadWithoutTryingFurther) {
     for (Stand& s : stands) s = Stand::Complete;
     stands[row[0]] = Stand::NoQelsMin;
     EXPECT_EQ(choose("missing", stands), kNone);
+}
+
+// The generic build itself, the variant every row ends with: chosen, bound
+// name by name, and used by an application linked to the front library.
+TEST_F(FrontChoice, TheRealGenericVariantIsChosenAndBound) {
+    Stand real[6] = {};
+    real[G1] = Stand::Real;
+    EXPECT_EQ(choose("real_g1", real), G1);
+    EXPECT_EQ(choose("real_g1_linked", real, "zv_front_linked.exe"), 0);
 }
 
 // The application that links the import library starts when a variant

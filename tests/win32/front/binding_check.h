@@ -1,0 +1,48 @@
+// Shared by the programs of the front library's tests: which variant the
+// process has loaded, and whether each of the front library's sixteen exports
+// jumps to the function of the same name in it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace zv::test {
+
+inline const char* const kVariantNames[6] = {"Zentavolg1", "Zentavolg2", "Zentavoln1",
+                                             "Zentavoln2", "Zentavols1", "Zentavols2"};
+
+// The index of the one variant loaded, -1 for none, -2 for more than one.
+inline int loadedVariant() {
+    int found = -1;
+    for (int i = 0; i < 6; ++i) {
+        if (GetModuleHandleA(kVariantNames[i]) == nullptr) continue;
+        if (found != -1) return -2;
+        found = i;
+    }
+    return found;
+}
+
+// Each export of the front library is one indirect jump through its entry
+// slot (FF 25 and the slot's address); the slot must hold what GetProcAddress
+// gives for the same name in the variant. True when all sixteen do.
+inline bool exportsJumpInto(HMODULE front, HMODULE variant) {
+    static const char* const names[] = {
+#define ZV_EXPORT(ordinal, name) #name,
+#include "runtime/export_list.h"
+#undef ZV_EXPORT
+    };
+    for (const char* name : names) {
+        const auto* stub = reinterpret_cast<const unsigned char*>(GetProcAddress(front, name));
+        if (stub == nullptr || stub[0] != 0xFF || stub[1] != 0x25) return false;
+        std::uint32_t slotAddress;
+        std::memcpy(&slotAddress, stub + 2, sizeof slotAddress);
+        void* target;
+        std::memcpy(&target, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(slotAddress)), sizeof target);
+        if (target != reinterpret_cast<void*>(GetProcAddress(variant, name))) return false;
+    }
+    return true;
+}
+
+}  // namespace zv::test
