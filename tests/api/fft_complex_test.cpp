@@ -12,11 +12,10 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "tests/support/fft_signals.h"
 #include "tests/support/quiet_exit.h"
 #include "tests/support/reference_fft.h"
 #include "tests/support/variant_loader.h"
@@ -25,26 +24,16 @@ namespace {
 
 using zv::test::Cd;
 using zv::test::LibraryApi;
+using zv::test::randomSignal;
+using zv::test::sameBits;
 
 constexpr double kTolerance = 1e-6;
-
-std::vector<SComplex> randomSignal(int order, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    std::vector<SComplex> x(std::size_t{1} << order);
-    for (SComplex& v : x) v = {value(rng), value(rng)};
-    return x;
-}
 
 std::vector<Cd> expectedSpectrum(const std::vector<SComplex>& x, bool forward, bool scaled) {
     std::vector<Cd> want = zv::test::referenceDft(zv::test::toDouble(x), forward ? -1 : 1);
     if (!forward && scaled)
         for (Cd& v : want) v /= static_cast<double>(x.size());
     return want;
-}
-
-bool sameBits(const std::vector<SComplex>& a, const std::vector<SComplex>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(SComplex)) == 0;
 }
 
 enum class Ordering { Natural, InputReversed, OutputReversed };

@@ -11,11 +11,10 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "tests/support/fft_signals.h"
 #include "tests/support/quiet_exit.h"
 #include "tests/support/reference_fft.h"
 #include "tests/support/variant_loader.h"
@@ -24,17 +23,11 @@ namespace {
 
 using zv::test::Cd;
 using zv::test::LibraryApi;
+using zv::test::randomSamples;
+using zv::test::sameBits;
 
 constexpr double kTolerance = 1e-6;
 constexpr std::uint32_t kMarker = 0x7FC0DEADu;  // a NaN no result can have
-
-std::vector<float> randomSamples(int order, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    std::vector<float> x(std::size_t{1} << order);
-    for (float& v : x) v = value(rng);
-    return x;
-}
 
 // The first n/2 + 1 values of the DFT of x, exponent sign `sign`, divided
 // by `divisor`.
@@ -51,8 +44,6 @@ std::vector<SComplex> markedOutput(std::size_t count) {
     return std::vector<SComplex>(count, SComplex{marker, marker});
 }
 
-bool sameBits(const void* a, const void* b, std::size_t bytes) { return std::memcmp(a, b, bytes) == 0; }
-
 class RealFft : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
@@ -67,7 +58,7 @@ protected:
         auto in = x;
         auto out = markedOutput(x.size() / 2 + 1);
         api->qelsRealFftNip(in.data(), out.data(), order, flags);
-        EXPECT_TRUE(sameBits(in.data(), x.data(), x.size() * sizeof(float))) << "input written";
+        EXPECT_TRUE(sameBits(in, x)) << "input written";
         std::size_t unwritten = 0;
         for (const SComplex& v : out)
             unwritten += (std::bit_cast<std::uint32_t>(v.re) == kMarker) +
@@ -158,7 +149,7 @@ TEST_P(RealFft, OrderingFlagsAreIgnored) {
         const auto plain = run(x, order, QEL_FFT_FORWARD);
         for (int ordering : {32, 64, 128, 64 | 128, 32 | 64 | 128}) {
             const auto other = run(x, order, QEL_FFT_FORWARD | ordering);
-            EXPECT_TRUE(sameBits(plain.data(), other.data(), plain.size() * sizeof(SComplex)))
+            EXPECT_TRUE(sameBits(plain, other))
                 << "ordering " << ordering;
         }
     }

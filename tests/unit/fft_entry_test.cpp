@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "runtime/context.h"
 #include "runtime/memory.h"
 #include "runtime/status.h"
+#include "tests/support/fft_fixture.h"
 #include "tests/support/latch.h"
 #include "tests/support/recording_handler.h"
 #include "tests/support/reference_fft.h"
@@ -22,47 +21,12 @@
 namespace {
 
 using namespace qel::fft;
+using zv::test::randomSignal;
 using zv::test::RecordingHandler;
 using zv::test::Report;
+using zv::test::sameBits;
 
-std::vector<SComplex> randomSignal(int order, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    std::vector<SComplex> x(std::size_t{1} << order);
-    for (SComplex& v : x) v = {value(rng), value(rng)};
-    return x;
-}
-
-bool sameBits(const std::vector<SComplex>& a, const std::vector<SComplex>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(SComplex)) == 0;
-}
-
-// Counts the allocator's requests and can refuse exactly one of them.
-int requestCount = 0;
-int refuseRequest = -1;  // index of the request to refuse; -1: none
-bool refuseAll = false;
-void countAndMaybeRefuse(std::size_t) {
-    const bool refuse = refuseAll || requestCount == refuseRequest;
-    ++requestCount;
-    qelInjectHeapFailureAfter(refuse ? 0 : -1);
-}
-
-class FftEntry : public ::testing::Test {
-protected:
-    void SetUp() override {
-        releaseAllFftTables();
-        requestCount = 0;
-        refuseRequest = -1;
-        refuseAll = false;
-        qelObserveAllocations(countAndMaybeRefuse);
-    }
-    void TearDown() override {
-        qelObserveAllocations(nullptr);
-        qelInjectHeapFailureAfter(-1);
-        releaseAllFftTables();
-    }
-    QelContext* context() { return qelGetContext(); }
-};
+class FftEntry : public zv::test::FftTablesTest {};
 
 struct CheckCase {
     bool nullData;

@@ -4,29 +4,17 @@
 // both kernel kinds compute the same values.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <random>
 #include <vector>
 
 #include "fft/kernels.h"
 #include "fft/tables.h"
+#include "tests/support/fft_signals.h"
 #include "variant.h"
 
 namespace {
 
 using namespace qel::fft;
-
-std::vector<SComplex> randomSignal(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    std::vector<SComplex> x(n);
-    for (SComplex& v : x) v = {value(rng), value(rng)};
-    return x;
-}
-
-bool sameBits(const std::vector<SComplex>& a, const std::vector<SComplex>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(SComplex)) == 0;
-}
+using zv::test::sameBits;
 
 class FftKernels : public ::testing::Test {
 protected:
@@ -40,7 +28,7 @@ TEST_F(FftKernels, RadixTwoStagesGiveTheSameBitsForEveryChunkSize) {
         const int n = 1 << order;
         const SComplex* big = getBigTwiddles(order);
         ASSERT_NE(big, nullptr);
-        const auto x = randomSignal(static_cast<std::size_t>(n), 11u);
+        const auto x = zv::test::randomSignalOfLength(static_cast<std::size_t>(n), 11u);
         for (int direction : {1, -1}) {
             // Inside a superblock (the appended part for order >= 15), then
             // across the whole array.
@@ -69,7 +57,7 @@ TEST_F(FftKernels, RadixTwoStagesGiveTheSameBitsForEveryChunkSize) {
 TEST_F(FftKernels, FourPointTransformsOfBothKindsAgreeBitForBit) {
     for (int direction : {1, -1}) {
         for (unsigned seed = 0; seed < 50; ++seed) {
-            const auto x = randomSignal(4, seed);
+            const auto x = zv::test::randomSignalOfLength(4, seed);
             // DIT: bit-reversed input, natural output; DIF: the reverse.
             std::vector<SComplex> dit = {x[0], x[2], x[1], x[3]};
             cFftDit(dit.data(), 4, direction, getDitTwiddles(2));

@@ -5,14 +5,13 @@
 
 #include <bit>
 #include <cstdint>
-#include <cstring>
-#include <random>
 #include <vector>
 
 #include "fft/tables.h"
 #include "runtime/context.h"
 #include "runtime/memory.h"
 #include "runtime/status.h"
+#include "tests/support/fft_fixture.h"
 #include "tests/support/recording_handler.h"
 #include "variant.h"
 #include "zentavol.h"
@@ -20,47 +19,13 @@
 namespace {
 
 using namespace qel::fft;
+using zv::test::randomSamples;
 using zv::test::RecordingHandler;
 using zv::test::Report;
+using zv::test::sameBits;
 
-std::vector<float> randomSamples(int order, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    std::vector<float> x(std::size_t{1} << order);
-    for (float& v : x) v = value(rng);
-    return x;
-}
-
-template <typename T>
-bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
-}
-
-int requestCount = 0;
-int refuseRequest = -1;
-bool refuseAll = false;
-void countAndMaybeRefuse(std::size_t) {
-    const bool refuse = refuseAll || requestCount == refuseRequest;
-    ++requestCount;
-    qelInjectHeapFailureAfter(refuse ? 0 : -1);
-}
-
-class RealFftEntry : public ::testing::Test {
+class RealFftEntry : public zv::test::FftTablesTest {
 protected:
-    void SetUp() override {
-        releaseAllFftTables();
-        requestCount = 0;
-        refuseRequest = -1;
-        refuseAll = false;
-        qelObserveAllocations(countAndMaybeRefuse);
-    }
-    void TearDown() override {
-        qelObserveAllocations(nullptr);
-        qelInjectHeapFailureAfter(-1);
-        releaseAllFftTables();
-    }
-    QelContext* context() { return qelGetContext(); }
-
     std::vector<SComplex> transform(const std::vector<float>& x, int order, int flags) {
         std::vector<SComplex> out(x.size() / 2 + 1);
         qelsRealFftNip(x.data(), out.data(), order, flags);

@@ -13,12 +13,14 @@
 #include "fft/tables.h"
 #include "runtime/context.h"
 #include "runtime/memory.h"
+#include "tests/support/fft_signals.h"
 #include "tests/support/reference_fft.h"
 #include "variant.h"
 
 namespace {
 
 using namespace qel::fft;
+using zv::test::sameBits;
 
 std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
 float fromBits(std::uint32_t b) { return std::bit_cast<float>(b); }
@@ -332,10 +334,6 @@ std::vector<SComplex> markedValues(std::size_t n) {
         x[k] = {fromBits(0x7F800001u + i), fromBits(k % 3 == 0 ? 0x80000000u + i : 0xFFA00000u + i)};
     }
     return x;
-}
-
-bool sameBits(const std::vector<SComplex>& a, const std::vector<SComplex>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(SComplex)) == 0;
 }
 
 TEST_F(FftTables, BitRevPermuteIsTheBitReversalAndItsOwnInverse) {
