@@ -18,8 +18,6 @@
 
 namespace {
 
-using zv::test::LibraryApi;
-
 float fromBits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
 std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
 
@@ -48,14 +46,7 @@ const std::vector<float>& specials() {
     return values;
 }
 
-class Arith : public ::testing::TestWithParam<std::string> {
-protected:
-    void SetUp() override {
-        api = zv::test::openLibrary(GetParam());
-        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
-    }
-    const LibraryApi* api = nullptr;
-};
+class Arith : public zv::test::VariantTest {};
 
 TEST_P(Arith, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
     float src[5] = {1, 2, 3, 4, 5};
@@ -224,6 +215,6 @@ TEST_P(Arith, EveryLengthAndOffsetTouchesEachElementOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Arith, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace

@@ -22,15 +22,7 @@ std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr std::uint32_t kGuard = 0x7FC0DEADu;
 
-class Complex : public ::testing::TestWithParam<std::string> {
-protected:
-    void SetUp() override {
-        api = zv::test::openLibrary(GetParam());
-        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
-    }
-    bool generic() const { return GetParam() == "g1"; }
-    const LibraryApi* api = nullptr;
-};
+class Complex : public zv::test::VariantTest {};
 
 TEST_P(Complex, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
     SComplex z[4] = {{1, 2}, {3, 4}, {5, 6}, {7, 8}};
@@ -164,6 +156,6 @@ TEST_P(Complex, LargeMagnitudesOverflowOnlyInTheBlocks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Complex, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace

@@ -15,8 +15,6 @@
 
 namespace {
 
-using zv::test::LibraryApi;
-
 float fromBits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr int kNear = QEL_CVT_NEAREST;
@@ -27,14 +25,8 @@ constexpr int kU = QEL_CVT_UNSIGNED;
 constexpr int kSat = QEL_CVT_SATURATE;
 constexpr int kRoundings[] = {kNear, kTrunc, kFloor, kCeil};
 
-class Convert : public ::testing::TestWithParam<std::string> {
+class Convert : public zv::test::VariantTest {
 protected:
-    void SetUp() override {
-        api = zv::test::openLibrary(GetParam());
-        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
-    }
-    bool generic() const { return GetParam() == "g1"; }
-
     // One float converted; the destination element starts as `previous`.
     template <typename T>
     T one(float x, int flags, T previous = T{99}) const {
@@ -42,7 +34,6 @@ protected:
         api->qelsbFloatToInt(&x, &out, 1, 8 * sizeof(T), flags | (std::is_unsigned_v<T> ? kU : 0));
         return out;
     }
-    const LibraryApi* api = nullptr;
 };
 
 TEST_P(Convert, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
@@ -197,6 +188,6 @@ TEST_P(Convert, IntegerVectorsAtAnyAddress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Convert, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace

@@ -14,22 +14,14 @@
 
 namespace {
 
-using zv::test::LibraryApi;
-
 std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
 constexpr float kInf = std::numeric_limits<float>::infinity();
 const float kNaN = std::nanf("");
 
-class Extremes : public ::testing::TestWithParam<std::string> {
+class Extremes : public zv::test::VariantTest {
 protected:
-    void SetUp() override {
-        api = zv::test::openLibrary(GetParam());
-        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
-    }
-    bool generic() const { return GetParam() == "g1"; }
     float max(std::vector<float> v) const { return api->qelsMax(v.data(), static_cast<int>(v.size())); }
     float min(std::vector<float> v) const { return api->qelsMin(v.data(), static_cast<int>(v.size())); }
-    const LibraryApi* api = nullptr;
 };
 
 TEST_P(Extremes, EveryFailedCheckEndsTheProcessQuietly) {
@@ -88,6 +80,6 @@ TEST_P(Extremes, GenericNaNAndZeroOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Extremes, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace

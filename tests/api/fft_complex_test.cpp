@@ -23,7 +23,6 @@
 namespace {
 
 using zv::test::Cd;
-using zv::test::LibraryApi;
 using zv::test::randomSignal;
 using zv::test::sameBits;
 
@@ -51,11 +50,11 @@ constexpr OrderingCase kOrderings[] = {
     {Ordering::OutputReversed, QEL_FFT_OUTPUT_REVERSED, "output reversed"},
 };
 
-class Fft : public ::testing::TestWithParam<std::string> {
+class Fft : public zv::test::VariantTest {
 protected:
     void SetUp() override {
-        api = zv::test::openLibrary(GetParam());
-        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
+        zv::test::VariantTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_NE(api->qelcFft, nullptr);
     }
 
@@ -96,8 +95,6 @@ protected:
         EXPECT_LT(zv::test::relativeRmsError(y, zv::test::toDouble(x)), kTolerance)
             << "reversed in between, order " << order;
     }
-
-    const LibraryApi* api = nullptr;
 };
 
 TEST_P(Fft, MatchesTheReferenceForOrders0To20InEveryOrderingAndDirection) {
@@ -269,6 +266,6 @@ TEST_P(Fft, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Fft, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace

@@ -22,7 +22,6 @@
 namespace {
 
 using zv::test::Cd;
-using zv::test::LibraryApi;
 using zv::test::randomSamples;
 using zv::test::sameBits;
 
@@ -44,11 +43,11 @@ std::vector<SComplex> markedOutput(std::size_t count) {
     return std::vector<SComplex>(count, SComplex{marker, marker});
 }
 
-class RealFft : public ::testing::TestWithParam<std::string> {
+class RealFft : public zv::test::VariantTest {
 protected:
     void SetUp() override {
-        api = zv::test::openLibrary(GetParam());
-        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
+        zv::test::VariantTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_NE(api->qelsRealFftNip, nullptr);
     }
 
@@ -66,8 +65,6 @@ protected:
         EXPECT_EQ(unwritten, 0u) << "order " << order << " flags " << flags;
         return out;
     }
-
-    const LibraryApi* api = nullptr;
 };
 
 TEST_P(RealFft, MatchesTheReferenceForOrders0To20) {
@@ -188,6 +185,6 @@ TEST_P(RealFft, EveryFailedCheckEndsTheProcessQuietlyWithNothingWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, RealFft, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace

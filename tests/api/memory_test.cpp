@@ -11,16 +11,7 @@
 
 namespace {
 
-using zv::test::LibraryApi;
-
-class Memory : public ::testing::TestWithParam<std::string> {
-protected:
-    void SetUp() override {
-        api = zv::test::openLibrary(GetParam());
-        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
-    }
-    const LibraryApi* api = nullptr;
-};
+class Memory : public zv::test::VariantTest {};
 
 bool aligned32(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % 32 == 0; }
 
@@ -66,6 +57,6 @@ TEST_P(Memory, ABlockMayBeFreedByAnotherThread) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Memory, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace

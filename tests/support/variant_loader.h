@@ -1,9 +1,12 @@
 // Opens a library of the system by path, as an application would, and finds
-// its sixteen exports; the black-box suites run once per variant through it.
+// its sixteen exports; the black-box suites run once per variant through it
+// (fixtures derived from VariantTest, instances named by variantName).
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "zentavol.h"
 
@@ -26,5 +29,23 @@ const LibraryApi* openLibrary(const std::string& code);
 
 // The codes of the variant libraries this build made.
 std::vector<std::string> builtVariants();
+
+// A black-box suite's fixture: the parameter is a variant's code, and each
+// test starts with that library open (a library that cannot be loaded fails
+// the test, naming its path).
+class VariantTest : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        api = openLibrary(GetParam());
+        ASSERT_NE(api, nullptr) << libraryPath(GetParam());
+    }
+    // The generic build, whose results some suites pin down further.
+    bool generic() const { return GetParam() == "g1"; }
+
+    const LibraryApi* api = nullptr;
+};
+
+// Names each instance of a test by its variant's code ("g1", ...).
+inline std::string variantName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
 }  // namespace zv::test

@@ -57,8 +57,6 @@ _zvStackPointerAtCall:
 
 namespace {
 
-using zv::test::LibraryApi;
-
 std::uint32_t word(const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); }
 std::uint32_t word(float f) {
     std::uint32_t bits;
@@ -86,14 +84,7 @@ TEST(StackOffsetCall, PlacesTheStackPointerAsAsked) {
         EXPECT_EQ(call(address(zvStackPointerAtCall), offset, {1, 2, 3}) % 16, std::uint32_t(offset));
 }
 
-class StackAlignment : public ::testing::TestWithParam<std::string> {
-protected:
-    void SetUp() override {
-        api = zv::test::openLibrary(GetParam());
-        ASSERT_NE(api, nullptr) << zv::test::libraryPath(GetParam());
-    }
-    const LibraryApi* api = nullptr;
-};
+class StackAlignment : public zv::test::VariantTest {};
 
 // Exports the library does not have yet are skipped; each one it has is
 // called with valid arguments, so the call must return.
@@ -156,6 +147,6 @@ TEST_P(StackAlignment, EveryExportRunsAtEveryStackOffset) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, StackAlignment, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace

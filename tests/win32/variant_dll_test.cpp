@@ -52,6 +52,6 @@ TEST_P(VariantDllDeathTest, NoTlsIndexRefusesTheLoadAndUnloadGivesItsIndexBack) 
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, VariantDllDeathTest, ::testing::ValuesIn(zv::test::builtVariants()),
-                         [](const auto& info) { return info.param; });
+                         zv::test::variantName);
 
 }  // namespace
