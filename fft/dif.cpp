@@ -20,24 +20,12 @@ constexpr int kSuperblock = variant::kFftSuperblockLength;
 // twiddles and the same chunked loop order.
 template <bool Fwd>
 void difStage(SComplex* x, int len, int h, const SComplex* table, int step, int per) {
-    const int quarter = h / 2;
-    for (int c0 = 0; c0 < quarter; c0 += per) {
-        const int c1 = std::min(quarter, c0 + per);
-        for (int g = 0; g < len; g += 2 * h) {
-            SComplex* y = x + g;
-            for (int part = 0; part < 2; ++part) {
-                const int offset = part * quarter;
-                for (int j = c0; j < c1; ++j) {
-                    const SComplex w = table[j * step];
-                    const SComplex v = part == 0 ? dirTwiddle<Fwd>(w) : quarterTwiddle<Fwd>(w);
-                    const XComplex a = load(y[offset + j]);
-                    const XComplex b = load(y[offset + j + h]);
-                    store(y[offset + j], a + b);
-                    store(y[offset + j + h], mul(a - b, v));
-                }
-            }
-        }
-    }
+    chunkedStage<Fwd>(x, len, h, table, step, per, [](SComplex& a, SComplex& b, SComplex v) {
+        const XComplex p = load(a);
+        const XComplex q = load(b);
+        store(a, p + q);
+        store(b, mul(p - q, v));
+    });
 }
 
 }  // namespace

@@ -22,30 +22,15 @@ void blockKernel(SComplex* data, int n, int direction, const SComplex* twiddles)
         variant::cFftDitBlockInv(data, n, twiddles);
 }
 
-// One stage of half-span h over len values, chunk by chunk: the quarter
-// [0, h/2) is cut into chunks of `per` butterflies; for each chunk every
-// group takes the chunk's first-quarter butterflies, then the matching
-// second-quarter ones, whose twiddles are the same values turned by -i.
+// A DIT stage: b is turned by the twiddle before the sum and difference.
 template <bool Fwd>
 void ditStage(SComplex* x, int len, int h, const SComplex* table, int step, int per) {
-    const int quarter = h / 2;
-    for (int c0 = 0; c0 < quarter; c0 += per) {
-        const int c1 = std::min(quarter, c0 + per);
-        for (int g = 0; g < len; g += 2 * h) {
-            SComplex* y = x + g;
-            for (int part = 0; part < 2; ++part) {
-                const int offset = part * quarter;
-                for (int j = c0; j < c1; ++j) {
-                    const SComplex w = table[j * step];
-                    const SComplex v = part == 0 ? dirTwiddle<Fwd>(w) : quarterTwiddle<Fwd>(w);
-                    const XComplex a = load(y[offset + j]);
-                    const XComplex t = mul(load(y[offset + j + h]), v);
-                    store(y[offset + j], a + t);
-                    store(y[offset + j + h], a - t);
-                }
-            }
-        }
-    }
+    chunkedStage<Fwd>(x, len, h, table, step, per, [](SComplex& a, SComplex& b, SComplex v) {
+        const XComplex s = load(a);
+        const XComplex t = mul(load(b), v);
+        store(a, s + t);
+        store(b, s - t);
+    });
 }
 
 }  // namespace

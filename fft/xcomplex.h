@@ -53,4 +53,29 @@ inline SComplex quarterTwiddle(SComplex w) {
     return {w.im, w.re};
 }
 
+// One radix-2 stage of half-span h over len values, chunk by chunk: the
+// quarter [0, h/2) is cut into chunks of `per` butterflies; for each chunk
+// every group takes the chunk's first-quarter butterflies, then the matching
+// second-quarter ones, whose twiddles are the same values turned by -i.
+// `butterfly(a, b, v)` updates the pair (a, b) with the twiddle v.
+template <bool Fwd, typename Butterfly>
+void chunkedStage(SComplex* x, int len, int h, const SComplex* table, int step, int per,
+                  Butterfly butterfly) {
+    const int quarter = h / 2;
+    for (int c0 = 0; c0 < quarter; c0 += per) {
+        const int c1 = c0 + per < quarter ? c0 + per : quarter;
+        for (int g = 0; g < len; g += 2 * h) {
+            SComplex* y = x + g;
+            for (int part = 0; part < 2; ++part) {
+                const int offset = part * quarter;
+                for (int j = c0; j < c1; ++j) {
+                    const SComplex w = table[j * step];
+                    const SComplex v = part == 0 ? dirTwiddle<Fwd>(w) : quarterTwiddle<Fwd>(w);
+                    butterfly(y[offset + j], y[offset + j + h], v);
+                }
+            }
+        }
+    }
+}
+
 }  // namespace qel::fft
