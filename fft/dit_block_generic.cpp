@@ -19,7 +19,7 @@ using fft::XComplex;
 // inverse, in the factored form c*(re + im), c*(im - re): two products
 // instead of four. c = cos(pi/4) as the table holds it.
 template <bool Fwd>
-XComplex eighth(XComplex b, long double c, bool third) {
+[[gnu::always_inline]] inline XComplex eighth(XComplex b, long double c, bool third) {
     const long double p = c * (b.re + b.im);
     const long double m = c * (b.im - b.re);
     if constexpr (Fwd) return third ? XComplex{m, -p} : XComplex{p, m};
@@ -28,8 +28,10 @@ XComplex eighth(XComplex b, long double c, bool third) {
 
 // The radix-4 butterfly on y0..y3 (the sub-transforms' values with their
 // twiddles applied), results to offsets 0, m, 2m, 3m.
+// Always inlined: a call would pass four extended-precision pairs through
+// memory and costs more than the butterfly itself.
 template <bool Fwd>
-void butterfly4(SComplex* at, int m, XComplex y0, XComplex y1, XComplex y2, XComplex y3) {
+[[gnu::always_inline]] inline void butterfly4(SComplex* at, int m, XComplex y0, XComplex y1, XComplex y2, XComplex y3) {
     const XComplex s01 = y0 + y1;
     const XComplex s23 = y2 + y3;
     const XComplex d01 = y0 - y1;
