@@ -32,12 +32,7 @@ void difStage(SComplex* x, int len, int h, const SComplex* table, int step, int 
 
 void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles) {
     if (n <= 2) {
-        if (n == 2) {
-            const XComplex x0 = load(data[0]);
-            const XComplex x1 = load(data[1]);
-            store(data[0], x0 + x1);
-            store(data[1], x0 - x1);
-        }
+        if (n == 2) twoPoint(data);
         return;
     }
     if (n <= kBlock) return variant::cFftDifBlock(data, n, direction, twiddles);

@@ -41,13 +41,6 @@ void dft4(SComplex* x) {
     store(x[3], d - r);
 }
 
-void dft2(SComplex* x) {
-    const XComplex x0 = load(x[0]);
-    const XComplex x1 = load(x[1]);
-    store(x[0], x0 + x1);
-    store(x[1], x0 - x1);
-}
-
 // The L-shaped butterfly on a block of 4*n4 values: the first half becomes
 // the sums (a block of the next stage), the third and fourth quarters the
 // twiddled z1 = (x0 - x2) -/+ i(x1 - x3) and z3 = (x0 - x2) +/- i(x1 - x3)
@@ -112,8 +105,8 @@ void splitRadix(SComplex* data, int n, const SComplex* twiddles) {
     // two quarters of every block of eight are blocks of two.
     forEachBlock(n, 4, [&](int i0) { dft4<Fwd>(data + i0); });
     forEachBlock(n, 8, [&](int i0) {
-        dft2(data + i0 + 4);
-        dft2(data + i0 + 6);
+        fft::twoPoint(data + i0 + 4);
+        fft::twoPoint(data + i0 + 6);
     });
 }
 
@@ -139,7 +132,7 @@ void cFftDifBlock(SComplex* data, int n, int direction, const SComplex* twiddles
         else
             dft4<false>(data);
     } else if (n == 2) {
-        dft2(data);
+        fft::twoPoint(data);
     }
 }
 

@@ -53,6 +53,14 @@ inline SComplex quarterTwiddle(SComplex w) {
     return {w.im, w.re};
 }
 
+// The two-point transform, the same in both directions: x0 + x1, x0 - x1.
+inline void twoPoint(SComplex* data) {
+    const XComplex x0 = load(data[0]);
+    const XComplex x1 = load(data[1]);
+    store(data[0], x0 + x1);
+    store(data[1], x0 - x1);
+}
+
 // One radix-2 stage of half-span h over len values, chunk by chunk: the
 // quarter [0, h/2) is cut into chunks of `per` butterflies; for each chunk
 // every group takes the chunk's first-quarter butterflies, then the matching
