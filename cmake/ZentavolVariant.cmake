@@ -1,5 +1,6 @@
 # zv_add_variant(<code> [FLAGS <compile flags>] [FLAGS_I686 <compile flags>]
-#                ISA <instruction sets> KERNELS <kernel sources>)
+#                ISA <instruction sets> KERNELS <kernel sources>
+#                [WIDE_KERNELS <kernel sources> WIDE_FLAGS_I686 <flags> WIDE_ISA <sets>])
 #
 # Defines one variant library from the shared sources of subsystems 2 to 4,
 # its own kernel files and its build definition variants/<code>/variant.h:
@@ -9,8 +10,11 @@
 # variant's instruction-set flags: FLAGS on every target, FLAGS_I686 on
 # 32-bit x86 only (the Windows build; they name processors that a 64-bit
 # target does not have). ISA lists the instruction sets the build may use
-# (i386 i486 i586 x87 cmov mmx sse sse2), which the instruction-set test of
-# the 32-bit build holds its object files to.
+# (i386 i486 i586 x87 cmov mmx sse sse2, and sse2load: SSE2's 8-byte load
+# into a vector register alone), which the instruction-set test of the
+# 32-bit build holds its object files to. WIDE_KERNELS are kernel files that
+# may use more than the rest of the build: compiled with WIDE_FLAGS_I686 on
+# top of the row's flags and held to WIDE_ISA instead of ISA.
 # Each subsystem lists its shared sources in its own sources.cmake.
 include("${PROJECT_SOURCE_DIR}/runtime/sources.cmake")
 include("${PROJECT_SOURCE_DIR}/vector/sources.cmake")
@@ -30,24 +34,8 @@ else()
   set(ZV_TARGET_I686 OFF)
 endif()
 
-# The .def of the variant DLLs: the names defined so far (ZV_IMPLEMENTED_EXPORTS),
-# each with its ordinal in the full list, so that no ordinal moves when the
-# remaining names arrive. The linker refuses a .def that names an undefined
-# symbol, hence not the full list until all sixteen exist.
-function(zv_write_variant_def out)
-  set(def "EXPORTS\n")
-  set(ordinal 1)
-  foreach(name IN LISTS ZV_EXPORT_NAMES)
-    if(name IN_LIST ZV_IMPLEMENTED_EXPORTS)
-      string(APPEND def "    ${name} @${ordinal}\n")
-    endif()
-    math(EXPR ordinal "${ordinal} + 1")
-  endforeach()
-  file(CONFIGURE OUTPUT "${out}" CONTENT "${def}" @ONLY)
-endfunction()
-
 function(zv_add_variant code)
-  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;FLAGS_I686;ISA;KERNELS")
+  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;FLAGS_I686;ISA;KERNELS;WIDE_KERNELS;WIDE_FLAGS_I686;WIDE_ISA")
   if(NOT V_ISA)
     message(FATAL_ERROR "zv_add_variant(${code}): the row names no instruction sets (ISA)")
   endif()
@@ -59,30 +47,46 @@ function(zv_add_variant code)
   set(shared ${ZV_SHARED_SOURCES} ${ZV_PLATFORM_SOURCES})
   list(TRANSFORM shared PREPEND "${PROJECT_SOURCE_DIR}/")
 
-  # One set of objects feeds both the static core and the shared library.
+  # One set of objects feeds both the static core and the shared library;
+  # the wide kernels are a set of their own, with their own flags.
+  set(object_sets ${core}_objects)
   add_library(${core}_objects OBJECT ${shared} ${V_KERNELS})
-  target_include_directories(${core}_objects PUBLIC
-    "${PROJECT_SOURCE_DIR}/include"
-    "${PROJECT_SOURCE_DIR}"
-    "${PROJECT_SOURCE_DIR}/variants/${code}")
-  target_compile_options(${core}_objects PRIVATE ${V_FLAGS})
-  target_link_libraries(${core}_objects PUBLIC zv_build_flags)
-  set_target_properties(${core}_objects PROPERTIES
-    POSITION_INDEPENDENT_CODE ON
-    CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON)
-  if(NOT WIN32)
-    target_link_libraries(${core}_objects PUBLIC Threads::Threads)
+  if(V_WIDE_KERNELS)
+    list(TRANSFORM V_WIDE_KERNELS PREPEND "${PROJECT_SOURCE_DIR}/")
+    add_library(${core}_wide_objects OBJECT ${V_WIDE_KERNELS})
+    list(APPEND object_sets ${core}_wide_objects)
+    if(ZV_TARGET_I686)
+      target_compile_options(${core}_wide_objects PRIVATE ${V_FLAGS} ${V_WIDE_FLAGS_I686})
+    else()
+      target_compile_options(${core}_wide_objects PRIVATE ${V_FLAGS})
+    endif()
   endif()
+  target_compile_options(${core}_objects PRIVATE ${V_FLAGS})
+  set(all_objects "")
+  foreach(set IN LISTS object_sets)
+    target_include_directories(${set} PUBLIC
+      "${PROJECT_SOURCE_DIR}/include"
+      "${PROJECT_SOURCE_DIR}"
+      "${PROJECT_SOURCE_DIR}/variants/${code}")
+    target_link_libraries(${set} PUBLIC zv_build_flags)
+    set_target_properties(${set} PROPERTIES
+      POSITION_INDEPENDENT_CODE ON
+      CXX_VISIBILITY_PRESET hidden
+      VISIBILITY_INLINES_HIDDEN ON)
+    if(NOT WIN32)
+      target_link_libraries(${set} PUBLIC Threads::Threads)
+    endif()
+    list(APPEND all_objects $<TARGET_OBJECTS:${set}>)
+  endforeach()
 
   # Whole archive: the load and unload handling is reached by no call, only
   # by the platform, and must come along into every program that links it.
-  add_library(${core}_archive STATIC $<TARGET_OBJECTS:${core}_objects>)
+  add_library(${core}_archive STATIC ${all_objects})
   add_library(${core} INTERFACE)
   target_link_libraries(${core} INTERFACE
     "$<LINK_LIBRARY:WHOLE_ARCHIVE,${core}_archive>" ${core}_objects)
 
-  add_library(zentavol_${code} SHARED $<TARGET_OBJECTS:${core}_objects>)
+  add_library(zentavol_${code} SHARED ${all_objects})
   target_link_libraries(zentavol_${code} PRIVATE zv_build_flags)
   if(NOT WIN32)
     target_link_libraries(zentavol_${code} PRIVATE Threads::Threads)
@@ -90,11 +94,10 @@ function(zv_add_variant code)
   set_target_properties(zentavol_${code} PROPERTIES
     OUTPUT_NAME "Zentavol${code}"
     PREFIX "${ZV_LIBRARY_PREFIX}")
-  set_target_properties(zentavol_${code} PROPERTIES ZV_ISA "${V_ISA}" ZV_FLAGS "${V_FLAGS}")
+  set_target_properties(zentavol_${code} PROPERTIES ZV_ISA "${V_ISA}" ZV_FLAGS "${V_FLAGS}"
+    ZV_WIDE_ISA "${V_WIDE_ISA}" ZV_OBJECT_SETS "${object_sets}")
   if(WIN32)
-    set(def "${PROJECT_BINARY_DIR}/zentavol_variant.def")
-    zv_write_variant_def("${def}")
-    target_sources(zentavol_${code} PRIVATE "${def}")
+    target_sources(zentavol_${code} PRIVATE "${ZV_DEF_FILE}")
     # The C and C++ runtimes of the compiler go into the DLL, so that it
     # imports only KERNEL32.dll and msvcrt.dll.
     target_link_options(zentavol_${code} PRIVATE -static-libgcc -static-libstdc++)

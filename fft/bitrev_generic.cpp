@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "fft/kernels.h"
+#include "fft/generic.h"
 
 namespace qel::generic {
 

@@ -1,10 +1,11 @@
-// The decimation-in-frequency driver: split-radix blocks up to 1024 points,
-// otherwise radix-2 stages over the big table, outermost first, then each
-// superblock's stages and its 1024-point blocks. Shared by the builds with a
-// DIF kernel.
+// The decimation-in-frequency driver and its table: split-radix blocks up to
+// the DIF block order, otherwise radix-2 stages over the big table, outermost
+// first, then each superblock's stages and its blocks. Linked by the builds
+// with a DIF kernel (named in their rows).
 #include <algorithm>
+#include <cstdint>
 
-#include "fft/kernels.h"
+#include "fft/driver.h"
 #include "fft/tables.h"
 #include "fft/xcomplex.h"
 #include "variant.h"
@@ -13,7 +14,8 @@ namespace qel::fft {
 
 namespace {
 
-constexpr int kBlock = 1 << kDifBlockOrder;
+constexpr int kBlockOrder = variant::kDifBlockOrder;
+constexpr int kBlock = 1 << kBlockOrder;
 constexpr int kSuperblock = variant::kFftSuperblockLength;
 
 // The mirror of the DIT stage: a' = a + b, b' = (a - b) * v, the same
@@ -28,7 +30,30 @@ void difStage(SComplex* x, int len, int h, const SComplex* table, int step, int 
     });
 }
 
+bool validOrder(int order) { return order >= 0 && order <= kQelMaxOrder; }
+
 }  // namespace
+
+SComplex* getDifTwiddles(int order) {
+    if (!validOrder(order)) return nullptr;
+    if (order > kBlockOrder) {
+        if (getDifTwiddles(kBlockOrder) == nullptr) return nullptr;
+        return getBigTwiddles(order);
+    }
+    // (n + 1) / 2 pairs: room for the n/4 - 1 entries of two values.
+    const std::int64_t n = std::int64_t{1} << order;
+    return cachedTable(&QelContext::difTwiddleTables, order, (n + 1) / 2 * 8,
+                       variant::fillDifTwiddles);
+}
+
+void releaseDifTwiddles(int order) {
+    if (!validOrder(order)) return;
+    releaseTable(&QelContext::difTwiddleTables, order);
+    if (order > kBlockOrder) {
+        releaseBigTwiddles(order);
+        releaseDifTwiddles(kBlockOrder);
+    }
+}
 
 void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles) {
     if (n <= 2) {
@@ -36,10 +61,10 @@ void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles) {
         return;
     }
     if (n <= kBlock) return variant::cFftDifBlock(data, n, direction, twiddles);
-    // The order-10 table exists: the caller's table build made it first.
-    const SComplex* blockTable = getDifTwiddles(kDifBlockOrder);
+    // The block-order table exists: the caller's table build made it first.
+    const SComplex* blockTable = getDifTwiddles(kBlockOrder);
     const int block = std::min(n, kSuperblock);
-    if (n > block) cFftDifSplit(data, n, block, twiddles, n, direction, 256);
+    if (n > block) cFftDifSplit(data, n, block, twiddles, n, direction, variant::kFftCombineChunk);
     for (int s = 0; s < n; s += block) {
         cFftDifSplit(data + s, block, kBlock, twiddles, n, direction,
                      variant::kDifSuperblockChunk);

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "fft/kernels.h"
+#include "fft/generic.h"
 #include "fft/xcomplex.h"
 
 namespace qel::generic {

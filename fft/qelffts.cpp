@@ -1,13 +1,15 @@
 // qelffts: the FFT entry points qelcFft and qelsRealFftNip: their release
 // and initialise requests, argument checks, the per-thread tables with one
-// release-all and retry, the orderings, the real-input split and the inverse
-// scaling. Shared by every variant library.
+// release-all and retry, the scratch buffer of the builds whose kernels take
+// one, the orderings, the real-input split and the inverse scaling. Shared by
+// every variant library.
 #include <cmath>
 #include <cstdint>
 
-#include "fft/kernels.h"
+#include "fft/driver.h"
 #include "fft/tables.h"
 #include "runtime/api.h"
+#include "runtime/report_lines.h"
 #include "runtime/status.h"
 #include "variant.h"
 
@@ -15,7 +17,14 @@ namespace {
 
 using namespace qel::fft;
 
+namespace line = qel::line;
+
 constexpr const char* kModule = "qelffts";
+
+// Builds without a DIF kernel run every ordering through the DIT driver.
+constexpr bool kHasDif = qel::variant::kFftHasDif;
+// Elements of the scratch buffer the entries keep in slot 3 (0: none).
+constexpr int kScratch = qel::variant::kFftScratchLength;
 
 // Up to two attempts at the tables that `fetch` gets (true when all exist);
 // tables of other orders may be holding the memory, so a failed attempt
@@ -45,65 +54,97 @@ void scaleInverse(float* values, std::int64_t count, int order) {
     }
 }
 
+// The scratch buffer of slot 3, at least kScratch elements: the held one
+// when it is large enough, else a new one; null when there is no memory.
+// There is no release and retry for it.
+bool haveScratch() {
+    const QelContext* context = qelGetContext();
+    if (context->workBufferSizes[kFftWorkBufferSlot] < static_cast<std::uint32_t>(kScratch))
+        return getWorkBuffer(kScratch, kFftWorkBufferSlot) != nullptr;
+    return context->workBuffers[kFftWorkBufferSlot] != nullptr;
+}
+
 }  // namespace
 
 QEL_EXPORT void qelcFft(SComplex* samps, int order, int flags) {
     constexpr const char* kName = "qelcFft";
+    const bool inputReversed = (flags & QEL_FFT_INPUT_REVERSED) != 0;
+    const bool outputReversed = (flags & QEL_FFT_OUTPUT_REVERSED) != 0;
+    // The table choice looks at the flags before they are checked:
+    // bit-reversed output alone means the DIF table where there is one.
+    const bool difOutput = kHasDif && outputReversed && !inputReversed;
     if (flags & QEL_FFT_RELEASE) {
-        // The ordering flag says which twiddles the transforms of the order
-        // used: bit-reversed output alone means the DIF table.
-        if (flags & QEL_FFT_INPUT_REVERSED)
+        if constexpr (kHasDif) {
+            if (difOutput)
+                releaseDifTwiddles(order);
+            else
+                releaseDitTwiddles(order);
+        } else {
             releaseDitTwiddles(order);
-        else if (flags & QEL_FFT_OUTPUT_REVERSED)
-            releaseDifTwiddles(order);
-        else
-            releaseDitTwiddles(order);
+        }
         releaseBitRevTable(order);
         releaseWorkBuffer(kFftWorkBufferSlot);
         return;
     }
-    if (order < 0) return qelReportBadArgument(kName, "order<0", kModule, 485);
-    if (order > 31) return qelReportBadArgument(kName, "order>31", kModule, 485);
+    if (order < 0) return qelReportBadArgument(kName, "order<0", kModule, line::qelcFftTables);
+    if (order > 31) return qelReportBadArgument(kName, "order>31", kModule, line::qelcFftTables);
 
-    // The table choice looks at the flags before they are checked.
-    const bool difOutput = (flags & QEL_FFT_OUTPUT_REVERSED) && !(flags & QEL_FFT_INPUT_REVERSED);
     const SComplex* twiddles = nullptr;
     const std::int32_t* bitRev = nullptr;
     const bool haveTables = obtainTables([&] {
-        twiddles = difOutput ? getDifTwiddles(order) : getDitTwiddles(order);
+        if constexpr (kHasDif)
+            twiddles = difOutput ? getDifTwiddles(order) : getDitTwiddles(order);
+        else
+            twiddles = getDitTwiddles(order);
         bitRev = twiddles != nullptr ? getBitRevTable(order) : nullptr;
         return bitRev != nullptr;
     });
-    if (!haveTables) {
-        qelReportError(QEL_STATUS_OUT_OF_MEMORY, kName, "No working Twd memory", kModule, 485);
+    if (!haveTables || (kScratch > 0 && !haveScratch())) {
+        qelReportError(QEL_STATUS_OUT_OF_MEMORY, kName, "No working Twd memory", kModule,
+                       line::qelcFftTables);
         return;
     }
     if (flags & QEL_FFT_INIT_ONLY) return;
 
-    if (samps == nullptr) return qelReportBadArgument(kName, "samps==0", kModule, 488);
-    if ((flags & 1) && (flags & 2))
-        return qelReportBadArgument(kName, "(flags & 1) && (flags & 2)", kModule, 491);
-    if ((flags & 1) == 0 && (flags & 2) == 0)
-        return qelReportBadArgument(kName, "(flags & 1)==0 && (flags & 2)==0", kModule, 491);
-    if ((flags & 64) && (flags & 128))
-        return qelReportBadArgument(kName, "(flags & 64) && (flags & 128)", kModule, 492);
-    if ((flags & 64) && (flags & 32))
-        return qelReportBadArgument(kName, "(flags & 64) && (flags & 32)", kModule, 492);
-    if ((flags & 32) && (flags & 128))
-        return qelReportBadArgument(kName, "(flags & 32) && (flags & 128)", kModule, 492);
+    if (samps == nullptr) return qelReportBadArgument(kName, "samps==0", kModule, line::qelcFftSamps);
+    const bool forward = (flags & QEL_FFT_FORWARD) != 0;
+    const bool inverse = (flags & QEL_FFT_INVERSE) != 0;
+    if (forward && inverse)
+        return qelReportBadArgument(kName, "(flags & 1) && (flags & 2)", kModule,
+                                    line::qelcFftDirection);
+    if (!forward && !inverse)
+        return qelReportBadArgument(kName, "(flags & 1)==0 && (flags & 2)==0", kModule,
+                                    line::qelcFftDirection);
+    const bool natural = (flags & QEL_FFT_NATURAL_ORDER) != 0;
+    if (inputReversed && outputReversed)
+        return qelReportBadArgument(kName, "(flags & 64) && (flags & 128)", kModule,
+                                    line::qelcFftOrdering);
+    if (inputReversed && natural)
+        return qelReportBadArgument(kName, "(flags & 64) && (flags & 32)", kModule,
+                                    line::qelcFftOrdering);
+    if (natural && outputReversed)
+        return qelReportBadArgument(kName, "(flags & 32) && (flags & 128)", kModule,
+                                    line::qelcFftOrdering);
 
     if (order == 0) return;  // the one-point transform is the identity
     const int n = 1 << order;
-    const int direction = (flags & QEL_FFT_FORWARD) ? 1 : -1;
-    if (flags & QEL_FFT_INPUT_REVERSED) {
+    const int direction = forward ? 1 : -1;
+    if (inputReversed) {
         cFftDit(samps, n, direction, twiddles);
-    } else if (flags & QEL_FFT_OUTPUT_REVERSED) {
-        cFftDif(samps, n, direction, twiddles);
+    } else if (outputReversed) {
+        if constexpr (kHasDif) {
+            cFftDif(samps, n, direction, twiddles);
+        } else {
+            // The natural-order result, permuted.
+            qel::variant::bitRevPermute(samps, n, bitRev);
+            cFftDit(samps, n, direction, twiddles);
+            qel::variant::bitRevPermute(samps, n, bitRev);
+        }
     } else {
         qel::variant::bitRevPermute(samps, n, bitRev);
         cFftDit(samps, n, direction, twiddles);
     }
-    if ((flags & QEL_FFT_INVERSE) && !(flags & QEL_FFT_NO_SCALE))
+    if (inverse && !(flags & QEL_FFT_NO_SCALE))
         scaleInverse(&samps[0].re, std::int64_t{2} << order, order);
 }
 
@@ -120,8 +161,8 @@ QEL_EXPORT void qelsRealFftNip(const float* inSamps, SComplex* outSamps, int ord
         releaseWorkBuffer(kFftWorkBufferSlot);
         return;
     }
-    if (order < 0) return qelReportBadArgument(kName, "order<0", kModule, 1594);
-    if (order > 31) return qelReportBadArgument(kName, "order>31", kModule, 1594);
+    if (order < 0) return qelReportBadArgument(kName, "order<0", kModule, line::qelsRealFftNipTables);
+    if (order > 31) return qelReportBadArgument(kName, "order>31", kModule, line::qelsRealFftNipTables);
 
     // The N = n/2 point complex transform of the input pairs, then the split.
     const SComplex* twiddles = nullptr;
@@ -134,19 +175,26 @@ QEL_EXPORT void qelsRealFftNip(const float* inSamps, SComplex* outSamps, int ord
             bitRev = realTwiddles != nullptr ? getBitRevTable(order - 1) : nullptr;
             return bitRev != nullptr;
         });
-        if (!haveTables) {
-            qelReportError(QEL_STATUS_OUT_OF_MEMORY, kName, "No working Twd memory", kModule, 1594);
+        if (!haveTables || (kScratch > 0 && !haveScratch())) {
+            qelReportError(QEL_STATUS_OUT_OF_MEMORY, kName, "No working Twd memory", kModule,
+                           line::qelsRealFftNipTables);
             return;
         }
     }
     if (flags & QEL_FFT_INIT_ONLY) return;
 
-    if (inSamps == nullptr) return qelReportBadArgument(kName, "inSamps==0", kModule, 1597);
-    if (outSamps == nullptr) return qelReportBadArgument(kName, "outSamps==0", kModule, 1597);
-    if ((flags & 1) && (flags & 2))
-        return qelReportBadArgument(kName, "(flags & 1) && (flags & 2)", kModule, 1599);
-    if ((flags & 1) == 0 && (flags & 2) == 0)
-        return qelReportBadArgument(kName, "(flags & 1)==0 && (flags & 2)==0", kModule, 1599);
+    if (inSamps == nullptr)
+        return qelReportBadArgument(kName, "inSamps==0", kModule, line::qelsRealFftNipPointers);
+    if (outSamps == nullptr)
+        return qelReportBadArgument(kName, "outSamps==0", kModule, line::qelsRealFftNipPointers);
+    const bool forward = (flags & QEL_FFT_FORWARD) != 0;
+    const bool inverse = (flags & QEL_FFT_INVERSE) != 0;
+    if (forward && inverse)
+        return qelReportBadArgument(kName, "(flags & 1) && (flags & 2)", kModule,
+                                    line::qelsRealFftNipDirection);
+    if (!forward && !inverse)
+        return qelReportBadArgument(kName, "(flags & 1)==0 && (flags & 2)==0", kModule,
+                                    line::qelsRealFftNipDirection);
 
     if (order == 0) {
         outSamps[0] = {inSamps[0], 0.0f};
@@ -159,7 +207,7 @@ QEL_EXPORT void qelsRealFftNip(const float* inSamps, SComplex* outSamps, int ord
         outSamps[0] = {static_cast<float>(x0 + x1), 0.0f};
         outSamps[1] = {static_cast<float>(x0 - x1), 0.0f};
     } else {
-        const int direction = (flags & QEL_FFT_FORWARD) ? 1 : -1;
+        const int direction = forward ? 1 : -1;
         // The real samples as N complex values x[2m] + i x[2m+1].
         qel::variant::bitRevCopyReal(reinterpret_cast<const SComplex*>(inSamps), outSamps, N,
                                      bitRev);
@@ -173,6 +221,6 @@ QEL_EXPORT void qelsRealFftNip(const float* inSamps, SComplex* outSamps, int ord
         qel::variant::realFftRecombine(outSamps, N, direction, realTwiddles);
         outSamps[N] = {e, 0.0f};
     }
-    if ((flags & QEL_FFT_INVERSE) && !(flags & QEL_FFT_NO_SCALE))
+    if (inverse && !(flags & QEL_FFT_NO_SCALE))
         scaleInverse(&outSamps[0].re, std::int64_t{2} * N + 2, order);
 }

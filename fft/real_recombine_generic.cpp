@@ -1,7 +1,7 @@
 // The generic build's real-FFT recombination: turns the half-length complex
 // transform of the packed real input into the spectrum of the real sequence,
 // in extended precision. Linked by ZentavolG1.
-#include "fft/kernels.h"
+#include "fft/generic.h"
 #include "fft/xcomplex.h"
 
 namespace qel::generic {

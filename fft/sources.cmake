@@ -1,8 +1,8 @@
-# Shared sources of the FFT engine, compiled into every variant (the block
-# kernels and bit-reversal moves are kernel files named in each variant's row).
+# Shared sources of the FFT engine, compiled into every variant. A build's
+# rows name its kernels, its table fills and the DIF driver (fft/dif.cpp)
+# when it has a DIF kernel.
 set(ZV_FFT_SOURCES
   fft/bitrev_table.cpp
-  fft/dif.cpp
   fft/dit.cpp
   fft/qelffts.cpp
   fft/twiddles.cpp)

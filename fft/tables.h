@@ -1,20 +1,38 @@
 // The FFT engine's per-thread tables: the quarter sine table every twiddle
 // comes from, the DIT, DIF, big and real twiddle tables, the bit-reversal
-// tables, and their release. Shared by every variant library.
+// tables, the scratch buffers, and their release. Shared by every variant
+// library; the layouts, fills and sizes that differ are the build's
+// (variants/<code>/variant.h).
 #pragma once
 
 #include <cstdint>
 
+#include "runtime/context.h"
 #include "zentavol.h"
 
 namespace qel::fft {
 
-// Highest order of the decimation-in-frequency kernel's own table; larger
-// orders run 1024-point split-radix blocks behind radix-2 stages.
-inline constexpr int kDifBlockOrder = 10;
-
 // The scratch-buffer slot of the FFT entry points.
 inline constexpr int kFftWorkBufferSlot = 3;
+
+// The layouts a build may give its DIT and real twiddle tables.
+enum class DitLayout {
+    entries,       // entry k = w^k, w^(2k), w^(3k), 24 bytes apart
+    stageVectors,  // one section per radix-4 stage size, 96-byte groups of vectors
+};
+enum class RealLayout {
+    pairs,          // (A(k), B(k)), k = 0..n/4-1
+    pairedVectors,  // from order 4: groups of four A then four B, m = 4g+1..4g+4
+};
+
+// e^(-2*pi*i*a/n) for 0 <= a <= 3q, folded from the first quadrant of the
+// quarter sine table s (q = n/4): every part is an entry of s or its
+// negation, never a new rounding.
+inline SComplex foldedRoot(const float* s, std::int32_t q, std::int32_t a) {
+    if (a <= q) return {s[q - a], -s[a]};
+    if (a <= 2 * q) return {-s[a - q], -s[2 * q - a]};
+    return {-s[3 * q - a], s[a - 2 * q]};
+}
 
 // S[k] = sin(2*pi*k/n), k = 0..n/4, evaluated in extended precision and
 // rounded to float; null when there is no memory or n is not representable.
@@ -24,6 +42,7 @@ float* makeQuarterSine(int order);
 // Getters: the cached table of the order, built first if the slot is empty;
 // null for an order outside 0..31 or when a table cannot be allocated.
 // Nothing is reported here; the entry points turn a null into a report.
+// getDifTwiddles exists only in the builds with a DIF kernel.
 SComplex* getDitTwiddles(int order);
 SComplex* getDifTwiddles(int order);
 SComplex* getBigTwiddles(int order);
@@ -32,7 +51,8 @@ std::int32_t* getBitRevTable(int order);
 
 // Releasers: free the cached table of the order and empty its slot; an
 // order outside 0..31 does nothing. A DIT or DIF release above the block
-// order also drops the big table of the order and the shared order-10 table.
+// order also drops the big table of the order and the shared block-order
+// table.
 void releaseDitTwiddles(int order);
 void releaseDifTwiddles(int order);
 void releaseBigTwiddles(int order);
@@ -42,7 +62,20 @@ void releaseBitRevTable(int order);
 // Every table of the calling thread, all orders; scratch buffers stay.
 void releaseAllFftTables();
 
+// A scratch buffer of at least `count` SComplex values held in slot 0..3,
+// grown to exactly `count` when smaller; null when count <= 0, the slot is
+// invalid or there is no memory (the slot is then empty).
+SComplex* getWorkBuffer(int count, int slot);
+
 // Frees the scratch buffer of slot 0..3; other slot numbers do nothing.
 void releaseWorkBuffer(int slot);
+
+// The table cached in `slots` at `order`, or a new block of `bytes` filled
+// by `fill` from the quarter sine table of the order (the block is taken
+// before the quarter sine table); null when either cannot be had.
+using TableSlots = SComplex* (QelContext::*)[kQelTableSlots];
+SComplex* cachedTable(TableSlots slots, int order, std::int64_t bytes,
+                      void (*fill)(SComplex*, const float*, int));
+void releaseTable(TableSlots slots, int order);
 
 }  // namespace qel::fft

@@ -1,6 +1,7 @@
-// The twiddle tables: the quarter sine table, the four cached kinds built from
-// it by quadrant folding, their getters and releasers, and the release of a
-// thread's whole FFT cache. Shared by every variant library.
+// The twiddle tables: the quarter sine table, the cached DIT, big and real
+// tables built from it (in the layouts and sizes of the build), their getters
+// and releasers, the scratch buffers, and the release of a thread's whole FFT
+// cache. Shared by every variant library; the DIF table is the DIF driver's.
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -24,8 +25,6 @@ constexpr int kSuperblock = variant::kFftSuperblockLength;
 constexpr int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
 constexpr int kAppended = kSuperblock / 4;  // values of the big table's second part
 
-using TableSlots = SComplex* (QelContext::*)[kQelTableSlots];
-
 bool validOrder(int order) { return order >= 0 && order <= kQelMaxOrder; }
 
 // n = 2^order must be a positive 32-bit count: order 31 has no table.
@@ -34,33 +33,6 @@ bool representable(int order) { return order >= 0 && order < 31; }
 // A block size in bytes that qelMalloc can be asked for, or -1.
 int requestBytes(std::int64_t bytes) {
     return bytes <= std::numeric_limits<std::int32_t>::max() ? static_cast<int>(bytes) : -1;
-}
-
-// e^(-2*pi*i*a/n) for 0 <= a <= 3q, folded from the first quadrant: every
-// part is an entry of S or its negation, never a new rounding.
-SComplex folded(const float* s, std::int32_t q, std::int32_t a) {
-    if (a <= q) return {s[q - a], -s[a]};
-    if (a <= 2 * q) return {-s[a - q], -s[2 * q - a]};
-    return {-s[3 * q - a], s[a - 2 * q]};
-}
-
-// DIT: entry k = w^k, w^(2k), w^(3k), k = 0..q (24 bytes each).
-void fillDit(SComplex* table, const float* s, int order) {
-    const std::int32_t q = (std::int32_t{1} << order) / 4;
-    for (std::int32_t k = 0; k <= q; ++k) {
-        table[3 * k] = folded(s, q, k);
-        table[3 * k + 1] = folded(s, q, 2 * k);
-        table[3 * k + 2] = folded(s, q, 3 * k);
-    }
-}
-
-// DIF: entry of k at position k-1 = w^k, w^(3k), k = 1..q-1 (16 bytes each).
-void fillDif(SComplex* table, const float* s, int order) {
-    const std::int32_t q = (std::int32_t{1} << order) / 4;
-    for (std::int32_t k = 1; k < q; ++k) {
-        table[2 * (k - 1)] = folded(s, q, k);
-        table[2 * (k - 1) + 1] = folded(s, q, 3 * k);
-    }
 }
 
 // Big: w^k for k = 0..q-1; above the superblock order, the values of the
@@ -76,23 +48,12 @@ void fillBig(SComplex* table, const float* s, int order) {
         appended[j] = {s[(kAppended - j) * stride], -s[j * stride]};
 }
 
-// Real: (cos(t)/2, (1 - sin(t))/2), t = 2*pi*k/n, k = 0..n/4-1, from the
-// float entries of S in extended precision with one rounding to float.
-void fillReal(SComplex* table, const float* s, int order) {
-    const std::int32_t q = (std::int32_t{1} << order) / 4;
-    for (std::int32_t k = 0; k < q; ++k) {
-        const long double a = 0.5L * static_cast<long double>(s[q - k]);
-        const long double b = 0.5L - 0.5L * static_cast<long double>(s[k]);
-        table[k] = {static_cast<float>(a), static_cast<float>(b)};
-    }
-}
-
 SComplex*& slotOf(TableSlots slots, int order) { return (qelGetContext()->*slots)[order]; }
 
-// The cached table, or a new block of `bytes` filled from the quarter sine
-// table of the order; the block is taken before the quarter sine table.
-SComplex* cachedOrBuilt(TableSlots slots, int order, std::int64_t bytes,
-                        void (*fill)(SComplex*, const float*, int)) {
+}  // namespace
+
+SComplex* cachedTable(TableSlots slots, int order, std::int64_t bytes,
+                      void (*fill)(SComplex*, const float*, int)) {
     if (SComplex* held = slotOf(slots, order)) return held;
     if (!representable(order)) return nullptr;
     const int request = requestBytes(bytes);
@@ -110,14 +71,11 @@ SComplex* cachedOrBuilt(TableSlots slots, int order, std::int64_t bytes,
     return table;
 }
 
-template <typename T>
-void releaseSlot(T* (QelContext::*slots)[kQelTableSlots], int order) {
-    T*& held = (qelGetContext()->*slots)[order];
+void releaseTable(TableSlots slots, int order) {
+    SComplex*& held = slotOf(slots, order);
     qelFree(held);
     held = nullptr;
 }
-
-}  // namespace
 
 float* makeQuarterSine(int order) {
     if (!representable(order)) return nullptr;
@@ -145,25 +103,15 @@ SComplex* getDitTwiddles(int order) {
         if (getDitTwiddles(kBlockOrder) == nullptr) return nullptr;
         return getBigTwiddles(order);
     }
-    const std::int64_t q = (std::int64_t{1} << order) / 4;
-    return cachedOrBuilt(&QelContext::ditTwiddleTables, order, (q + 1) * 24, fillDit);
-}
-
-SComplex* getDifTwiddles(int order) {
-    if (!validOrder(order)) return nullptr;
-    if (order > kDifBlockOrder) {
-        if (getDifTwiddles(kDifBlockOrder) == nullptr) return nullptr;
-        return getBigTwiddles(order);
-    }
-    const std::int64_t n = std::int64_t{1} << order;
-    return cachedOrBuilt(&QelContext::difTwiddleTables, order, (n + 1) / 2 * 8, fillDif);
+    return cachedTable(&QelContext::ditTwiddleTables, order, variant::ditTableBytes(order),
+                       variant::fillDitTwiddles);
 }
 
 SComplex* getBigTwiddles(int order) {
     if (!validOrder(order)) return nullptr;
     const std::int64_t q = (std::int64_t{1} << order) / 4;
     const std::int64_t values = q + (order > kSuperblockOrder ? kAppended : 0);
-    return cachedOrBuilt(&QelContext::bigTwiddleTables, order, values * 8, fillBig);
+    return cachedTable(&QelContext::bigTwiddleTables, order, values * 8, fillBig);
 }
 
 SComplex* getRealTwiddles(int order) {
@@ -171,45 +119,52 @@ SComplex* getRealTwiddles(int order) {
     // Room for two entries at least, though order 2 fills one and smaller
     // orders none.
     const std::int64_t entries = order <= 3 ? 2 : std::int64_t{1} << (order - 2);
-    return cachedOrBuilt(&QelContext::realTwiddleTables, order, entries * 8, fillReal);
+    return cachedTable(&QelContext::realTwiddleTables, order, entries * 8,
+                       variant::fillRealTwiddles);
 }
 
 void releaseBigTwiddles(int order) {
-    if (validOrder(order)) releaseSlot(&QelContext::bigTwiddleTables, order);
+    if (validOrder(order)) releaseTable(&QelContext::bigTwiddleTables, order);
 }
 
 void releaseRealTwiddles(int order) {
-    if (validOrder(order)) releaseSlot(&QelContext::realTwiddleTables, order);
+    if (validOrder(order)) releaseTable(&QelContext::realTwiddleTables, order);
 }
 
 // Releasing a large order also drops the block-order table that every large
 // order shares; the next transform that needs it builds it again.
 void releaseDitTwiddles(int order) {
     if (!validOrder(order)) return;
-    releaseSlot(&QelContext::ditTwiddleTables, order);
+    releaseTable(&QelContext::ditTwiddleTables, order);
     if (order > kBlockOrder) {
         releaseBigTwiddles(order);
         releaseDitTwiddles(kBlockOrder);
     }
 }
 
-void releaseDifTwiddles(int order) {
-    if (!validOrder(order)) return;
-    releaseSlot(&QelContext::difTwiddleTables, order);
-    if (order > kDifBlockOrder) {
-        releaseBigTwiddles(order);
-        releaseDifTwiddles(kDifBlockOrder);
+void releaseAllFftTables() {
+    for (int order = 0; order <= kQelMaxOrder; ++order) {
+        releaseTable(&QelContext::bigTwiddleTables, order);
+        releaseTable(&QelContext::ditTwiddleTables, order);
+        releaseTable(&QelContext::difTwiddleTables, order);
+        releaseTable(&QelContext::realTwiddleTables, order);
+        releaseBitRevTable(order);
     }
 }
 
-void releaseAllFftTables() {
-    for (int order = 0; order <= kQelMaxOrder; ++order) {
-        releaseSlot(&QelContext::bigTwiddleTables, order);
-        releaseSlot(&QelContext::ditTwiddleTables, order);
-        releaseSlot(&QelContext::difTwiddleTables, order);
-        releaseSlot(&QelContext::realTwiddleTables, order);
-        releaseBitRevTable(order);
+SComplex* getWorkBuffer(int count, int slot) {
+    if (count <= 0 || slot < 0 || slot >= kQelWorkBufferSlots) return nullptr;
+    QelContext* context = qelGetContext();
+    if (context->workBuffers[slot] != nullptr) {
+        if (static_cast<std::uint32_t>(count) <= context->workBufferSizes[slot])
+            return context->workBuffers[slot];
+        releaseWorkBuffer(slot);
     }
+    auto* buffer = static_cast<SComplex*>(qelMallocPairs(count));
+    if (buffer == nullptr) return nullptr;
+    context->workBuffers[slot] = buffer;
+    context->workBufferSizes[slot] = static_cast<std::uint32_t>(count);
+    return buffer;
 }
 
 void releaseWorkBuffer(int slot) {

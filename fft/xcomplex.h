@@ -1,5 +1,5 @@
-// Complex arithmetic in the x87 extended format for the FFT kernels of the
-// builds with x87 kernels (ZentavolG1 and the drivers every build shares): a
+// Complex arithmetic in the x87 extended format for the generic kernels and
+// the drivers every build shares (their radix-2 stages): a
 // butterfly loads floats, computes in extended precision and rounds to float
 // only when it stores. Direction-dependent steps are templates on Fwd.
 #pragma once
@@ -65,8 +65,11 @@ inline void twoPoint(SComplex* data) {
 // quarter [0, h/2) is cut into chunks of `per` butterflies; for each chunk
 // every group takes the chunk's first-quarter butterflies, then the matching
 // second-quarter ones, whose twiddles are the same values turned by -i.
-// `butterfly(a, b, v)` updates the pair (a, b) with the twiddle v.
-template <bool Fwd, typename Butterfly>
+// `butterfly(a, b, v)` updates the pair (a, b) with the twiddle v. With
+// Prefetch, each step of two butterflies asks for the next step's values
+// (top half 16 bytes ahead, bottom half 32) and twiddles, not to be kept in
+// the cache beyond their use.
+template <bool Fwd, bool Prefetch = false, typename Butterfly>
 void chunkedStage(SComplex* x, int len, int h, const SComplex* table, int step, int per,
                   Butterfly butterfly) {
     const int quarter = h / 2;
@@ -77,6 +80,14 @@ void chunkedStage(SComplex* x, int len, int h, const SComplex* table, int step, 
             for (int part = 0; part < 2; ++part) {
                 const int offset = part * quarter;
                 for (int j = c0; j < c1; ++j) {
+                    if constexpr (Prefetch) {
+                        if (((j - c0) & 1) == 0) {
+                            __builtin_prefetch(&y[offset + j + 2], 1, 0);
+                            __builtin_prefetch(&y[offset + j + h + 4], 1, 0);
+                            __builtin_prefetch(&table[(j + 2) * step], 0, 0);
+                            __builtin_prefetch(&table[(j + 3) * step], 0, 0);
+                        }
+                    }
                     const SComplex w = table[j * step];
                     const SComplex v = part == 0 ? dirTwiddle<Fwd>(w) : quarterTwiddle<Fwd>(w);
                     butterfly(y[offset + j], y[offset + j + h], v);

@@ -2,7 +2,7 @@
 // element to the first; and its conjugate extension. Linked by ZentavolG1.
 #include <cstring>
 
-#include "vector/arith_loops.h"
+#include "vector/arith_g1.h"
 
 namespace qel::g1 {
 

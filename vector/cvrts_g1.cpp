@@ -9,7 +9,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "vector/cvrts_loops.h"
+#include "vector/cvrts_g1.h"
+#include "vector/internal.h"
 #include "zentavol.h"
 
 namespace qel::g1 {

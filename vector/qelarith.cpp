@@ -10,7 +10,7 @@
 
 namespace {
 constexpr const char* kModule = "qelarith";
-namespace line = qel::variant::line;
+namespace line = qel::line;
 }  // namespace
 
 QEL_EXPORT void qelsbSet(float value, float* dst, int n) {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "runtime/api.h"
+#include "runtime/report_lines.h"
 #include "runtime/status.h"
 #include "variant.h"
 #include "vector/internal.h"
@@ -17,14 +18,7 @@ namespace {
 
 constexpr const char* kModule = "qelcvrts";
 
-// Check sites whose numbers are the same in every build.
-namespace line {
-inline constexpr int qelsbFloatToInt = 347;
-inline constexpr int qelsbIntToFloat = 467;
-inline constexpr int qelcbReal = 1144;
-inline constexpr int qelcbMag = 1695;
-inline constexpr int qelcbPowerSpectr = 1916;
-}  // namespace line
+namespace line = qel::line;
 
 constexpr unsigned kRoundingBits = QEL_CVT_NEAREST | QEL_CVT_TRUNCATE | QEL_CVT_FLOOR | QEL_CVT_CEIL;
 
@@ -84,7 +78,7 @@ void reportUnconvertibleElement(bool negativeToUnsigned) {
     qelReportBadArgument("qelsbFloatToInt",
                          negativeToUnsigned ? "A negative float cannot be converted to unsigned"
                                             : "A float exceeds an integer",
-                         kModule, variant::line::qelsbFloatToIntElement);
+                         kModule, line::qelsbFloatToIntElement);
 }
 
 }  // namespace qel

@@ -8,7 +8,7 @@
 
 namespace {
 constexpr const char* kModule = "qelvec";
-namespace line = qel::variant::line;
+namespace line = qel::line;
 }  // namespace
 
 QEL_EXPORT float qelsMax(const float* vec, int len) {

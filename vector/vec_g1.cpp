@@ -3,7 +3,7 @@
 // single precision. Linked by ZentavolG1.
 #include <cmath>
 
-#include "vector/vec_loops.h"
+#include "vector/vec_g1.h"
 
 namespace qel::g1 {
 

@@ -179,14 +179,7 @@ TEST_P(Fft, ImpulseGivesOnesAndConstantGivesOneSpike) {
     }
 }
 
-// The factor at pi/4 of the bit-reversed-output kernel is each build's own
-// constant; the natural-output kernel takes sin(pi/4) rounded to float from
-// its table in every build.
-std::uint32_t piQuarterFactorOfOutputReversed(const std::string& code) {
-    if (code == "g1") return 0x3F3504F7u;  // the generic split-radix constant
-    return 0x3F3504F3u;  // x87 builds' split-radix constant; SIMD builds permute the DIT result
-}
-
+// The factor at pi/4 is each build's own constant (its traits).
 // Exact values, except that a zero may carry either sign.
 ::testing::AssertionResult sameValues(const std::vector<SComplex>& got,
                                       const std::vector<SComplex>& want) {
@@ -205,12 +198,13 @@ TEST_P(Fft, OrderThreeCarriesTheBuildsPiQuarterFactorExactly) {
     std::vector<SComplex> x(8, SComplex{0.0f, 0.0f});
     x[1] = {1.0f, 0.0f};
     // e^(-2*pi*i*k/8) in bit-reversed order of k, K in place of cos(pi/4).
-    const float k = std::bit_cast<float>(piQuarterFactorOfOutputReversed(GetParam()));
+    const float k = std::bit_cast<float>(traits().fftPiQuarterReversed);
     auto reversed = x;
     api->qelcFft(reversed.data(), 3, QEL_FFT_FORWARD | QEL_FFT_OUTPUT_REVERSED);
     EXPECT_TRUE(sameValues(reversed, {{1, 0}, {-1, 0}, {0, -1}, {0, 1}, {k, -k}, {-k, k}, {-k, -k}, {k, k}}));
-    // Natural order: sin(pi/4) rounded to float, from the twiddle table.
-    const float s = std::bit_cast<float>(0x3F3504F3u);
+    // Natural order: sin(pi/4) rounded to float from the twiddle table, or
+    // the build's radix-8 constant.
+    const float s = std::bit_cast<float>(traits().fftPiQuarterNatural);
     auto natural = x;
     api->qelcFft(natural.data(), 3, QEL_FFT_FORWARD);
     EXPECT_TRUE(sameValues(natural, {{1, 0}, {s, -s}, {0, -1}, {-s, -s}, {-1, 0}, {-s, s}, {0, 1}, {s, s}}));

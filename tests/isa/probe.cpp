@@ -29,6 +29,8 @@ void zvPlantedProbe() {
     asm volatile("addps %%xmm1, %%xmm0" : : : "memory");
 #elif defined(ZV_PROBE_SSE2)
     asm volatile("addpd %%xmm1, %%xmm0" : : : "memory");
+#elif defined(ZV_PROBE_SSE2_LOAD)
+    asm volatile("movsd (%%eax), %%xmm0" : : : "memory");
 #elif defined(ZV_PROBE_I486)
     asm volatile("bswap %%eax" : : : "eax");
 #endif

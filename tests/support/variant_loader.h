@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/variant_traits.h"
 #include "zentavol.h"
 
 namespace zv::test {
@@ -39,8 +40,8 @@ protected:
         api = openLibrary(GetParam());
         ASSERT_NE(api, nullptr) << libraryPath(GetParam());
     }
-    // The generic build, whose results some suites pin down further.
-    bool generic() const { return GetParam() == "g1"; }
+    // Where the builds differ, what this one does.
+    const VariantTraits& traits() const { return traitsOf(GetParam()); }
 
     const LibraryApi* api = nullptr;
 };

@@ -27,7 +27,7 @@ struct CheckCase {
 };
 
 std::vector<CheckCase> cases() {
-    namespace line = qel::variant::line;
+    namespace line = qel::line;
     std::vector<CheckCase> all;
     auto constForm = [&](const char* fn, void (*f)(float, float*, int), int ln) {
         all.push_back({std::string(fn) + "_n0", [f](float*, float* d) { f(2.0f, d, 0); }, "n<=0", fn, ln});

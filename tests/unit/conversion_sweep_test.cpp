@@ -135,7 +135,7 @@ std::vector<std::uint8_t>* reportCodes;
 
 int recordCode(int status, const char* funcName, const char* context, const char* file, int line) {
     const bool fields = status == QEL_STATUS_BAD_ARGUMENT && std::strcmp(funcName, "qelsbFloatToInt") == 0 &&
-                        std::strcmp(file, "qelcvrts") == 0 && line == qel::variant::line::qelsbFloatToIntElement;
+                        std::strcmp(file, "qelcvrts") == 0 && line == qel::line::qelsbFloatToIntElement;
     std::uint8_t code = 2;
     if (fields && std::strcmp(context, "A float exceeds an integer") == 0) code = 0;
     if (fields && std::strcmp(context, "A negative float cannot be converted to unsigned") == 0) code = 1;

@@ -16,6 +16,7 @@
 #include "tests/support/latch.h"
 #include "tests/support/recording_handler.h"
 #include "tests/support/reference_fft.h"
+#include "variant.h"
 #include "zentavol.h"
 
 namespace {
@@ -25,6 +26,9 @@ using zv::test::randomSignal;
 using zv::test::RecordingHandler;
 using zv::test::Report;
 using zv::test::sameBits;
+
+// The highest order with a DIT table of its own in the build under test.
+constexpr int kBlockOrder = qel::variant::kFftBlockOrder;
 
 class FftEntry : public zv::test::FftTablesTest {};
 
@@ -99,15 +103,22 @@ TEST_F(FftEntry, InitOnlyBuildsTheTablesOfTheOrderingAndReleaseDropsThem) {
     EXPECT_NE(context()->bitRevTables[9], nullptr);
     EXPECT_EQ(context()->difTwiddleTables[9], nullptr);
     qelcFft(nullptr, 9, QEL_FFT_INIT_ONLY | QEL_FFT_OUTPUT_REVERSED);
-    EXPECT_NE(context()->difTwiddleTables[9], nullptr);
-
-    // The ordering flag of the release names the twiddles to drop.
-    qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_OUTPUT_REVERSED);
-    EXPECT_EQ(context()->difTwiddleTables[9], nullptr);
-    EXPECT_NE(context()->ditTwiddleTables[9], nullptr);
-    EXPECT_EQ(context()->bitRevTables[9], nullptr);
-    qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_INPUT_REVERSED | QEL_FFT_OUTPUT_REVERSED);
-    EXPECT_EQ(context()->ditTwiddleTables[9], nullptr);
+    if constexpr (qel::variant::kFftHasDif) {
+        EXPECT_NE(context()->difTwiddleTables[9], nullptr);
+        // The ordering flag of the release names the twiddles to drop.
+        qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_OUTPUT_REVERSED);
+        EXPECT_EQ(context()->difTwiddleTables[9], nullptr);
+        EXPECT_NE(context()->ditTwiddleTables[9], nullptr);
+        EXPECT_EQ(context()->bitRevTables[9], nullptr);
+        qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_INPUT_REVERSED | QEL_FFT_OUTPUT_REVERSED);
+        EXPECT_EQ(context()->ditTwiddleTables[9], nullptr);
+    } else {
+        // One DIT table serves every ordering, and every release drops it.
+        EXPECT_EQ(context()->difTwiddleTables[9], nullptr);
+        qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_OUTPUT_REVERSED);
+        EXPECT_EQ(context()->ditTwiddleTables[9], nullptr);
+        EXPECT_EQ(context()->bitRevTables[9], nullptr);
+    }
 
     // Order 0 builds its (unread) tables too; release leaves the scratch slot
     // empty.
@@ -142,26 +153,30 @@ TEST_F(FftEntry, ASecondTransformBuildsNothingAndARebuildIsBitIdentical) {
     }
 }
 
-TEST_F(FftEntry, ReleasingOrder12DropsTheSharedOrder10TableAndOrder11Rebuilds) {
-    qelcFft(nullptr, 11, QEL_FFT_INIT_ONLY);
-    qelcFft(nullptr, 12, QEL_FFT_INIT_ONLY);
-    qelcFft(nullptr, 12, QEL_FFT_RELEASE);
-    EXPECT_EQ(context()->ditTwiddleTables[10], nullptr);
-    EXPECT_EQ(context()->bigTwiddleTables[12], nullptr);
-    EXPECT_EQ(context()->bitRevTables[12], nullptr);
-    const SComplex* big11 = context()->bigTwiddleTables[11];
-    ASSERT_NE(big11, nullptr);
+TEST_F(FftEntry, ReleasingALargeOrderDropsTheSharedBlockOrderTableAndTheNextOrderRebuilds) {
+    constexpr int b = kBlockOrder;
+    qelcFft(nullptr, b + 1, QEL_FFT_INIT_ONLY);
+    qelcFft(nullptr, b + 2, QEL_FFT_INIT_ONLY);
+    qelcFft(nullptr, b + 2, QEL_FFT_RELEASE);
+    EXPECT_EQ(context()->ditTwiddleTables[b], nullptr);
+    EXPECT_EQ(context()->bigTwiddleTables[b + 2], nullptr);
+    EXPECT_EQ(context()->bitRevTables[b + 2], nullptr);
+    const SComplex* big = context()->bigTwiddleTables[b + 1];
+    ASSERT_NE(big, nullptr);
     requestCount = 0;
-    auto x = randomSignal(11, 5u);
-    qelcFft(x.data(), 11, QEL_FFT_FORWARD);
-    EXPECT_EQ(requestCount, 2);  // the order-10 DIT table and its quarter sine
-    EXPECT_NE(context()->ditTwiddleTables[10], nullptr);
-    EXPECT_EQ(context()->bigTwiddleTables[11], big11);
+    auto x = randomSignal(b + 1, 5u);
+    qelcFft(x.data(), b + 1, QEL_FFT_FORWARD);
+    // The block-order DIT table and its quarter sine, and the scratch buffer
+    // that the release dropped where the build keeps one.
+    EXPECT_EQ(requestCount, 2 + (qel::variant::kFftScratchLength > 0 ? 1 : 0));
+    EXPECT_NE(context()->ditTwiddleTables[b], nullptr);
+    EXPECT_EQ(context()->bigTwiddleTables[b + 1], big);
 }
 
 TEST_F(FftEntry, EachThreadBuildsAndReleasesItsOwnTables) {
     qelObserveAllocations(nullptr);  // the observer is not for threads
-    const auto x = randomSignal(11, 6u);
+    constexpr int order = kBlockOrder + 1;  // a big table
+    const auto x = randomSignal(order, 6u);
     std::vector<SComplex> results[2];
     const SComplex* tables[2] = {};
     bool releasedHere = false;   // thread 0's table gone after its release
@@ -170,14 +185,14 @@ TEST_F(FftEntry, EachThreadBuildsAndReleasesItsOwnTables) {
     zv::test::Latch released(2);
     auto work = [&](int t) {
         auto y = x;
-        qelcFft(y.data(), 11, QEL_FFT_FORWARD);
+        qelcFft(y.data(), order, QEL_FFT_FORWARD);
         results[t] = y;
-        tables[t] = qelGetContext()->bigTwiddleTables[11];
+        tables[t] = qelGetContext()->bigTwiddleTables[order];
         built.arrive_and_wait();
-        if (t == 0) qelcFft(nullptr, 11, QEL_FFT_RELEASE);
+        if (t == 0) qelcFft(nullptr, order, QEL_FFT_RELEASE);
         released.arrive_and_wait();
-        if (t == 0) releasedHere = qelGetContext()->bigTwiddleTables[11] == nullptr;
-        if (t == 1) keptThere = qelGetContext()->bigTwiddleTables[11] == tables[1];
+        if (t == 0) releasedHere = qelGetContext()->bigTwiddleTables[order] == nullptr;
+        if (t == 1) keptThere = qelGetContext()->bigTwiddleTables[order] == tables[1];
     };
     std::thread a(work, 0);
     std::thread b(work, 1);
@@ -187,16 +202,18 @@ TEST_F(FftEntry, EachThreadBuildsAndReleasesItsOwnTables) {
     EXPECT_TRUE(releasedHere);
     EXPECT_TRUE(keptThere);
     EXPECT_TRUE(sameBits(results[0], results[1]));
-    EXPECT_EQ(context()->bigTwiddleTables[11], nullptr);  // this thread built none
+    EXPECT_EQ(context()->bigTwiddleTables[order], nullptr);  // this thread built none
 }
 
 TEST_F(FftEntry, AFailedFirstAttemptRecoversThroughReleaseAllAndRetry) {
-    const auto x = randomSignal(12, 7u);
+    constexpr int order = kBlockOrder + 2;
+    const auto x = randomSignal(order, 7u);
     auto want = x;
-    qelcFft(want.data(), 12, QEL_FFT_FORWARD);
-    // A table build of order 12 asks for four blocks (order-10 DIT table and
-    // its quarter sine, big table and its quarter sine) and the bit-reversal
-    // table: refuse each one in turn.
+    qelcFft(want.data(), order, QEL_FFT_FORWARD);
+    // A table build above the block order asks for four blocks (the block
+    // order's DIT table and its quarter sine, big table and its quarter
+    // sine) and the bit-reversal table: refuse each one in turn. A scratch
+    // buffer is kept from the first transform.
     for (int refused = 0; refused < 5; ++refused) {
         releaseAllFftTables();
         qelcFft(nullptr, 5, QEL_FFT_INIT_ONLY);  // to be dropped by the release-all
@@ -204,12 +221,12 @@ TEST_F(FftEntry, AFailedFirstAttemptRecoversThroughReleaseAllAndRetry) {
         refuseRequest = refused;
         RecordingHandler handler;
         auto y = x;
-        qelcFft(y.data(), 12, QEL_FFT_FORWARD);
+        qelcFft(y.data(), order, QEL_FFT_FORWARD);
         EXPECT_TRUE(handler.reports().empty()) << "refused request " << refused;
         EXPECT_TRUE(sameBits(y, want)) << "refused request " << refused;
         EXPECT_EQ(context()->ditTwiddleTables[5], nullptr);
-        EXPECT_NE(context()->bigTwiddleTables[12], nullptr);
-        EXPECT_NE(context()->bitRevTables[12], nullptr);
+        EXPECT_NE(context()->bigTwiddleTables[order], nullptr);
+        EXPECT_NE(context()->bitRevTables[order], nullptr);
     }
 }
 

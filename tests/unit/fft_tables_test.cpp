@@ -104,7 +104,14 @@ constexpr std::uint32_t kMinusOne = 0xBF800000u;
 constexpr std::uint32_t kZero = 0x00000000u;
 constexpr std::uint32_t kMinusZero = 0x80000000u;
 
+// The DIT and DIF tables in the generic layouts; other layouts are tested
+// with their family's kernels.
+constexpr bool kEntryDit = qel::variant::kDitLayout == DitLayout::entries;
+constexpr bool kPairReal = qel::variant::kRealLayout == RealLayout::pairs;
+constexpr bool kHasDif = qel::variant::kFftHasDif;
+
 TEST_F(FftTables, DitTableOfOrderTwoIsExact) {
+    if (!kEntryDit) GTEST_SKIP() << "the DIT table has another layout";
     const SComplex* t = getDitTwiddles(2);
     ASSERT_NE(t, nullptr);
     for (int i = 0; i < 3; ++i) expectEntry(t[i], kOne, kMinusZero, "k = 0");
@@ -114,6 +121,7 @@ TEST_F(FftTables, DitTableOfOrderTwoIsExact) {
 }
 
 TEST_F(FftTables, DitTablesOfOrdersZeroAndOneHoldOneEntryFromTheZeroSine) {
+    if (!kEntryDit) GTEST_SKIP() << "the DIT table has another layout";
     for (int order : {0, 1}) {
         const SComplex* t = getDitTwiddles(order);
         ASSERT_NE(t, nullptr);
@@ -122,7 +130,9 @@ TEST_F(FftTables, DitTablesOfOrdersZeroAndOneHoldOneEntryFromTheZeroSine) {
 }
 
 TEST_F(FftTables, DifTableOfOrderThreeIsExact) {
-    const SComplex* t = getDifTwiddles(3);
+    if constexpr (!kHasDif) GTEST_SKIP() << "no DIF kernel";
+    const SComplex* t = nullptr;
+    if constexpr (kHasDif) t = getDifTwiddles(3);
     ASSERT_NE(t, nullptr);
     const std::uint32_t s1 = 0x3F3504F3u;  // sin(pi/4) rounded to float
     expectEntry(t[0], s1, s1 | 0x80000000u, "w^1");
@@ -155,17 +165,21 @@ TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
         const auto sBits = sineBits(order);
         const SComplex* dit = getDitTwiddles(order);
         ASSERT_NE(dit, nullptr);
-        for (std::int64_t k = 0; k <= q; ++k)
-            for (int p = 1; p <= 3; ++p)
-                expectFolded(dit[3 * k + p - 1], sBits, kTwoPiExact * p * k / n, "dit", order, k);
-        const SComplex* dif = getDifTwiddles(order);
-        ASSERT_NE(dif, nullptr);
-        for (std::int64_t k = 1; k < q; ++k) {
-            expectFolded(dif[2 * (k - 1)], sBits, kTwoPiExact * k / n, "dif w^k", order, k);
-            expectFolded(dif[2 * (k - 1) + 1], sBits, kTwoPiExact * 3 * k / n, "dif w^3k", order, k);
+        if (kEntryDit) {
+            for (std::int64_t k = 0; k <= q; ++k)
+                for (int p = 1; p <= 3; ++p)
+                    expectFolded(dit[3 * k + p - 1], sBits, kTwoPiExact * p * k / n, "dit", order, k);
+        }
+        if constexpr (kHasDif) {
+            const SComplex* dif = getDifTwiddles(order);
+            ASSERT_NE(dif, nullptr);
+            for (std::int64_t k = 1; k < q; ++k) {
+                expectFolded(dif[2 * (k - 1)], sBits, kTwoPiExact * k / n, "dif w^k", order, k);
+                expectFolded(dif[2 * (k - 1) + 1], sBits, kTwoPiExact * 3 * k / n, "dif w^3k", order, k);
+            }
         }
     }
-    for (int order = 11; order <= 16; ++order) {
+    for (int order = qel::variant::kFftBlockOrder + 1; order <= 17; ++order) {
         const std::int64_t n = std::int64_t{1} << order;
         const auto sBits = sineBits(order);
         const SComplex* big = getBigTwiddles(order);
@@ -175,21 +189,24 @@ TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
     }
 }
 
+constexpr int kSuperblock = qel::variant::kFftSuperblockLength;
+constexpr int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
+
 TEST_F(FftTables, AppendedPartIsTheSuperblockTransformsOwnTableBitForBit) {
-    // The superblock's roots, w^k of the 16384-point transform, are the
-    // first part of the order-14 big table.
-    const SComplex* own = getBigTwiddles(14);
+    // The superblock's roots, w^k of its own transform, are the first part
+    // of the big table of the superblock's order.
+    const SComplex* own = getBigTwiddles(kSuperblockOrder);
     ASSERT_NE(own, nullptr);
-    for (int order : {15, 16, 18}) {
+    for (int order : {kSuperblockOrder + 1, kSuperblockOrder + 2, kSuperblockOrder + 4}) {
         const std::int64_t q = (std::int64_t{1} << order) / 4;
         const SComplex* big = getBigTwiddles(order);
         ASSERT_NE(big, nullptr);
-        EXPECT_EQ(0, std::memcmp(big + q, own, 4096 * sizeof(SComplex))) << "order " << order;
+        EXPECT_EQ(0, std::memcmp(big + q, own, kSuperblock / 4 * sizeof(SComplex))) << "order " << order;
     }
 }
 
 TEST_F(FftTables, RealTwiddlesAreHalfCosineAndHalfOneMinusSine) {
-    for (int order = 2; order <= 14; ++order) {
+    for (int order = 2; order <= (kPairReal ? 14 : 3); ++order) {
         const std::int64_t n = std::int64_t{1} << order;
         const SComplex* t = getRealTwiddles(order);
         ASSERT_NE(t, nullptr);
@@ -212,22 +229,32 @@ TEST_F(FftTables, BlocksHaveTheirStatedSizesAndTheQuarterSineComesSecond) {
         std::size_t bytes;
         const char* what;
     };
-    const Case cases[] = {
-        {getDitTwiddles, 0, 24, "dit 0"},
-        {getDitTwiddles, 2, 2 * 24, "dit 2"},
-        {getDitTwiddles, 10, 257 * 24, "dit 10"},
-        {getDifTwiddles, 0, 8, "dif 0"},
-        {getDifTwiddles, 3, 32, "dif 3"},
-        {getDifTwiddles, 10, 512 * 8, "dif 10"},
-        {getBigTwiddles, 11, 512 * 8, "big 11"},
-        {getBigTwiddles, 14, 4096 * 8, "big 14"},
-        {getBigTwiddles, 15, (8192 + 4096) * 8, "big 15"},
-        {getBigTwiddles, 17, (32768 + 4096) * 8, "big 17"},
+    // The sizes of the build under test.
+    const auto dit = [](int order) { return static_cast<std::size_t>(qel::variant::ditTableBytes(order)); };
+    const auto big = [](int order) {
+        const std::size_t q = (std::size_t{1} << order) / 4;
+        return (q + (order > kSuperblockOrder ? kSuperblock / 4 : 0)) * 8;
+    };
+    constexpr int b = qel::variant::kFftBlockOrder;
+    std::vector<Case> cases = {
+        {getDitTwiddles, 0, dit(0), "dit 0"},
+        {getDitTwiddles, 2, dit(2), "dit 2"},
+        {getDitTwiddles, 4, dit(4), "dit 4"},
+        {getDitTwiddles, b, dit(b), "dit of the block order"},
+        {getBigTwiddles, 11, big(11), "big 11"},
+        {getBigTwiddles, kSuperblockOrder, big(kSuperblockOrder), "big of the superblock order"},
+        {getBigTwiddles, kSuperblockOrder + 1, big(kSuperblockOrder + 1), "big above it"},
+        {getBigTwiddles, 17, big(17), "big 17"},
         {getRealTwiddles, 2, 16, "real 2"},
         {getRealTwiddles, 3, 16, "real 3"},
         {getRealTwiddles, 4, 32, "real 4"},
         {getRealTwiddles, 12, 1024 * 8, "real 12"},
     };
+    if constexpr (kHasDif) {
+        cases.push_back({getDifTwiddles, 0, 8, "dif 0"});
+        cases.push_back({getDifTwiddles, 3, 32, "dif 3"});
+        cases.push_back({getDifTwiddles, 10, 512 * 8, "dif 10"});
+    }
     for (const Case& c : cases) {
         releaseAllFftTables();
         requests.clear();
@@ -245,38 +272,43 @@ TEST_F(FftTables, BlocksHaveTheirStatedSizesAndTheQuarterSineComesSecond) {
 }
 
 TEST_F(FftTables, GettersCacheAndLargeOrdersShareTheBlockOrderTable) {
-    SComplex* dit12 = getDitTwiddles(12);
-    ASSERT_NE(dit12, nullptr);
+    constexpr int b = qel::variant::kFftBlockOrder;
+    SComplex* large = getDitTwiddles(b + 2);
+    ASSERT_NE(large, nullptr);
     QelContext* context = qelGetContext();
-    EXPECT_EQ(context->ditTwiddleTables[12], nullptr);
-    EXPECT_NE(context->ditTwiddleTables[10], nullptr);
-    EXPECT_EQ(context->bigTwiddleTables[12], dit12);
+    EXPECT_EQ(context->ditTwiddleTables[b + 2], nullptr);
+    EXPECT_NE(context->ditTwiddleTables[b], nullptr);
+    EXPECT_EQ(context->bigTwiddleTables[b + 2], large);
     requests.clear();
-    EXPECT_EQ(getDitTwiddles(12), dit12);
-    EXPECT_EQ(getDitTwiddles(11), getBigTwiddles(11));
-    EXPECT_EQ(requests.size(), 2u);  // only the big table of order 11 and its quarter sine
+    EXPECT_EQ(getDitTwiddles(b + 2), large);
+    EXPECT_EQ(getDitTwiddles(b + 1), getBigTwiddles(b + 1));
+    EXPECT_EQ(requests.size(), 2u);  // only the next big table and its quarter sine
 
-    releaseDitTwiddles(12);
-    EXPECT_EQ(context->ditTwiddleTables[10], nullptr);
-    EXPECT_EQ(context->bigTwiddleTables[12], nullptr);
-    EXPECT_NE(context->bigTwiddleTables[11], nullptr);
+    releaseDitTwiddles(b + 2);
+    EXPECT_EQ(context->ditTwiddleTables[b], nullptr);
+    EXPECT_EQ(context->bigTwiddleTables[b + 2], nullptr);
+    EXPECT_NE(context->bigTwiddleTables[b + 1], nullptr);
 
-    ASSERT_NE(getDifTwiddles(13), nullptr);
-    releaseDifTwiddles(13);
-    EXPECT_EQ(context->difTwiddleTables[10], nullptr);
-    EXPECT_EQ(context->bigTwiddleTables[13], nullptr);
-    EXPECT_NE(context->bigTwiddleTables[11], nullptr);
+    if constexpr (kHasDif) {
+        ASSERT_NE(getDifTwiddles(13), nullptr);
+        releaseDifTwiddles(13);
+        EXPECT_EQ(context->difTwiddleTables[10], nullptr);
+        EXPECT_EQ(context->bigTwiddleTables[13], nullptr);
+        EXPECT_NE(context->bigTwiddleTables[11], nullptr);
+    }
 }
 
 TEST_F(FftTables, OrdersOutsideTheRangeOrTooLargeGiveNoTable) {
     for (int order : {-1, 32, 1000}) {
         EXPECT_EQ(getDitTwiddles(order), nullptr);
-        EXPECT_EQ(getDifTwiddles(order), nullptr);
+        if constexpr (kHasDif) {
+            EXPECT_EQ(getDifTwiddles(order), nullptr);
+        }
         EXPECT_EQ(getBigTwiddles(order), nullptr);
         EXPECT_EQ(getRealTwiddles(order), nullptr);
         EXPECT_EQ(getBitRevTable(order), nullptr);
         releaseDitTwiddles(order);
-        releaseDifTwiddles(order);
+        if constexpr (kHasDif) releaseDifTwiddles(order);
         releaseBigTwiddles(order);
         releaseRealTwiddles(order);
         releaseBitRevTable(order);
@@ -291,8 +323,10 @@ TEST_F(FftTables, OrdersOutsideTheRangeOrTooLargeGiveNoTable) {
     EXPECT_EQ(getBigTwiddles(30), nullptr);
     EXPECT_EQ(getRealTwiddles(30), nullptr);
     EXPECT_EQ(requests.size(), 0u);
-    EXPECT_EQ(getDitTwiddles(31), nullptr);  // builds the order-10 table first
-    EXPECT_EQ(getDifTwiddles(30), nullptr);
+    EXPECT_EQ(getDitTwiddles(31), nullptr);  // builds the block-order table first
+    if constexpr (kHasDif) {
+        EXPECT_EQ(getDifTwiddles(30), nullptr);
+    }
 }
 
 TEST_F(FftTables, ReleaseWorkBufferEmptiesOnlyValidSlots) {

@@ -105,7 +105,7 @@ TEST(PowerSpectrum, SumOfSquaresRoundedOnce) {
 }
 
 TEST(SquareRoot, SkipsNegativesAndReportsOnceAfterTheLoop) {
-    namespace line = qel::variant::line;
+    namespace line = qel::line;
     static float* watched;
     static float seenAtReport;
     watched = nullptr;

@@ -42,7 +42,7 @@ Report bad(const char* fn, const char* condition, const char* module, int line) 
 }
 
 std::vector<CheckCase> cases() {
-    namespace line = qel::variant::line;
+    namespace line = qel::line;
     auto conj = [](const char* c) { return bad("qelcbConjExtend1", c, "qelarith", line::qelcbConjExtend1); };
     auto real = [](const char* c) { return bad("qelcbReal", c, "qelcvrts", 1144); };
     auto mag = [](const char* c) { return bad("qelcbMag", c, "qelcvrts", 1695); };
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(AllChecks, VectorChecks, ::testing::ValuesIn(cases()),
                          [](const auto& info) { return info.param.name; });
 
 TEST(ExtremeChecks, ReportAndReturnZero) {
-    namespace line = qel::variant::line;
+    namespace line = qel::line;
     const float v[3] = {4, 5, 6};
     RecordingHandler handler;
     handler.returnValue = QEL_STATUS_BAD_ARGUMENT;
@@ -176,7 +176,7 @@ TEST(ConversionStatus, ClearedAtEntry) {
 // element report's own line; the elements in range are converted, and the
 // call carries on after each report that returns.
 TEST(ConversionElementReports, EachOutOfRangeElementInOrder) {
-    namespace line = qel::variant::line;
+    namespace line = qel::line;
     const float src[6] = {300.0f, -1.0f, 5.4f, std::nanf(""), -0.5f, 255.5f};
     std::uint8_t dst[6] = {9, 9, 9, 9, 9, 9};
     RecordingHandler handler;

@@ -100,49 +100,33 @@ TEST_P(StackAlignment, EveryExportRunsAtEveryStackOffset) {
         std::vector<SComplex> spectrum(9);
         std::vector<float> samples(16, 0.25f);
 
-        if (api->qelMalloc && api->qelFree) {
-            const std::uint32_t block = call(address(api->qelMalloc), offset, {word(64)});
-            ASSERT_NE(block, 0u);
-            EXPECT_EQ(block % 32, 0u);
-            call(address(api->qelFree), offset, {block});
-        }
+        const std::uint32_t block = call(address(api->qelMalloc), offset, {word(64)});
+        ASSERT_NE(block, 0u);
+        EXPECT_EQ(block % 32, 0u);
+        call(address(api->qelFree), offset, {block});
         // 0 -> 2 -> 3 -> 9 -> 9.5 -> 4.75, every step exact.
-        if (api->qelsbSet) call(address(api->qelsbSet), offset, {word(2.0f), word(v.data()), word(n)});
-        if (api->qelsbAdd1) call(address(api->qelsbAdd1), offset, {word(1.0f), word(v.data()), word(n)});
-        if (api->qelsbMpy1) call(address(api->qelsbMpy1), offset, {word(3.0f), word(v.data()), word(n)});
-        if (api->qelsbAdd2) call(address(api->qelsbAdd2), offset, {word(half.data()), word(v.data()), word(n)});
-        if (api->qelsbMpy2) call(address(api->qelsbMpy2), offset, {word(half.data()), word(v.data()), word(n)});
-        if (api->qelsbSet && api->qelsbAdd1 && api->qelsbMpy1 && api->qelsbAdd2 && api->qelsbMpy2) {
-            for (float x : v) ASSERT_EQ(x, 4.75f);
-        }
+        call(address(api->qelsbSet), offset, {word(2.0f), word(v.data()), word(n)});
+        call(address(api->qelsbAdd1), offset, {word(1.0f), word(v.data()), word(n)});
+        call(address(api->qelsbMpy1), offset, {word(3.0f), word(v.data()), word(n)});
+        call(address(api->qelsbAdd2), offset, {word(half.data()), word(v.data()), word(n)});
+        call(address(api->qelsbMpy2), offset, {word(half.data()), word(v.data()), word(n)});
+        for (float x : v) ASSERT_EQ(x, 4.75f);
         v[5] = 8.0f;
         v[9] = -1.0f;
-        if (api->qelsMax) {
-            EXPECT_EQ(callFloat(address(api->qelsMax), offset, {word(v.data()), word(n)}), 8.0f);
-        }
-        if (api->qelsMin) {
-            EXPECT_EQ(callFloat(address(api->qelsMin), offset, {word(v.data()), word(n)}), -1.0f);
-        }
-        if (api->qelcbReal) {
-            call(address(api->qelcbReal), offset, {word(c.data()), word(f.data()), word(16)});
-            EXPECT_EQ(f[15], 1.0f);
-        }
-        if (api->qelcbMag) call(address(api->qelcbMag), offset, {word(c.data()), word(f.data()), word(16)});
+        EXPECT_EQ(callFloat(address(api->qelsMax), offset, {word(v.data()), word(n)}), 8.0f);
+        EXPECT_EQ(callFloat(address(api->qelsMin), offset, {word(v.data()), word(n)}), -1.0f);
+        call(address(api->qelcbReal), offset, {word(c.data()), word(f.data()), word(16)});
+        EXPECT_EQ(f[15], 1.0f);
+        call(address(api->qelcbMag), offset, {word(c.data()), word(f.data()), word(16)});
         // n = 9 points extend to 2n - 2 = 16, the length of c.
-        if (api->qelcbConjExtend1) call(address(api->qelcbConjExtend1), offset, {word(c.data()), word(9)});
-        if (api->qelcFft) call(address(api->qelcFft), offset, {word(c.data()), word(4), word(QEL_FFT_FORWARD)});
-        if (api->qelsRealFftNip)
-            call(address(api->qelsRealFftNip), offset,
-                 {word(samples.data()), word(spectrum.data()), word(4), word(QEL_FFT_FORWARD)});
-        if (api->qelsbFloatToInt)
-            call(address(api->qelsbFloatToInt), offset,
-                 {word(half.data()), word(ints.data()), word(n), word(32), word(QEL_CVT_TRUNCATE)});
-        if (api->qelsbIntToFloat) {
-            call(address(api->qelsbIntToFloat), offset, {word(ints.data()), word(f.data()), word(n), word(32), word(0)});
-            if (api->qelsbFloatToInt) {
-                EXPECT_EQ(f[0], 0.0f);  // 0.5 truncated
-            }
-        }
+        call(address(api->qelcbConjExtend1), offset, {word(c.data()), word(9)});
+        call(address(api->qelcFft), offset, {word(c.data()), word(4), word(QEL_FFT_FORWARD)});
+        call(address(api->qelsRealFftNip), offset,
+             {word(samples.data()), word(spectrum.data()), word(4), word(QEL_FFT_FORWARD)});
+        call(address(api->qelsbFloatToInt), offset,
+             {word(half.data()), word(ints.data()), word(n), word(32), word(QEL_CVT_TRUNCATE)});
+        call(address(api->qelsbIntToFloat), offset, {word(ints.data()), word(f.data()), word(n), word(32), word(0)});
+        EXPECT_EQ(f[0], 0.0f);  // 0.5 truncated
     }
 }
 

@@ -1,19 +1,18 @@
 // ZentavolG1, the generic build: x87 arithmetic only, the reference for
-// behaviour. Shared code reaches this build's kernels and limits through
-// qel::variant.
+// behaviour. Shared code reaches this build's kernels, table layouts and
+// limits through qel::variant, and its own report line numbers through
+// qel::line.
 #pragma once
 
-#include "fft/kernels.h"
-#include "vector/arith_loops.h"
-#include "vector/cvrts_loops.h"
-#include "vector/vec_loops.h"
+#include <cstdint>
 
-namespace qel::variant {
+#include "fft/generic.h"
+#include "fft/tables.h"
+#include "vector/arith_g1.h"
+#include "vector/cvrts_g1.h"
+#include "vector/vec_g1.h"
 
-inline constexpr const char* kName = "Zentavolg1";
-
-// Line numbers of the checks whose numbers differ between builds.
-namespace line {
+namespace qel::line {
 inline constexpr int qelsbSet = 232;
 inline constexpr int qelsbAdd1 = 363;
 inline constexpr int qelsbAdd2 = 372;
@@ -25,7 +24,11 @@ inline constexpr int qelsbSqrt2 = 647;
 inline constexpr int qelsbSqrt2Negative = 666;      // "Element of input vector is negative"
 inline constexpr int qelsMax = 2700;
 inline constexpr int qelsMin = 2725;
-}  // namespace line
+}  // namespace qel::line
+
+namespace qel::variant {
+
+inline constexpr const char* kName = "Zentavolg1";
 
 using g1::addConst;
 using g1::addVec;
@@ -41,12 +44,30 @@ using g1::sqrtLoop;
 
 // FFT limits: one block-kernel call up to 2^kFftBlockOrder points (also the
 // highest order with a DIT table of its own); larger transforms run in
-// superblocks of kFftSuperblockLength points, whose stages read the big
-// table's appended part of kFftSuperblockLength/4 values.
+// superblocks of min(n, kFftSuperblockLength) points, whose stages read the
+// big table's appended part of kFftSuperblockLength/4 values (present above
+// the superblock's order).
 inline constexpr int kFftBlockOrder = 10;
 inline constexpr int kFftSuperblockLength = 16384;
-// Chunk argument of the DIF split that runs inside each superblock.
+// Chunk argument of the radix-2 stages; prefetch in the DIT ones.
+inline constexpr int kFftCombineChunk = 256;
+inline constexpr bool kFftCombinePrefetch = false;
+// The block kernels need no scratch area: the entries keep none.
+inline constexpr int kFftScratchLength = 0;
+
+// Decimation in frequency: split-radix blocks up to 2^kDifBlockOrder points;
+// the chunk of the split that runs inside each superblock.
+inline constexpr bool kFftHasDif = true;
+inline constexpr int kDifBlockOrder = 10;
 inline constexpr int kDifSuperblockChunk = 256;
+
+// Tables.
+inline constexpr fft::DitLayout kDitLayout = fft::DitLayout::entries;
+inline constexpr fft::RealLayout kRealLayout = fft::RealLayout::pairs;
+using generic::ditTableBytes;
+using generic::fillDifTwiddles;
+using generic::fillDitTwiddles;
+using generic::fillRealTwiddles;
 
 using generic::bitRevCopyReal;
 using generic::bitRevPermute;

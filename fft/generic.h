@@ -1,36 +1,12 @@
-// The FFT kernels: the drivers every build shares (decimation in time and in
-// frequency, their radix-2 stages over the big table) and the generic
-// build's block kernels and bit-reversal moves, which a build may replace
-// with its own in variants/<code>/variant.h.
+// The generic family of FFT kernels (ZentavolG1's, the reference): the
+// straight-line DIT and split-radix DIF block kernels, the bit-reversal
+// moves, the real-FFT recombination and the fills of the tables they read.
+// A build names the ones it uses in variants/<code>/variant.h.
 #pragma once
 
 #include <cstdint>
 
 #include "zentavol.h"
-
-namespace qel::fft {
-
-// In-place unscaled DFT of n = 2^L values, bit-reversed input, natural
-// output. direction > 0: forward (e^(-2*pi*i*j*k/n)); otherwise inverse.
-// twiddles: getDitTwiddles of the order.
-void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles);
-
-// Radix-2 DIT stages, half-span startLen up to len/2, joining pieces of
-// startLen points that are already transformed. chunk/2 butterflies of a
-// quarter are taken across all groups before the next chunk.
-void cFftDitCombine(SComplex* data, int len, int startLen, const SComplex* twiddles, int fullN,
-                    int direction, int chunk);
-
-// In-place unscaled DFT, natural input, bit-reversed output; twiddles:
-// getDifTwiddles of the order.
-void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles);
-
-// Radix-2 DIF stages, half-span len/2 down to stopLen: the mirror of
-// cFftDitCombine.
-void cFftDifSplit(SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
-                  int direction, int chunk);
-
-}  // namespace qel::fft
 
 namespace qel::generic {
 
@@ -54,5 +30,16 @@ void bitRevCopyReal(const SComplex* src, SComplex* dst, int N, const std::int32_
 // real spectrum's X[1..N-1] in place; Z[0] and X[N] are the caller's. The
 // table is getRealTwiddles of the real order log2(2N).
 void realFftRecombine(SComplex* z, int N, int direction, const SComplex* twiddles);
+
+// Table fills from the quarter sine table s of the order:
+// DIT: entry k = w^k, w^(2k), w^(3k), k = 0..n/4 (24 bytes each);
+// DIF: the entry of k at position k-1 = w^k, w^(3k), k = 1..n/4-1;
+// real: (cos(t)/2, (1 - sin(t))/2), t = 2*pi*k/n, k = 0..n/4-1.
+void fillDitTwiddles(SComplex* table, const float* s, int order);
+void fillDifTwiddles(SComplex* table, const float* s, int order);
+void fillRealTwiddles(SComplex* table, const float* s, int order);
+
+// Bytes of the DIT table of an order: n/4 + 1 entries of 24 bytes.
+constexpr std::int64_t ditTableBytes(int order) { return ((std::int64_t{1} << order) / 4 + 1) * 24; }
 
 }  // namespace qel::generic

@@ -1,5 +1,5 @@
-// The loops behind qelsMax, qelsMin and the internal qelsbSqrt2, one
-// namespace per loop family; a variant picks its family in its variant.h.
+// The generic family's loops behind qelsMax, qelsMin and the internal
+// qelsbSqrt2; a build picks its family in its variant.h.
 // The families differ in how NaNs and signed zeros are ordered and in how
 // the square root is taken.
 #pragma once

@@ -1,7 +1,7 @@
-// The loops behind qelsbSet, qelsbAdd1/2, qelsbMpy1/2 and qelcbConjExtend1,
-// one namespace per loop family. A variant picks its family in its variant.h.
-// Every family writes the same values; they differ in order of visits and
-// instructions (and, for the conjugate, in what a signalling NaN becomes).
+// The generic family's loops behind qelsbSet, qelsbAdd1/2, qelsbMpy1/2 and
+// qelcbConjExtend1; a build picks its family in its variant.h. Every family
+// writes the same values; they differ in order of visits and instructions
+// (and, for the conjugate, in what a signalling NaN becomes).
 #pragma once
 
 #include <cstdint>

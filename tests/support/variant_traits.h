@@ -1,0 +1,41 @@
+// What the black-box suites may expect of each build where the builds
+// differ, one row per variant code; the suites ask these traits, never a
+// build's name.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace zv::test {
+
+struct VariantTraits {
+    const char* code;
+    // Vector functions.
+    bool x87ConjExtend;        // the conjugate is negated in the x87 unit: a signalling NaN comes out quiet
+    bool floatPowerSpectrum;   // magnitudes of long vectors square in single precision (|z| = 1e20 overflows)
+    bool genericExtremeOrder;  // NaNs and signed zeros ordered as the generic loops do
+    bool elementReports;       // conversions report each out-of-range element and leave it unwritten
+    // FFT.
+    int fftScratchLength;      // SComplex elements the entries keep in scratch slot 3 (0: none)
+    bool fftDitOnly;           // bit-reversed output is the natural-order result permuted, bit for bit
+    // The bits of the factor at pi/4 that a forward order-3 transform of an
+    // impulse at index 1 carries, in natural and in bit-reversed output.
+    std::uint32_t fftPiQuarterNatural;
+    std::uint32_t fftPiQuarterReversed;
+};
+
+// The S builds run the generic vector loops until they get their own.
+inline constexpr VariantTraits kVariantTraits[] = {
+    {"g1", true, true, true, true, 0, false, 0x3F3504F3u, 0x3F3504F7u},
+    {"s1", true, true, true, true, 16384, true, 0x3F3504F3u, 0x3F3504F3u},
+    {"s2", true, true, true, true, 16384, true, 0x3F3504F3u, 0x3F3504F3u},
+};
+
+inline const VariantTraits& traitsOf(const std::string& code) {
+    for (const auto& row : kVariantTraits)
+        if (code == row.code) return row;
+    throw std::invalid_argument("no traits for variant " + code);
+}
+
+}  // namespace zv::test
