@@ -2,9 +2,10 @@
 // DLLs in a folder beside a small application (choose.exe): the variant
 // loaded is the first of the processor's preference row among those present,
 // none present fails the front library's load, a variant that refuses its
-// attach is passed over, and a missing export fails the load without trying
-// further. The processor class is worked out here from cpuid on its own, as
-// an independent check of the front library's probe.
+// attach or whose file is cut short is passed over, and a missing export
+// fails the load without trying further. The processor class is worked out
+// here from cpuid on its own, as an independent check of the front library's
+// probe.
 #include <cpuid.h>
 #include <gtest/gtest.h>
 #include <windows.h>
