@@ -1,7 +1,7 @@
-// POSIX backend of the front library's platform layer: dlopen along the
-// library search path (which holds the front library's own folder through its
-// RUNPATH $ORIGIN), dlsym, dlclose, and standard error for the beep and the
-// message box. Linked by libZentavol.
+// POSIX backend of the front library's platform layer: dlopen of the complete
+// file found along the library search path (which holds the front library's
+// own folder through its RUNPATH $ORIGIN), dlsym, dlclose, and standard error
+// for the beep and the message box. Linked by libZentavol.
 #include "platform/front_platform.h"
 
 #include <dlfcn.h>
@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "platform/posix/attach_note.h"
+#include "platform/posix/library_search.h"
 
 namespace qel::platform {
 
@@ -93,20 +94,6 @@ bool attachSucceeded(void* handle) {
     return !search.hasNote || search.outcome == QEL_ATTACH_DONE;
 }
 
-// Any object of this library, to find the library's own file.
-const char kThisLibrary = 0;
-
-// The path of `file` in the folder this library was loaded from.
-bool inOwnFolder(const char* file, char* path, std::size_t size) {
-    Dl_info info;
-    if (dladdr(&kThisLibrary, &info) == 0 || info.dli_fname == nullptr) return false;
-    const char* slash = std::strrchr(info.dli_fname, '/');
-    if (slash == nullptr) return false;
-    const int length = std::snprintf(path, size, "%.*s/%s", static_cast<int>(slash - info.dli_fname),
-                                     info.dli_fname, file);
-    return length > 0 && static_cast<std::size_t>(length) < size;
-}
-
 void writeAll(const char* text, std::size_t length) {
     while (length > 0) {
         const ssize_t written = write(STDERR_FILENO, text, length);
@@ -133,12 +120,16 @@ ModuleHandle loadLibrary(const char* name) {
     char file[256];
     const int length = std::snprintf(file, sizeof file, "lib%s.so", name);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof file) return nullptr;
-    void* handle = dlopen(file, RTLD_NOW | RTLD_LOCAL);
-    // The search follows the RUNPATH of the code that called dlopen. A
-    // runtime that wraps dlopen (a sanitizer's, a profiler's) becomes that
-    // caller and hides our $ORIGIN, so the own folder is then tried by path.
+    // A library the process already holds under that name is taken as it is.
+    // Otherwise the file the loader's search would reach is found and checked
+    // first: a file cut short (an upgrade interrupted) would fault inside the
+    // loader, so it and a library of another machine are passed over, and the
+    // complete file found after them is loaded by its path. The path also
+    // keeps a runtime that wraps dlopen (a sanitizer's) from hiding our
+    // RUNPATH, which the search follows for its caller.
+    void* handle = dlopen(file, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
     char path[4096];
-    if (handle == nullptr && inOwnFolder(file, path, sizeof path)) handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr && findLibraryFile(file, path, sizeof path)) handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) return nullptr;
     if (!attachSucceeded(handle)) {
         dlclose(handle);

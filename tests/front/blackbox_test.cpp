@@ -4,27 +4,26 @@
 // machine's preference row names first among those present.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "front/loader.h"
 #include "front/probe.h"
 #include "front/tables.h"
+#include "tests/front/front_folder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
+using zv::test::fileOf;
+using zv::test::Folder;
+using zv::test::kNoVariantMessage;
+using zv::test::machineRow;
+using zv::test::Names;
+using zv::test::RunResult;
 
 // Where the variant libraries of a run come from: the stand-ins built for
 // these tests, which answer every call with their name, or the real ones.
@@ -41,66 +40,6 @@ std::vector<VariantSet> variantSets() {
 #endif
     return sets;
 }
-
-std::string fileOf(const std::string& libraryName) { return "lib" + libraryName + ".so"; }
-
-// This machine's row, from the probe that the unit suite checks.
-Names machineRow() {
-    const int row = qel::front::preferenceRowFor(qel::front::isOldWindows(), qel::front::classifyProcessor());
-    Names names;
-    for (int i = 0; qel::front::kPreferenceRows[row][i] != qel::front::kRowEnd; ++i)
-        names.push_back(qel::front::kVariantNames[qel::front::kPreferenceRows[row][i]]);
-    return names;
-}
-
-struct RunResult {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// A fresh folder with the application and the front library in it.
-class Folder {
-public:
-    Folder() {
-        std::string pattern = std::string(ZV_FRONT_SCRATCH_DIR) + "/run-XXXXXX";
-        fs::create_directories(ZV_FRONT_SCRATCH_DIR);
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
-        dir_ = pattern;
-        fs::copy_file(ZV_FRONT_APP, dir_ / "front_app");
-        // under its SONAME, the name the application asks the loader for
-        fs::copy_file(ZV_FRONT_LIBRARY, dir_ / ZV_FRONT_LIBRARY_NAME);
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-    // Puts a library file into the folder under a variant's name.
-    void put(const std::string& source, const std::string& libraryName) {
-        fs::copy_file(source, dir_ / fileOf(libraryName), fs::copy_options::overwrite_existing);
-    }
-
-    // Runs the application; the variants can come only from this folder.
-    RunResult run(const std::string& argument = "") const {
-        const std::string command = "cd '" + dir_.string() + "' && env -u LD_LIBRARY_PATH ./front_app " +
-                                    argument + " >out.txt 2>err.txt";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(dir_ / "out.txt"), readAll(dir_ / "err.txt")};
-    }
-
-private:
-    fs::path dir_;
-};
-
-const std::string kNoVariantMessage = "Load Zentavol error:  No Zentavol DLL was found\n";
 
 // What the application prints when it runs on the stand-in `name`.
 std::string expectedOutput(const std::string& name, bool answersCalls) {

@@ -2,14 +2,18 @@
 // DLLs in a folder beside a small application (choose.exe): the variant
 // loaded is the first of the processor's preference row among those present,
 // none present fails the front library's load, a variant that refuses its
-// attach is passed over, and a missing export fails the load without trying
-// further. The processor class is worked out here from cpuid on its own, as
-// an independent check of the front library's probe.
+// attach or whose file is cut short is passed over, and a missing export
+// fails the load without trying further. The processor class is worked out
+// here from cpuid on its own, as an independent check of the front library's
+// probe.
 #include <cpuid.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstddef>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -73,8 +77,10 @@ protected:
     }
 
     // Fills a fresh folder with the program (as choose.exe), Zentavol.dll and
-    // the stand-ins, runs the program there and returns its exit code.
-    int choose(const std::string& name, const Stand (&stands)[6], const char* program = "zv_front_choose.exe") {
+    // the stand-ins, cuts the variant files named in `cuts` to the given
+    // length, runs the program there and returns its exit code.
+    int choose(const std::string& name, const Stand (&stands)[6], const char* program = "zv_front_choose.exe",
+               const std::vector<std::pair<int, DWORD>>& cuts = {}) {
         const std::string bin = programDir();
         const std::string root = bin + "\\front_choice";
         const std::string folder = root + "\\" + name;
@@ -89,6 +95,14 @@ protected:
             const std::string target = folder + "\\Zentavol" + kCodes[i] + ".dll";
             DeleteFileA(target.c_str());
             if (stands[i] != Stand::Absent) copy(sourceOf(bin, stands[i], i), "Zentavol" + std::string(kCodes[i]) + ".dll");
+        }
+        for (const auto& [index, length] : cuts) {
+            const std::string target = folder + "\\Zentavol" + kCodes[index] + ".dll";
+            HANDLE file = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            EXPECT_NE(file, INVALID_HANDLE_VALUE) << target;
+            EXPECT_NE(SetFilePointer(file, static_cast<LONG>(length), nullptr, FILE_BEGIN), INVALID_SET_FILE_POINTER);
+            EXPECT_TRUE(SetEndOfFile(file));
+            CloseHandle(file);
         }
         std::string command = "\"" + folder + "\\choose.exe\"";
         STARTUPINFOA startup{};
@@ -143,6 +157,59 @@ TEST_F(FrontChoice, AMissingExportFailsTheLoadWithoutTryingFurther) {
     for (Stand& s : stands) s = Stand::Complete;
     stands[row[0]] = Stand::NoQelsMin;
     EXPECT_EQ(choose("missing", stands), kNone);
+}
+
+// A length at which to cut a DLL; `loadable` when what is cut off is only
+// discardable sections (the debugging information), which a loader may
+// well do without.
+struct Cut {
+    DWORD length;
+    bool loadable;
+};
+
+// Empty, inside the DOS header, inside the PE headers, inside each section.
+std::vector<Cut> cutsOf(const std::string& dll) {
+    std::vector<char> bytes;
+    HANDLE file = CreateFileA(dll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    IMAGE_DOS_HEADER dos;
+    IMAGE_NT_HEADERS32 nt;
+    std::memcpy(&dos, bytes.data(), sizeof dos);
+    std::memcpy(&nt, bytes.data() + dos.e_lfanew, sizeof nt);
+    std::vector<Cut> cuts = {{0, false}, {30, false}, {static_cast<DWORD>(dos.e_lfanew + sizeof nt / 2), false}};
+    const std::size_t table =
+        dos.e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
+    bool onlyDiscardableAfter = true;  // walking back from the last section
+    std::vector<Cut> inSections;
+    for (int i = nt.FileHeader.NumberOfSections - 1; i >= 0; --i) {
+        IMAGE_SECTION_HEADER section;
+        std::memcpy(&section, bytes.data() + table + i * sizeof section, sizeof section);
+        onlyDiscardableAfter = onlyDiscardableAfter && (section.Characteristics & IMAGE_SCN_MEM_DISCARDABLE) != 0;
+        if (section.SizeOfRawData > 0)
+            inSections.push_back({section.PointerToRawData + section.SizeOfRawData / 2, onlyDiscardableAfter});
+    }
+    cuts.insert(cuts.end(), inSections.rbegin(), inSections.rend());
+    return cuts;
+}
+
+// A variant DLL cut short (an upgrade interrupted) never harms the process:
+// it fails to load and the walk goes on with the next name, or, when only
+// its debugging information is cut off, it may load and work.
+TEST_F(FrontChoice, AVariantFileCutShortIsPassedOver) {
+    Stand stands[6];
+    for (Stand& s : stands) s = Stand::Complete;
+    const std::vector<Cut> cuts = cutsOf(sourceOf(programDir(), Stand::Complete, 0));
+    ASSERT_GT(cuts.size(), 4u);
+    const int next = row.size() > 1 ? row[1] : kNone;
+    for (const Cut& cut : cuts) {
+        const int chosen = choose("cut" + std::to_string(cut.length), stands, "zv_front_choose.exe", {{row[0], cut.length}});
+        if (cut.loadable && chosen == row[0]) continue;
+        EXPECT_EQ(chosen, next) << "cut at " << cut.length;
+    }
 }
 
 // The generic build itself, the variant every row ends with: chosen, bound

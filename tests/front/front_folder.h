@@ -1,0 +1,100 @@
+// The scratch folders of the front library's black-box runs: each holds the
+// test application and the front library, and whatever variant files a test
+// puts beside them; the application runs there and its output is collected.
+#pragma once
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "front/loader.h"
+#include "front/probe.h"
+#include "front/tables.h"
+
+namespace zv::test {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+inline std::string fileOf(const std::string& libraryName) { return "lib" + libraryName + ".so"; }
+
+// This machine's row, from the probe that the unit suite checks.
+inline Names machineRow() {
+    const int row = qel::front::preferenceRowFor(qel::front::isOldWindows(), qel::front::classifyProcessor());
+    Names names;
+    for (int i = 0; qel::front::kPreferenceRows[row][i] != qel::front::kRowEnd; ++i)
+        names.push_back(qel::front::kVariantNames[qel::front::kPreferenceRows[row][i]]);
+    return names;
+}
+
+struct RunResult {
+    int exitCode;  // minus the signal's number when a signal ended the run
+    std::string out;
+    std::string err;
+};
+
+inline std::string readAll(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline const std::string kNoVariantMessage = "Load Zentavol error:  No Zentavol DLL was found\n";
+
+// A fresh folder with the application and the front library in it.
+class Folder {
+public:
+    Folder() {
+        std::string pattern = std::string(ZV_FRONT_SCRATCH_DIR) + "/run-XXXXXX";
+        fs::create_directories(ZV_FRONT_SCRATCH_DIR);
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
+        dir_ = pattern;
+        fs::copy_file(ZV_FRONT_APP, dir_ / "front_app");
+        // under its SONAME, the name the application asks the loader for
+        fs::copy_file(ZV_FRONT_LIBRARY, dir_ / ZV_FRONT_LIBRARY_NAME);
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    const fs::path& path() const { return dir_; }
+
+    // Puts a library file into the folder under a variant's name.
+    void put(const std::string& source, const std::string& libraryName) {
+        fs::copy_file(source, dir_ / fileOf(libraryName), fs::copy_options::overwrite_existing);
+    }
+
+    // Puts these bytes into the folder under a variant's name.
+    void putBytes(const std::string& bytes, const std::string& libraryName) {
+        std::ofstream(dir_ / fileOf(libraryName), std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    // Runs the application; the variants can come only from this folder, or
+    // first from `searchPath` when one is given as LD_LIBRARY_PATH.
+    RunResult run(const std::string& argument = "", const std::string& searchPath = "") const {
+        const std::string environment =
+            searchPath.empty() ? "env -u LD_LIBRARY_PATH" : "env LD_LIBRARY_PATH='" + searchPath + "'";
+        // exec, so that a signal that ends the application is the status seen
+        const std::string command = "cd '" + dir_.string() + "' && exec " + environment + " ./front_app " +
+                                    argument + " >out.txt 2>err.txt";
+        const int status = std::system(command.c_str());
+        const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
+        return {exitCode, readAll(dir_ / "out.txt"), readAll(dir_ / "err.txt")};
+    }
+
+private:
+    fs::path dir_;
+};
+
+}  // namespace zv::test
