@@ -109,13 +109,14 @@ struct DitBlock {
         }
     }
 
-    // Stages M, 4M, ... while within n and the family's limit.
+    // Stages M, 4M, ... while within n and the family's limit, those of
+    // size minM and above.
     template <int M>
-    static void stagesFrom(float* w, int n, const float* tw) {
+    static void stagesFrom(float* w, int n, const float* tw, int minM) {
         if constexpr (M <= P::kBlockLimit) {
             if (M > n) return;
-            stage<M>(w, n, tw + ditSectionOffset(M));
-            stagesFrom<4 * M>(w, n, tw);
+            if (M >= minM) stage<M>(w, n, tw + ditSectionOffset(M));
+            stagesFrom<4 * M>(w, n, tw, minM);
         }
     }
 
@@ -155,12 +156,26 @@ struct DitBlock {
         const bool aligned = (reinterpret_cast<std::uintptr_t>(data) & 15u) == 0;
         float* w = reinterpret_cast<float*>(aligned ? data : work);
         const float* tw = reinterpret_cast<const float*>(twd);
+        // Pieces of kPiece points (8 KiB or 16 KiB, resident in the first-level
+        // cache) get the first pass and every stage that stays inside them
+        // before the next piece is read; the larger stages then sweep the
+        // whole array. Only the order of independent butterflies changes.
         if ((static_cast<std::uint32_t>(n) & 0xAAAAAAAAu) != 0) {  // odd order
-            firstPass8(data, w, n);
-            stagesFrom<32>(w, n, tw);
+            constexpr int kPiece = 2048;
+            const int piece = n < kPiece ? n : kPiece;
+            for (int p = 0; p < n; p += piece) {
+                firstPass8(data + p, w + 2 * p, piece);
+                stagesFrom<32>(w + 2 * p, piece, tw, 0);
+            }
+            stagesFrom<32>(w, n, tw, 2 * piece);
         } else {
-            firstPass16(data, w, n, tw);
-            stagesFrom<64>(w, n, tw);
+            constexpr int kPiece = 1024;
+            const int piece = n < kPiece ? n : kPiece;
+            for (int p = 0; p < n; p += piece) {
+                firstPass16(data + p, w + 2 * p, piece, tw);
+                stagesFrom<64>(w + 2 * p, piece, tw, 0);
+            }
+            stagesFrom<64>(w, n, tw, 2 * piece);
         }
         P::lastPass(w, data, n);
     }
