@@ -1,6 +1,6 @@
 // The four-pair recombination of the streaming-SIMD builds against the
-// generic one (extended precision), a double-precision evaluation of the
-// same formulas, and the double-precision DFT of the real input; its special
+// generic one (extended precision) and the double-precision DFT of the real
+// input; its special
 // sizes, its sign flips, what it must not touch, and its bits across builds
 // and alignments.
 #include <gtest/gtest.h>
@@ -66,30 +66,6 @@ std::vector<SComplex> simd(const Family& f, std::vector<SComplex> z, int directi
     return z;
 }
 
-// The pair formulas in double with exact halves of cos and sin.
-std::vector<Cd> doubleRecombine(const std::vector<SComplex>& z, int direction) {
-    const int N = static_cast<int>(z.size());
-    std::vector<Cd> x(N);
-    for (int k = 1; 2 * k <= N; ++k) {
-        const long double t = 3.141592653589793238462643383279503L * k / N;
-        const double A = static_cast<double>(std::cos(t) / 2);
-        const double B = static_cast<double>((1 - std::sin(t)) / 2);
-        const SComplex a = z[k], b = z[N - k];
-        const double p = double{a.re} - b.re, q = double{a.im} + b.im;
-        if (direction > 0) {
-            const double X = B * p + A * q, Y = B * q - A * p;
-            x[k] = {b.re + X, Y - b.im};
-            x[N - k] = {a.re - X, Y - a.im};
-        } else {
-            const double U = A * q - B * p, V = A * p + B * q;
-            x[k] = {a.re + U, a.im - V};
-            x[N - k] = {b.re - U, b.im - V};
-        }
-    }
-    if (direction > 0) x[N / 2] = std::conj(Cd(z[N / 2].re, z[N / 2].im));
-    return x;
-}
-
 // |a.re| + |a.im| + |b.re| + |b.im| of the pair that element k belongs to.
 double pairSize(const std::vector<SComplex>& z, int k) {
     const int N = static_cast<int>(z.size());
@@ -107,9 +83,8 @@ protected:
 // Single precision against extended precision, pair of size S: p and q
 // round once, each product and the sum of X (or U, V) once more, |A|, |B|
 // <= 1/2, so X is off by at most 1.5u*S and the final sum adds u*(S + S/2);
-// the generic result rounds once (u/2 * 1.5S). Hence 4u*S. Against the
-// double evaluation with exact cos and sin the float table adds u/2*S.
-TEST_P(Recombination, MatchesTheGenericAndTheDoubleFormulasWithinRounding) {
+// the generic result rounds once (u/2 * 1.5S). Hence 4u*S.
+TEST_P(Recombination, MatchesTheGenericWithinSinglePrecisionRounding) {
     for (int order = 3; order <= 16; ++order) {
         for (int direction : {1, -1}) {
             SCOPED_TRACE(::testing::Message() << "order " << order << " direction " << direction);
@@ -117,14 +92,11 @@ TEST_P(Recombination, MatchesTheGenericAndTheDoubleFormulasWithinRounding) {
             const std::vector<SComplex> z = spreadValues(N, 100 + order);
             const std::vector<SComplex> got = simd(GetParam(), z, direction);
             const std::vector<SComplex> want = generic(z, direction);
-            const std::vector<Cd> exact = doubleRecombine(z, direction);
             EXPECT_TRUE(sameBits(got[0], z[0]));
             for (int k = 1; k < N; ++k) {
                 const double size = pairSize(z, k);
                 ASSERT_NEAR(got[k].re, want[k].re, 4 * kUnit * size) << k;
                 ASSERT_NEAR(got[k].im, want[k].im, 4 * kUnit * size) << k;
-                ASSERT_NEAR(got[k].re, exact[k].real(), 4.5 * kUnit * size) << k;
-                ASSERT_NEAR(got[k].im, exact[k].imag(), 4.5 * kUnit * size) << k;
             }
             EXPECT_TRUE(sameBits(got[N / 2], want[N / 2]));  // a sign flip or nothing
         }
@@ -132,7 +104,8 @@ TEST_P(Recombination, MatchesTheGenericAndTheDoubleFormulasWithinRounding) {
 }
 
 // From the N-point transform of the packed real samples to the spectrum of
-// the real sequence, against the double DFT of that sequence.
+// the real sequence, against the double DFT of that sequence: a few float
+// roundings per value, far below the library's 1e-6 relative RMS error.
 TEST_P(Recombination, TurnsTheHalfLengthTransformIntoTheRealSpectrum) {
     for (int order = 3; order <= 14; ++order) {
         for (int direction : {1, -1}) {

@@ -36,48 +36,33 @@ TEST_F(RealTable, SmallOrdersKeepTheGenericPairs) {
 }
 
 // Group g holds A(4g+1..4g+4) then B(4g+1..4g+4): the generic entries of
-// m = 1..n/4-1 bit for bit, and A = B = +0 for the last lane, m = n/4.
-TEST_F(RealTable, PairedVectorLayoutHoldsTheGenericValuesShiftedByOne) {
+// m = 1..n/4-1 bit for bit, and A = B = +0 for the last lane, m = n/4. By
+// definition A(m) is half of S[n/4-m] (exact) and B(m) is (1 - S[m])/2
+// rounded once (exact in double before that rounding), each within a
+// rounding of cos(t)/2 and (1 - sin(t))/2.
+TEST_F(RealTable, PairedVectorLayoutHoldsTheHalvesOfTheQuarterSineEntries) {
     for (int order = 4; order <= 18; ++order) {
         SCOPED_TRACE(order);
         const PairedTable paired(order);
         const float* t = &paired.get()->re;
         const SComplex* generic = qel::fft::getRealTwiddles(order);
         ASSERT_NE(generic, nullptr);
-        const std::int32_t q = (std::int32_t{1} << order) / 4;
+        float* s = qel::fft::makeQuarterSine(order);
+        const std::int32_t n = std::int32_t{1} << order, q = n / 4;
         for (std::int32_t m = 1; m <= q; ++m) {
-            const std::int32_t g = (m - 1) / 4;
-            const std::int32_t lane = (m - 1) % 4;
-            const float a = t[8 * g + lane];
-            const float b = t[8 * g + 4 + lane];
+            const float a = t[8 * ((m - 1) / 4) + (m - 1) % 4];
+            const float b = t[8 * ((m - 1) / 4) + 4 + (m - 1) % 4];
             const SComplex expected = m < q ? generic[m] : SComplex{0.0f, 0.0f};
             ASSERT_EQ(bitsOf(a), bitsOf(expected.re)) << m;
             ASSERT_EQ(bitsOf(b), bitsOf(expected.im)) << m;
-        }
-        qel::fft::releaseRealTwiddles(order);
-    }
-}
-
-// The definition itself: A(m) is half of S[n/4-m] (exact), B(m) is
-// (1 - S[m])/2 rounded once (exact in double before that rounding), and
-// both lie within a rounding of cos(t)/2 and (1 - sin(t))/2.
-TEST_F(RealTable, ValuesAreTheHalvesOfTheQuarterSineEntries) {
-    for (int order : {4, 5, 10, 15}) {
-        SCOPED_TRACE(order);
-        const PairedTable paired(order);
-        const float* t = &paired.get()->re;
-        float* s = qel::fft::makeQuarterSine(order);
-        const std::int32_t n = std::int32_t{1} << order;
-        for (std::int32_t m = 1; m <= n / 4; ++m) {
-            const float a = t[8 * ((m - 1) / 4) + (m - 1) % 4];
-            const float b = t[8 * ((m - 1) / 4) + 4 + (m - 1) % 4];
-            EXPECT_EQ(bitsOf(a), bitsOf(std::ldexp(s[n / 4 - m], -1))) << m;
-            EXPECT_EQ(bitsOf(b), bitsOf(static_cast<float>((1.0 - static_cast<double>(s[m])) / 2))) << m;
+            ASSERT_EQ(bitsOf(a), bitsOf(std::ldexp(s[q - m], -1))) << m;
+            ASSERT_EQ(bitsOf(b), bitsOf(static_cast<float>((1.0 - static_cast<double>(s[m])) / 2))) << m;
             const double angle = 6.283185307179586 * m / n;
-            EXPECT_NEAR(a, std::cos(angle) / 2, 0x1p-24) << m;
-            EXPECT_NEAR(b, (1 - std::sin(angle)) / 2, 0x1p-24) << m;
+            ASSERT_NEAR(a, std::cos(angle) / 2, 0x1p-24) << m;
+            ASSERT_NEAR(b, (1 - std::sin(angle)) / 2, 0x1p-24) << m;
         }
         qelFree(s);
+        qel::fft::releaseRealTwiddles(order);
     }
 }
 
