@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct Family {
     const char* name;
     Recombine recombine;
 };
+
+void PrintTo(const Family& family, std::ostream* os) { *os << family.name; }
 
 // The S2 test program holds both builds' kernels (S1's compiled with S1's
 // flags), the S1 program only its own.
