@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "fft/kernels.h"
+#include "fft/generic.h"
 #include "fft/tables.h"
 #include "kernels/simd/bitrev_mmx.h"
 #include "kernels/simd/real_recombine.h"

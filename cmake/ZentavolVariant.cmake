@@ -94,7 +94,13 @@ function(zv_add_variant code)
   set_target_properties(zentavol_${code} PROPERTIES
     OUTPUT_NAME "Zentavol${code}"
     PREFIX "${ZV_LIBRARY_PREFIX}")
-  set_target_properties(zentavol_${code} PROPERTIES ZV_ISA "${V_ISA}" ZV_FLAGS "${V_FLAGS}"
+  # ZV_FLAGS: the flags under which every kernel file of the row compiles
+  # (the wide ones need theirs).
+  set(kernel_flags ${V_FLAGS})
+  if(ZV_TARGET_I686)
+    list(APPEND kernel_flags ${V_WIDE_FLAGS_I686})
+  endif()
+  set_target_properties(zentavol_${code} PROPERTIES ZV_ISA "${V_ISA}" ZV_FLAGS "${kernel_flags}"
     ZV_WIDE_ISA "${V_WIDE_ISA}" ZV_OBJECT_SETS "${object_sets}")
   if(WIN32)
     target_sources(zentavol_${code} PRIVATE "${ZV_DEF_FILE}")

@@ -28,8 +28,8 @@ struct VariantTraits {
 // The S builds run the generic vector loops until they get their own.
 inline constexpr VariantTraits kVariantTraits[] = {
     {"g1", true, true, true, true, 0, false, 0x3F3504F3u, 0x3F3504F7u},
-    {"s1", true, true, true, true, 16384, true, 0x3F3504F3u, 0x3F3504F3u},
-    {"s2", true, true, true, true, 16384, true, 0x3F3504F3u, 0x3F3504F3u},
+    {"s1", true, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"s2", true, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
 };
 
 inline const VariantTraits& traitsOf(const std::string& code) {

@@ -391,6 +391,12 @@ TEST_F(FftTables, BitRevPermuteIsTheBitReversalAndItsOwnInverse) {
     }
 }
 
+float quieted(float v) {
+    const std::uint32_t b = bitsOf(v);
+    const bool signalling = (b & 0x7FC00000u) == 0x7F800000u && (b & 0x003FFFFFu) != 0;
+    return signalling ? fromBits(b | 0x00400000u) : v;
+}
+
 TEST_F(FftTables, BitRevCopyRealCopiesIntoBitReversedOrderLeavingTheSourceAlone) {
     for (int order = 1; order <= 15; ++order) {
         const std::size_t n = std::size_t{1} << order;
@@ -399,7 +405,12 @@ TEST_F(FftTables, BitRevCopyRealCopiesIntoBitReversedOrderLeavingTheSourceAlone)
         std::vector<SComplex> dst(n, SComplex{1.0f, 2.0f});
         const std::int32_t* table = order >= 3 ? getBitRevTable(order) : nullptr;
         qel::variant::bitRevCopyReal(src.data(), dst.data(), static_cast<int>(n), table);
-        EXPECT_TRUE(sameBits(dst, zv::test::bitReversed(x, order))) << "N = " << n;
+        auto want = zv::test::bitReversed(x, order);
+        // Builds that move the few values of N < 8 through the x87 stack
+        // deliver a signalling NaN quiet.
+        if (!qel::variant::kBitRevWordMoves && n < 8)
+            for (SComplex& v : want) v = {quieted(v.re), quieted(v.im)};
+        EXPECT_TRUE(sameBits(dst, want)) << "N = " << n;
         EXPECT_TRUE(sameBits(src, x)) << "N = " << n;
     }
 }

@@ -69,6 +69,8 @@ using generic::fillDifTwiddles;
 using generic::fillDitTwiddles;
 using generic::fillRealTwiddles;
 
+// The bit-reversal moves carry 32-bit words: every value arrives bit for bit.
+inline constexpr bool kBitRevWordMoves = true;
 using generic::bitRevCopyReal;
 using generic::bitRevPermute;
 using generic::cFftDifBlock;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fft/kernels.h"
+#include "fft/generic.h"
 #include "fft/tables.h"
 #include "kernel_buffers.h"
 #include "kernels/simd/bitrev_mmx.h"

@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-#include "fft/kernels.h"
+#include "fft/generic.h"
 #include "fft/tables.h"
 #include "kernel_buffers.h"
 #include "tests/support/reference_fft.h"

@@ -1,0 +1,345 @@
+// Every variant against the generic build on the same inputs, through the
+// shared libraries: each export on random and edge data at float offsets 0
+// to 3 from a 16-byte boundary. Equal bits where every build computes the
+// same correctly rounded operation, argued tolerances elsewhere; and the
+// bits the FFT promises across builds and alignments.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/fft_signals.h"
+#include "tests/support/reference_fft.h"
+#include "tests/support/variant_loader.h"
+
+namespace {
+
+using zv::test::randomSamples;
+using zv::test::randomSignal;
+using zv::test::sameBits;
+
+std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
+
+// Floats at `offset` floats past a 32-byte aligned block of the library
+// under test, copied in from `values`.
+class Placed {
+public:
+    Placed(const zv::test::LibraryApi* api, std::size_t floats, int offset)
+        : api_(api), raw_(static_cast<float*>(api->qelMalloc(static_cast<int>((floats + 8) * 4)))), at_(raw_ + offset) {}
+    ~Placed() { api_->qelFree(raw_); }
+    Placed(const Placed&) = delete;
+    Placed& operator=(const Placed&) = delete;
+    float* f() { return at_; }
+    SComplex* c() { return reinterpret_cast<SComplex*>(at_); }
+    template <typename T>
+    void fill(const std::vector<T>& v) { std::memcpy(at_, v.data(), v.size() * sizeof(T)); }
+    template <typename T>
+    std::vector<T> read(std::size_t n) const { return std::vector<T>(reinterpret_cast<const T*>(at_), reinterpret_cast<const T*>(at_) + n); }
+
+private:
+    const zv::test::LibraryApi* api_;
+    float* raw_;
+    float* at_;
+};
+
+// Random floats over many magnitudes, with zeros of both signs, subnormals
+// and infinities among them (no NaN: what a NaN becomes differs by build).
+std::vector<float> edgyFloats(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    const float specials[] = {0.0f, -0.0f, 1e-40f, -1e-40f, std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(), 1.0f, -1.0f};
+    std::vector<float> x(n);
+    for (std::size_t i = 0; i < n; ++i)
+        x[i] = i % 7 == 3 ? specials[(i / 7) % 8] : std::ldexp(mantissa(rng), exponent(rng));
+    return x;
+}
+
+const std::size_t kLengths[] = {1, 2, 3, 4, 5, 7, 8, 15, 16, 17, 33, 100, 1001};
+
+class Differential : public zv::test::VariantTest {
+protected:
+    void SetUp() override {
+        zv::test::VariantTest::SetUp();
+        if (HasFatalFailure()) return;
+        generic = zv::test::openLibrary("g1");
+        ASSERT_NE(generic, nullptr);
+    }
+
+    // Runs `call` on both libraries with the same inputs in place, at every
+    // offset and length, and hands both results to `compare`.
+    template <typename Call, typename Compare>
+    void onBoth(Call call, Compare compare) {
+        for (std::size_t n : kLengths) {
+            for (int offset = 0; offset < 4; ++offset) {
+                const auto x = edgyFloats(2 * n + 4, static_cast<unsigned>(n * 4 + offset));
+                const auto y = edgyFloats(2 * n + 4, static_cast<unsigned>(n * 4 + offset + 1000));
+                std::vector<float> results[2];
+                const zv::test::LibraryApi* libraries[2] = {generic, api};
+                for (int which = 0; which < 2; ++which) {
+                    Placed a(libraries[which], x.size(), offset);
+                    Placed b(libraries[which], y.size(), (offset + 1) % 4);
+                    a.fill(x);
+                    b.fill(y);
+                    call(libraries[which], a, b, static_cast<int>(n));
+                    results[which] = a.read<float>(x.size());
+                }
+                compare(results[0], results[1], n, offset);
+            }
+        }
+    }
+
+    const zv::test::LibraryApi* generic = nullptr;
+};
+
+void expectSameBits(const std::vector<float>& want, const std::vector<float>& got, std::size_t n, int offset) {
+    EXPECT_TRUE(sameBits(got, want)) << "n " << n << " offset " << offset;
+}
+
+// A float add or multiply is one correctly rounded operation in every build
+// (x87 extended precision holds the exact result of two floats' product and,
+// short of a negligible operand, of their sum), so the bits agree.
+TEST_P(Differential, ArithmeticGivesTheGenericBits) {
+    onBoth([](const auto* l, Placed&, Placed& b, int n) { l->qelsbSet(1.5f, b.f(), n); }, expectSameBits);
+    onBoth([](const auto* l, Placed& a, Placed&, int n) { l->qelsbSet(-2.25f, a.f(), n); }, expectSameBits);
+    onBoth([](const auto* l, Placed& a, Placed&, int n) { l->qelsbAdd1(0.3f, a.f(), n); }, expectSameBits);
+    onBoth([](const auto* l, Placed& a, Placed&, int n) { l->qelsbMpy1(-1.7f, a.f(), n); }, expectSameBits);
+    onBoth([](const auto* l, Placed& a, Placed& b, int n) { l->qelsbAdd2(b.f(), a.f(), n); }, expectSameBits);
+    onBoth([](const auto* l, Placed& a, Placed& b, int n) { l->qelsbMpy2(b.f(), a.f(), n); }, expectSameBits);
+}
+
+// Moves and sign changes of values without NaNs.
+TEST_P(Differential, ComplexMovesGiveTheGenericBits) {
+    onBoth([](const auto* l, Placed& a, Placed&, int n) { l->qelcbConjExtend1(a.c(), n / 2 + 1); }, expectSameBits);
+    onBoth([](const auto* l, Placed& a, Placed& b, int n) { l->qelcbReal(b.c(), a.f(), n); }, expectSameBits);
+}
+
+// A magnitude is the root of re^2 + im^2 rounded to float; builds may round
+// the sum to float first (one more rounding of a relative 2^-24 before a
+// square root that halves it), so they agree within one unit in the last
+// place; over- and underflow of the squares differ by build and are left out.
+TEST_P(Differential, MagnitudesAgreeWithinAnUlp) {
+    for (std::size_t n : kLengths) {
+        for (int offset = 0; offset < 4; ++offset) {
+            const auto z = zv::test::randomSignalOfLength(n, static_cast<unsigned>(n + offset));
+            std::vector<float> results[2];
+            const zv::test::LibraryApi* libraries[2] = {generic, api};
+            for (int which = 0; which < 2; ++which) {
+                Placed src(libraries[which], 2 * n, offset);
+                Placed mag(libraries[which], n, 3 - offset);
+                src.fill(z);
+                libraries[which]->qelcbMag(src.c(), mag.f(), static_cast<int>(n));
+                results[which] = mag.read<float>(n);
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                const auto a = static_cast<std::int64_t>(bitsOf(results[0][i]));
+                const auto b = static_cast<std::int64_t>(bitsOf(results[1][i]));
+                ASSERT_LE(std::llabs(a - b), 1) << "n " << n << " i " << i;
+            }
+        }
+    }
+}
+
+// Extremes of NaN-free data are elements of the data: the same value, and
+// the same bits unless the extreme is a zero (whose sign the builds pick
+// differently).
+TEST_P(Differential, ExtremesOfNumbersAreTheGenericOnes) {
+    for (std::size_t n : kLengths) {
+        for (int offset = 0; offset < 4; ++offset) {
+            const auto x = edgyFloats(n, static_cast<unsigned>(7 * n + offset));
+            float got[2][2];
+            const zv::test::LibraryApi* libraries[2] = {generic, api};
+            for (int which = 0; which < 2; ++which) {
+                Placed a(libraries[which], n, offset);
+                a.fill(x);
+                got[which][0] = libraries[which]->qelsMax(a.f(), static_cast<int>(n));
+                got[which][1] = libraries[which]->qelsMin(a.f(), static_cast<int>(n));
+            }
+            for (int k = 0; k < 2; ++k) {
+                EXPECT_EQ(got[0][k], got[1][k]) << "n " << n << " offset " << offset;
+                if (got[0][k] != 0.0f) {
+                    EXPECT_EQ(bitsOf(got[0][k]), bitsOf(got[1][k]));
+                }
+            }
+        }
+    }
+}
+
+// In-range conversions have one right answer for each rounding mode.
+TEST_P(Differential, InRangeConversionsGiveTheGenericIntegersAndBack) {
+    const int modes[] = {QEL_CVT_NEAREST, QEL_CVT_TRUNCATE, QEL_CVT_FLOOR, QEL_CVT_CEIL};
+    for (int size : {8, 16, 32}) {
+        for (int mode : modes) {
+            onBoth(
+                [&](const auto* l, Placed& a, Placed& b, int n) {
+                    // In range for a signed integer of the size: scaled to +-100.
+                    for (int i = 0; i < n; ++i) b.f()[i] = std::isfinite(b.f()[i]) ? std::remainder(b.f()[i], 100.0f) : 1.0f;
+                    std::vector<std::int32_t> ints(static_cast<std::size_t>(n) + 1);
+                    l->qelsbFloatToInt(b.f(), ints.data(), n, size, mode);
+                    l->qelsbIntToFloat(ints.data(), a.f(), n, size, 0);
+                },
+                expectSameBits);
+        }
+    }
+}
+
+// ---- FFT ----
+
+constexpr int kOrderings[] = {0, QEL_FFT_INPUT_REVERSED, QEL_FFT_OUTPUT_REVERSED};
+
+// Each build is within 1e-6 relative RMS of the exact transform (the
+// accuracy suites), so two builds are within 2e-6 of each other; exact
+// inputs whose transform is exact in every build give the same values.
+TEST_P(Differential, ComplexTransformsAgreeWithinTwiceTheAccuracyBound) {
+    for (int order = 0; order <= 16; ++order) {
+        const std::size_t n = std::size_t{1} << order;
+        const auto x = randomSignal(order, static_cast<unsigned>(order));
+        for (int ordering : kOrderings) {
+            for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
+                const int offset = order % 4;
+                std::vector<SComplex> results[2];
+                const zv::test::LibraryApi* libraries[2] = {generic, api};
+                for (int which = 0; which < 2; ++which) {
+                    Placed a(libraries[which], 2 * n, offset);
+                    a.fill(x);
+                    libraries[which]->qelcFft(a.c(), order, direction | ordering);
+                    results[which] = a.read<SComplex>(n);
+                }
+                EXPECT_LT(zv::test::relativeRmsError(results[1], zv::test::toDouble(results[0])), 2e-6)
+                    << "order " << order << " ordering " << ordering << " direction " << direction;
+            }
+        }
+    }
+}
+
+TEST_P(Differential, RealTransformsAgreeWithinTwiceTheAccuracyBound) {
+    for (int order = 0; order <= 17; ++order) {
+        const std::size_t n = std::size_t{1} << order;
+        const auto x = randomSamples(order, static_cast<unsigned>(order + 50));
+        for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
+            std::vector<SComplex> results[2];
+            const zv::test::LibraryApi* libraries[2] = {generic, api};
+            for (int which = 0; which < 2; ++which) {
+                Placed in(libraries[which], n, order % 4);
+                Placed out(libraries[which], n + 2, (order + 1) % 4);
+                in.fill(x);
+                libraries[which]->qelsRealFftNip(in.f(), out.c(), order, direction);
+                results[which] = out.read<SComplex>(n / 2 + 1);
+            }
+            EXPECT_LT(zv::test::relativeRmsError(results[1], zv::test::toDouble(results[0])), 2e-6)
+                << "order " << order << " direction " << direction;
+        }
+    }
+}
+
+TEST_P(Differential, ExactTransformsGiveTheGenericValues) {
+    for (int order = 0; order <= 14; ++order) {
+        const std::size_t n = std::size_t{1} << order;
+        std::vector<SComplex> zeros(n, SComplex{0.0f, 0.0f});
+        std::vector<SComplex> impulse = zeros;
+        impulse[0] = {1.0f, 0.0f};
+        std::vector<SComplex> constant(n, SComplex{0.5f, -0.25f});
+        for (const auto* input : {&zeros, &impulse, &constant}) {
+            for (int ordering : kOrderings) {
+                std::vector<SComplex> results[2];
+                const zv::test::LibraryApi* libraries[2] = {generic, api};
+                for (int which = 0; which < 2; ++which) {
+                    Placed a(libraries[which], 2 * n, 1);
+                    a.fill(*input);
+                    libraries[which]->qelcFft(a.c(), order, QEL_FFT_FORWARD | ordering);
+                    results[which] = a.read<SComplex>(n);
+                }
+                for (std::size_t k = 0; k < n; ++k) {
+                    ASSERT_EQ(results[1][k].re, results[0][k].re) << "order " << order << " k " << k;
+                    ASSERT_EQ(results[1][k].im, results[0][k].im) << "order " << order << " k " << k;
+                }
+            }
+        }
+    }
+}
+
+// Data at 4, 8 and 12 bytes past a 16-byte boundary give the bits of the
+// aligned data: the block kernels read and write them in their first and
+// last passes, every other pass is the same.
+void expectAlignmentFree(const zv::test::LibraryApi* api, int order) {
+    const std::size_t n = std::size_t{1} << order;
+    const auto x = randomSignal(order, static_cast<unsigned>(order + 7));
+    const auto r = randomSamples(order + 1, static_cast<unsigned>(order + 8));
+    for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
+        std::vector<SComplex> complexes[4];
+        std::vector<SComplex> reals[4];
+        for (int offset = 0; offset < 4; ++offset) {
+            Placed a(api, 2 * n, offset);
+            a.fill(x);
+            api->qelcFft(a.c(), order, direction);
+            complexes[offset] = a.read<SComplex>(n);
+            Placed in(api, 2 * n, offset);
+            Placed out(api, 2 * n + 2, offset);
+            in.fill(r);
+            api->qelsRealFftNip(in.f(), out.c(), order + 1, direction);
+            reals[offset] = out.read<SComplex>(n + 1);
+        }
+        for (int offset = 1; offset < 4; ++offset) {
+            EXPECT_TRUE(sameBits(complexes[offset], complexes[0])) << "order " << order << " offset " << offset;
+            EXPECT_TRUE(sameBits(reals[offset], reals[0])) << "real order " << order + 1 << " offset " << offset;
+        }
+    }
+}
+
+TEST_P(Differential, UnalignedDataGiveTheAlignedBitsUpToOrder16) {
+    for (int order = 0; order <= 16; ++order) expectAlignmentFree(api, order);
+}
+
+TEST_P(Differential, LongUnalignedDataGiveTheAlignedBitsForOrders17To20) {
+    for (int order = 17; order <= 20; ++order) expectAlignmentFree(api, order);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllVariants, Differential, ::testing::ValuesIn(zv::test::builtVariants()),
+                         zv::test::variantName);
+
+// S2 and S1 run the same single-precision operations in the same order up to
+// S1's block limit: equal bits, complex and real, both directions.
+TEST(StreamingBuilds, S2AndS1GiveTheSameBitsUpToOrder10) {
+    const auto codes = zv::test::builtVariants();
+    if (std::find(codes.begin(), codes.end(), "s2") == codes.end() ||
+        std::find(codes.begin(), codes.end(), "s1") == codes.end())
+        GTEST_SKIP() << "needs both streaming-SIMD builds";
+    const auto* s2 = zv::test::openLibrary("s2");
+    const auto* s1 = zv::test::openLibrary("s1");
+    ASSERT_NE(s2, nullptr);
+    ASSERT_NE(s1, nullptr);
+    for (int order = 0; order <= 10; ++order) {
+        const std::size_t n = std::size_t{1} << order;
+        const auto x = randomSignal(order, static_cast<unsigned>(order + 90));
+        const auto r = randomSamples(order, static_cast<unsigned>(order + 91));
+        for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INVERSE, QEL_FFT_FORWARD | QEL_FFT_OUTPUT_REVERSED,
+                          QEL_FFT_INVERSE | QEL_FFT_INPUT_REVERSED | QEL_FFT_NO_SCALE}) {
+            std::vector<SComplex> complexes[2];
+            std::vector<SComplex> reals[2];
+            const zv::test::LibraryApi* libraries[2] = {s2, s1};
+            for (int which = 0; which < 2; ++which) {
+                Placed a(libraries[which], 2 * n, order % 4);
+                a.fill(x);
+                libraries[which]->qelcFft(a.c(), order, flags);
+                complexes[which] = a.read<SComplex>(n);
+                Placed in(libraries[which], n, 0);
+                Placed out(libraries[which], n + 2, 2);
+                in.fill(r);
+                libraries[which]->qelsRealFftNip(in.f(), out.c(), order, flags);
+                reals[which] = out.read<SComplex>(n / 2 + 1);
+            }
+            EXPECT_TRUE(sameBits(complexes[0], complexes[1])) << "order " << order << " flags " << flags;
+            EXPECT_TRUE(sameBits(reals[0], reals[1])) << "real order " << order << " flags " << flags;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// ZentavolS2, a streaming-SIMD build: SSE and SSE2 (the SSE2 8-byte loads of the block kernels and the real
+// recombination only), MMX bit-reversal moves, x87 elsewhere.
+// Shared code reaches its kernels, table layouts and limits through
+// qel::variant, and its own report line numbers through qel::line.
+#pragma once
+
+#include <cstdint>
+
+#include "fft/tables.h"
+#include "kernels/simd/bitrev_mmx.h"
+#include "kernels/simd/dit_block.h"
+#include "kernels/simd/real_recombine.h"
+#include "kernels/simd/tables.h"
+#include "vector/arith_g1.h"
+#include "vector/cvrts_g1.h"
+#include "vector/vec_g1.h"
+
+namespace qel::line {
+inline constexpr int qelsbSet = 1162;
+inline constexpr int qelsbAdd1 = 363;
+inline constexpr int qelsbAdd2 = 372;
+inline constexpr int qelsbMpy1 = 419;
+inline constexpr int qelsbMpy2 = 428;
+inline constexpr int qelcbConjExtend1 = 873;
+inline constexpr int qelsbFloatToIntElement = 364;  // out-of-range elements
+inline constexpr int qelsbSqrt2 = 647;
+inline constexpr int qelsbSqrt2Negative = 666;      // "Element of input vector is negative"
+inline constexpr int qelsMax = 2700;
+inline constexpr int qelsMin = 2725;
+}  // namespace qel::line
+
+namespace qel::variant {
+
+inline constexpr const char* kName = "Zentavols2";
+
+// The vector functions run the generic loops until this build has its own.
+using g1::addConst;
+using g1::addVec;
+using g1::conjExtend;
+using g1::floatToInt;
+using g1::intToFloat;
+using g1::maxOf;
+using g1::minOf;
+using g1::mpyConst;
+using g1::mpyVec;
+using g1::setBits;
+using g1::sqrtLoop;
+
+// FFT limits: one block-kernel call up to 16384 points (also the highest
+// order with a DIT table of its own); larger transforms run in superblocks
+// of 32768 points (n is at least that there), whose stages read the big
+// table's appended part of 8192 values (present from order 16), then the
+// stages across superblocks.
+inline constexpr int kFftBlockOrder = 14;
+static_assert(1 << kFftBlockOrder == sse2::kDitBlockLimit);
+inline constexpr int kFftSuperblockLength = 32768;
+inline constexpr int kFftCombineChunk = 256;
+inline constexpr bool kFftCombinePrefetch = false;
+// The block kernels work in a scratch area when the data are not 16-byte
+// aligned; the entries keep one of this many elements in slot 3.
+inline constexpr int kFftScratchLength = 16384;
+// No DIF kernel: bit-reversed output is the permuted natural-order result.
+inline constexpr bool kFftHasDif = false;
+
+// Tables.
+inline constexpr fft::DitLayout kDitLayout = fft::DitLayout::stageVectors;
+inline constexpr fft::RealLayout kRealLayout = fft::RealLayout::pairedVectors;
+using simd::ditTableBytes;
+using simd::fillDitTwiddles;
+using simd::fillRealTwiddles;
+
+using sse2::cFftDitBlockFwd;
+using sse2::cFftDitBlockInv;
+using sse2::realFftRecombine;
+// The bit-reversal moves go through MMX registers when aligned to 8 bytes,
+// through the x87 stack otherwise (a signalling NaN arrives quiet).
+inline constexpr bool kBitRevWordMoves = false;
+using mmx::bitRevCopyReal;
+using mmx::bitRevPermute;
+
+}  // namespace qel::variant
