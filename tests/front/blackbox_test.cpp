@@ -14,6 +14,7 @@
 #include "front/loader.h"
 #include "front/probe.h"
 #include "front/tables.h"
+#include "tests/support/variant_loader.h"
 #include "tests/front/front_folder.h"
 
 namespace {
@@ -187,6 +188,24 @@ TEST(FrontBlackBoxReal, TheGenericVariantAttachesAndIsBound) {
     } else {
         EXPECT_EQ(run.exitCode, 127);
         EXPECT_EQ(run.err, "Load DLL Error: Unable to find function address " + missing + "\n");
+    }
+}
+
+TEST(FrontBlackBoxReal, TheRowsFirstBuiltVariantRunsAndWithoutItTheNextOne) {
+    // The real variants built so far: the machine's row picks the first of
+    // them (s2 on a processor with SSE2); without it, the next one of the row.
+    const auto built = zv::test::builtVariants();
+    Names present;
+    for (const auto& name : machineRow())
+        if (std::find(built.begin(), built.end(), name.substr(8)) != built.end()) present.push_back(name);
+    ASSERT_FALSE(present.empty());
+    for (std::size_t skip = 0; skip < present.size(); ++skip) {
+        Folder folder;
+        for (std::size_t i = skip; i < present.size(); ++i)
+            folder.put(std::string(ZV_LIBRARY_DIR) + "/" + fileOf(present[i]), present[i]);
+        const RunResult run = folder.run();
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, expectedOutput(present[skip], false)) << "without the first " << skip;
     }
 }
 

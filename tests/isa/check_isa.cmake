@@ -9,8 +9,9 @@
 # (their integer additions), x87, cmov (the P6 family's conditional moves,
 # x87 conditional moves and compares to flags, and the long NOP), mmx, sse
 # (with its MMX extensions, prefetches and fences), sse2, and sse2load: the
-# one SSE2 instruction a build may be allowed alone, the 8-byte load of a
-# vector register's low half (movsd xmm, m64).
+# one SSE2 operation a build may be allowed alone, the 8-byte load of a
+# vector register's low half with the rest cleared (movsd xmm, m64, which
+# compilers also write as the equivalent movq xmm, m64).
 cmake_minimum_required(VERSION 3.25)
 
 set(i386_re "^(aaa|aad|aam|aas|adc|add|and|arpl|bound|bsf|bsr|bt|btc|btr|bts|call|cbw|cwde|cwd|cdq|clc|cld|cli|clts|cmc|cmp|cmps|cmpsb|cmpsw|cmpsd|daa|das|dec|div|enter|hlt|idiv|imul|in|inc|ins|insb|insw|insd|int|int3|into|iret|iretd|j[a-z]+|lahf|lar|lds|lea|leave|les|lfs|lgs|lss|lgdt|lidt|lldt|lmsw|lods|lodsb|lodsw|lodsd|loop|loope|loopne|loopz|loopnz|lsl|ltr|mov|movs|movsb|movsw|movsd|movsx|movzx|mul|neg|nop|not|or|out|outs|outsb|outsw|outsd|pop|popa|popad|popf|popfd|push|pusha|pushad|pushf|pushfd|rcl|rcr|ret|retf|rol|ror|sahf|sal|sar|sbb|scas|scasb|scasw|scasd|set[a-z]+|sgdt|shl|shld|shr|shrd|sidt|sldt|smsw|stc|std|sti|stos|stosb|stosw|stosd|str|sub|test|verr|verw|xchg|xlat|xlatb|xor|ud2)$")
@@ -29,7 +30,7 @@ set(prefix_re "^(lock|rep|repz|repe|repnz|repne|data16|data32|addr16|addr32|cs|d
 # The set an instruction belongs to, from its mnemonic and, for the vector
 # instructions, the registers it names; "unknown" when no table has it.
 function(classify mnemonic operands out)
-  if(mnemonic STREQUAL "movsd" AND operands MATCHES "^xmm[0-7],QWORD PTR ")
+  if(mnemonic MATCHES "^(movsd|movq)$" AND operands MATCHES "^xmm[0-7],QWORD PTR ")
     set(set sse2load)
   elseif(operands MATCHES "xmm[0-7]")
     if(mnemonic MATCHES "${sse_re}")
@@ -120,6 +121,9 @@ foreach(object IN LISTS objects)
     string(REGEX REPLACE "<[^>]*>" "" operands "${operands}")
     math(EXPR instructions "${instructions} + 1")
     classify("${mnemonic}" "${operands}" set)
+    if(set STREQUAL "sse2load" AND "sse2" IN_LIST ALLOWED)
+      set(set sse2)  # all of SSE2 allowed, its loads too
+    endif()
     if(NOT set IN_LIST ALLOWED)
       string(APPEND errors "  forbidden: ${short} <${function}>: ${instruction}  (${set})\n")
     elseif(integer_only AND set MATCHES "^(x87|mmx|sse|sse2)$")

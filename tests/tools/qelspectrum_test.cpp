@@ -1,6 +1,7 @@
 // qelspectrum as users run it: the peaks of its default signal and of WAV
 // and FLAC files written here, its one-line errors, and the pictures it
 // draws, read back with cairo.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -22,6 +23,11 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "front/loader.h"
+#include "front/probe.h"
+#include "front/tables.h"
+#include "tests/support/variant_loader.h"
 
 extern char** environ;
 
@@ -225,6 +231,16 @@ TEST(Qelspectrum, NamesTheVariantLibraryTheProcessRunsOn) {
     EXPECT_EQ(base.rfind("libZentavol", 0), 0u) << line;
     EXPECT_NE(base, "libZentavol.so") << line;
     EXPECT_NE(line.find("(variant " + base.substr(11, base.find('.') - 11) + ")"), std::string::npos) << line;
+    // The machine's preference row decides: its first variant among those
+    // built (s2 on a processor with SSE2).
+    const int row = qel::front::preferenceRowFor(qel::front::isOldWindows(), qel::front::classifyProcessor());
+    const auto built = zv::test::builtVariants();
+    std::string chosen;
+    for (int i = 0; chosen.empty() && qel::front::kPreferenceRows[row][i] != qel::front::kRowEnd; ++i) {
+        const std::string code = std::string(qel::front::kVariantNames[qel::front::kPreferenceRows[row][i]]).substr(8);
+        if (std::find(built.begin(), built.end(), code) != built.end()) chosen = code;
+    }
+    EXPECT_NE(line.find("(variant " + chosen + ")"), std::string::npos) << line;
 }
 
 TEST(Qelspectrum, FindsTheTonesOfAWavAndAFlacFile) {

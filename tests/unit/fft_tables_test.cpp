@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -202,6 +203,41 @@ TEST_F(FftTables, AppendedPartIsTheSuperblockTransformsOwnTableBitForBit) {
         const SComplex* big = getBigTwiddles(order);
         ASSERT_NE(big, nullptr);
         EXPECT_EQ(0, std::memcmp(big + q, own, kSuperblock / 4 * sizeof(SComplex))) << "order " << order;
+    }
+}
+
+// The stage-vector layout: one section per radix-4 stage size M of the
+// order's parity, at offsets that do not depend on the order, M/16 groups of
+// six four-lane vectors (re, im of w^k, w^2k, w^3k for k = 4g + lane).
+TEST_F(FftTables, StageVectorSectionsSitAtTheirOffsetsAndAgreeAcrossOrdersOfAParity) {
+    if (kEntryDit) GTEST_SKIP() << "the DIT table has the generic layout";
+    const std::map<int, std::size_t> offsets = {{16, 0},     {64, 96},     {256, 480},  {1024, 2016},
+                                                {4096, 8160}, {16384, 32736}, {32, 0},   {128, 192},
+                                                {512, 960},  {2048, 4032}, {8192, 16320}};
+    constexpr int b = qel::variant::kFftBlockOrder;
+    for (int order = 4; order <= b; ++order) {
+        const std::int32_t n = std::int32_t{1} << order;
+        const auto* t = reinterpret_cast<const unsigned char*>(getDitTwiddles(order));
+        ASSERT_NE(t, nullptr);
+        QuarterSine s(order);
+        for (std::int32_t M = order % 2 == 0 ? 16 : 32; M <= n; M *= 4) {
+            const auto* section = reinterpret_cast<const float*>(t + offsets.at(M));
+            for (std::int32_t k = 0; k < M / 4; ++k) {
+                const float* group = section + 24 * (k / 4);
+                const int lane = k % 4;
+                for (int p = 1; p <= 3; ++p) {
+                    const SComplex w = foldedRoot(s.s, n / 4, p * k * (n / M));
+                    ASSERT_EQ(bitsOf(group[8 * (p - 1) + lane]), bitsOf(w.re)) << order << " M " << M << " k " << k;
+                    ASSERT_EQ(bitsOf(group[8 * (p - 1) + 4 + lane]), bitsOf(w.im)) << order << " M " << M << " k " << k;
+                }
+            }
+        }
+        if (order + 2 <= b) {
+            // Every section of this order is in the next order of its parity, bit for bit.
+            const auto* next = reinterpret_cast<const unsigned char*>(getDitTwiddles(order + 2));
+            const std::size_t used = offsets.at(n) + 6 * static_cast<std::size_t>(n);
+            EXPECT_EQ(0, std::memcmp(t, next, used)) << "orders " << order << " and " << order + 2;
+        }
     }
 }
 
