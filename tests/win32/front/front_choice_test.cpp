@@ -10,11 +10,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "tests/support/variant_loader.h"
 
 namespace {
 
@@ -219,6 +222,24 @@ TEST_F(FrontChoice, TheRealGenericVariantIsChosenAndBound) {
     real[G1] = Stand::Real;
     EXPECT_EQ(choose("real_g1", real), G1);
     EXPECT_EQ(choose("real_g1_linked", real, "zv_front_linked.exe"), 0);
+}
+
+// Every real variant built: the row's first among them is chosen (S2 on a
+// processor with SSE2), then, without it, the next one; a linked
+// application runs on each.
+TEST_F(FrontChoice, TheRealVariantsAreChosenAlongTheRow) {
+    const auto built = zv::test::builtVariants();
+    Stand real[6] = {};
+    std::vector<int> present;
+    for (int index : row)
+        if (std::find(built.begin(), built.end(), kCodes[index]) != built.end()) present.push_back(index);
+    for (int index : present) real[index] = Stand::Real;
+    for (int index : present) {
+        const std::string name = std::string("real_from_") + kCodes[index];
+        EXPECT_EQ(choose(name, real), index);
+        EXPECT_EQ(choose(name + "_linked", real, "zv_front_linked.exe"), 0);
+        real[index] = Stand::Absent;
+    }
 }
 
 // The application that links the import library starts when a variant
