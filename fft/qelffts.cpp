@@ -64,6 +64,12 @@ QEL_EXPORT void qelcFft(SComplex* samps, int order, int flags) {
     }
     if (order < 0) return qelReportBadArgument(kName, "order<0", kModule, 485);
     if (order > 31) return qelReportBadArgument(kName, "order>31", kModule, 485);
+    // The tables of a larger order cannot exist: no use building (or
+    // freeing) any before saying so.
+    if (order > kMaxFftOrder) {
+        qelReportError(QEL_STATUS_OUT_OF_MEMORY, kName, "No working Twd memory", kModule, 485);
+        return;
+    }
 
     // The table choice looks at the flags before they are checked.
     const bool difOutput = (flags & QEL_FFT_OUTPUT_REVERSED) && !(flags & QEL_FFT_INPUT_REVERSED);
@@ -122,6 +128,10 @@ QEL_EXPORT void qelsRealFftNip(const float* inSamps, SComplex* outSamps, int ord
     }
     if (order < 0) return qelReportBadArgument(kName, "order<0", kModule, 1594);
     if (order > 31) return qelReportBadArgument(kName, "order>31", kModule, 1594);
+    if (order > kMaxFftOrder) {
+        qelReportError(QEL_STATUS_OUT_OF_MEMORY, kName, "No working Twd memory", kModule, 1594);
+        return;
+    }
 
     // The N = n/2 point complex transform of the input pairs, then the split.
     const SComplex* twiddles = nullptr;
