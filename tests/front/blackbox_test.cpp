@@ -31,6 +31,7 @@ using zv::test::Folder;
 using zv::test::kNoVariantMessage;
 using zv::test::machineRow;
 using zv::test::Names;
+using zv::test::readAll;
 using zv::test::RunResult;
 
 // Where the variant libraries of a run come from: the stand-ins built for
