@@ -1,5 +1,6 @@
 # zv_add_variant(<code> [FLAGS <compile flags>] [FLAGS_I686 <compile flags>]
-#                ISA <instruction sets> KERNELS <kernel sources>)
+#                ISA <instruction sets> KERNELS <kernel sources>
+#                [DYNAMIC_ROUNDING <kernel sources>])
 #
 # Defines one variant library from the shared sources of subsystems 2 to 4,
 # its own kernel files and its build definition variants/<code>/variant.h:
@@ -11,6 +12,12 @@
 # target does not have). ISA lists the instruction sets the build may use
 # (i386 i486 i586 x87 cmov mmx sse sse2), which the instruction-set test of
 # the 32-bit build holds its object files to.
+# DYNAMIC_ROUNDING names those of the KERNELS whose results follow the
+# caller's rounding mode, or that set one: they are compiled with
+# -frounding-math. Without it a compiler may assume rounding to nearest, and
+# does: one turns an unsigned 32-bit integer into a float by subtracting and
+# adding a power of two, which gives -0 for 0 when rounding down. Only these
+# files, because the option costs the others their optimisation.
 # Each subsystem lists its shared sources in its own sources.cmake.
 include("${PROJECT_SOURCE_DIR}/runtime/sources.cmake")
 include("${PROJECT_SOURCE_DIR}/vector/sources.cmake")
@@ -47,15 +54,21 @@ function(zv_write_variant_def out)
 endfunction()
 
 function(zv_add_variant code)
-  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;FLAGS_I686;ISA;KERNELS")
+  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;FLAGS_I686;ISA;KERNELS;DYNAMIC_ROUNDING")
   if(NOT V_ISA)
     message(FATAL_ERROR "zv_add_variant(${code}): the row names no instruction sets (ISA)")
   endif()
+  foreach(file IN LISTS V_DYNAMIC_ROUNDING)
+    if(NOT file IN_LIST V_KERNELS)
+      message(FATAL_ERROR "zv_add_variant(${code}): ${file} (DYNAMIC_ROUNDING) is none of its KERNELS")
+    endif()
+  endforeach()
   if(ZV_TARGET_I686)
     list(APPEND V_FLAGS ${V_FLAGS_I686})
   endif()
   set(core zentavol_${code}_core)
   list(TRANSFORM V_KERNELS PREPEND "${PROJECT_SOURCE_DIR}/")
+  list(TRANSFORM V_DYNAMIC_ROUNDING PREPEND "${PROJECT_SOURCE_DIR}/")
   set(shared ${ZV_SHARED_SOURCES} ${ZV_PLATFORM_SOURCES})
   list(TRANSFORM shared PREPEND "${PROJECT_SOURCE_DIR}/")
 
@@ -66,6 +79,10 @@ function(zv_add_variant code)
     "${PROJECT_SOURCE_DIR}"
     "${PROJECT_SOURCE_DIR}/variants/${code}")
   target_compile_options(${core}_objects PRIVATE ${V_FLAGS})
+  if(V_DYNAMIC_ROUNDING)
+    set_property(SOURCE ${V_DYNAMIC_ROUNDING} TARGET_DIRECTORY ${core}_objects
+      APPEND PROPERTY COMPILE_OPTIONS -frounding-math)
+  endif()
   target_link_libraries(${core}_objects PUBLIC zv_build_flags)
   set_target_properties(${core}_objects PROPERTIES
     POSITION_INDEPENDENT_CODE ON
