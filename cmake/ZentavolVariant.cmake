@@ -1,6 +1,7 @@
 # zv_add_variant(<code> [FLAGS <compile flags>] [FLAGS_I686 <compile flags>]
 #                ISA <instruction sets> KERNELS <kernel sources>
-#                [WIDE_KERNELS <kernel sources> WIDE_FLAGS_I686 <flags> WIDE_ISA <sets>])
+#                [WIDE_KERNELS <kernel sources> WIDE_FLAGS_I686 <flags> WIDE_ISA <sets>]
+#                [DYNAMIC_ROUNDING <kernel sources>])
 #
 # Defines one variant library from the shared sources of subsystems 2 to 4,
 # its own kernel files and its build definition variants/<code>/variant.h:
@@ -15,6 +16,12 @@
 # 32-bit build holds its object files to. WIDE_KERNELS are kernel files that
 # may use more than the rest of the build: compiled with WIDE_FLAGS_I686 on
 # top of the row's flags and held to WIDE_ISA instead of ISA.
+# DYNAMIC_ROUNDING names those of the KERNELS whose results follow the
+# caller's rounding mode, or that set one: they are compiled with
+# -frounding-math. Without it a compiler may assume rounding to nearest, and
+# does: one turns an unsigned 32-bit integer into a float by subtracting and
+# adding a power of two, which gives -0 for 0 when rounding down. Only these
+# files, because the option costs the others their optimisation.
 # Each subsystem lists its shared sources in its own sources.cmake.
 include("${PROJECT_SOURCE_DIR}/runtime/sources.cmake")
 include("${PROJECT_SOURCE_DIR}/vector/sources.cmake")
@@ -35,15 +42,21 @@ else()
 endif()
 
 function(zv_add_variant code)
-  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;FLAGS_I686;ISA;KERNELS;WIDE_KERNELS;WIDE_FLAGS_I686;WIDE_ISA")
+  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;FLAGS_I686;ISA;KERNELS;WIDE_KERNELS;WIDE_FLAGS_I686;WIDE_ISA;DYNAMIC_ROUNDING")
   if(NOT V_ISA)
     message(FATAL_ERROR "zv_add_variant(${code}): the row names no instruction sets (ISA)")
   endif()
+  foreach(file IN LISTS V_DYNAMIC_ROUNDING)
+    if(NOT file IN_LIST V_KERNELS)
+      message(FATAL_ERROR "zv_add_variant(${code}): ${file} (DYNAMIC_ROUNDING) is none of its KERNELS")
+    endif()
+  endforeach()
   if(ZV_TARGET_I686)
     list(APPEND V_FLAGS ${V_FLAGS_I686})
   endif()
   set(core zentavol_${code}_core)
   list(TRANSFORM V_KERNELS PREPEND "${PROJECT_SOURCE_DIR}/")
+  list(TRANSFORM V_DYNAMIC_ROUNDING PREPEND "${PROJECT_SOURCE_DIR}/")
   set(shared ${ZV_SHARED_SOURCES} ${ZV_PLATFORM_SOURCES})
   list(TRANSFORM shared PREPEND "${PROJECT_SOURCE_DIR}/")
 
@@ -60,6 +73,10 @@ function(zv_add_variant code)
     else()
       target_compile_options(${core}_wide_objects PRIVATE ${V_FLAGS})
     endif()
+  endif()
+  if(V_DYNAMIC_ROUNDING)
+    set_property(SOURCE ${V_DYNAMIC_ROUNDING} TARGET_DIRECTORY ${core}_objects
+      APPEND PROPERTY COMPILE_OPTIONS -frounding-math)
   endif()
   target_compile_options(${core}_objects PRIVATE ${V_FLAGS})
   set(all_objects "")

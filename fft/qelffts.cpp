@@ -88,6 +88,13 @@ QEL_EXPORT void qelcFft(SComplex* samps, int order, int flags) {
     }
     if (order < 0) return qelReportBadArgument(kName, "order<0", kModule, line::qelcFftTables);
     if (order > 31) return qelReportBadArgument(kName, "order>31", kModule, line::qelcFftTables);
+    // The tables of a larger order cannot exist: no use building (or
+    // freeing) any before saying so.
+    if (order > kMaxFftOrder) {
+        qelReportError(QEL_STATUS_OUT_OF_MEMORY, kName, "No working Twd memory", kModule,
+                       line::qelcFftTables);
+        return;
+    }
 
     const SComplex* twiddles = nullptr;
     const std::int32_t* bitRev = nullptr;
@@ -163,6 +170,11 @@ QEL_EXPORT void qelsRealFftNip(const float* inSamps, SComplex* outSamps, int ord
     }
     if (order < 0) return qelReportBadArgument(kName, "order<0", kModule, line::qelsRealFftNipTables);
     if (order > 31) return qelReportBadArgument(kName, "order>31", kModule, line::qelsRealFftNipTables);
+    if (order > kMaxFftOrder) {
+        qelReportError(QEL_STATUS_OUT_OF_MEMORY, kName, "No working Twd memory", kModule,
+                       line::qelsRealFftNipTables);
+        return;
+    }
 
     // The N = n/2 point complex transform of the input pairs, then the split.
     const SComplex* twiddles = nullptr;

@@ -34,6 +34,16 @@ inline SComplex foldedRoot(const float* s, std::int32_t q, std::int32_t a) {
     return {-s[3 * q - a], s[a - 2 * q]};
 }
 
+// The largest order either entry transforms; a larger one (up to 31) is
+// refused as out of memory before any table is built. With 64-bit pointers
+// order 30 has a big and a real twiddle table of 2^31 bytes or more, past
+// the int byte count of qelMalloc. With 32-bit pointers an order-28 complex
+// signal alone takes 2^31 bytes, more than one object of a 32-bit program
+// may span and all the address space a Windows process has by default; a
+// real one's input, output and tables take 2.9 GiB. Every build's tables
+// fit a request up to this order.
+inline constexpr int kMaxFftOrder = sizeof(void*) == 8 ? 29 : 27;
+
 // S[k] = sin(2*pi*k/n), k = 0..n/4, evaluated in extended precision and
 // rounded to float; null when there is no memory or n is not representable.
 // The caller frees the table with qelFree.

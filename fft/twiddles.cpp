@@ -25,6 +25,10 @@ constexpr int kSuperblock = variant::kFftSuperblockLength;
 constexpr int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
 constexpr int kAppended = kSuperblock / 4;  // values of the big table's second part
 
+// The largest tables the entry points let an order build fit one request.
+static_assert(((std::int64_t{1} << (kMaxFftOrder - 2)) + kAppended) * 8 <= INT32_MAX);
+static_assert((std::int64_t{1} << (kMaxFftOrder - 2)) * 8 <= INT32_MAX);
+
 bool validOrder(int order) { return order >= 0 && order <= kQelMaxOrder; }
 
 // n = 2^order must be a positive 32-bit count: order 31 has no table.

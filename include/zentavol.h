@@ -72,8 +72,11 @@ void* qelMalloc(int bytes);
 void qelFree(void* block);
 
 /* ---- Transforms ------------------------------------------------------------
- * n = 2^order points, 0 <= order <= 31 (memory permitting: the tables of an
- * order take about as much memory as its data). */
+ * n = 2^order points, 0 <= order <= 31. The largest order transformed is 29
+ * with 64-bit pointers and 27 on 32-bit Windows, memory permitting (the
+ * tables of an order take about as much memory as its data); a larger order
+ * up to 31 ends the process with exit code 1 as out of memory, at once,
+ * before any table is built. */
 
 /* qelcFft(samps, order, flags): in-place FFT of n complex values,
  *   X[k] = sum_j x[j] e^(-+2 pi i j k / n)   (- forward, + inverse),
@@ -88,7 +91,8 @@ void qelFree(void* block);
  *     QEL_FFT_OUTPUT_REVERSED: the bit-reversed-output tables) and returns;
  *     nothing is checked, an order outside 0..31 frees nothing.
  *  2. order < 0, order > 31: exit 1.
- *  3. Builds this thread's tables of the order if they are not cached; when
+ *  3. Order above the largest (29, or 27 on 32-bit Windows): exit 1.
+ *     Builds this thread's tables of the order if they are not cached; when
  *     memory runs out (also after freeing every cached table and trying
  *     again): exit 1.
  *  4. QEL_FFT_INIT_ONLY: returns (samps may be null).
@@ -110,7 +114,8 @@ void qelcFft(SComplex* samps, int order, int flags);
  *  1. QEL_FFT_RELEASE: frees this thread's tables of the order (including
  *     the complex-FFT tables of order - 1) and returns; nothing is checked.
  *  2. order < 0, order > 31: exit 1.
- *  3. Builds missing tables (orders >= 2); out of memory: exit 1.
+ *  3. Order above the largest (29, or 27 on 32-bit Windows): exit 1.
+ *     Builds missing tables (orders >= 2); out of memory: exit 1.
  *  4. QEL_FFT_INIT_ONLY: returns (pointers may be null).
  *  5. inSamps null, outSamps null, both or neither of FORWARD and INVERSE:
  *     exit 1, outSamps untouched. */

@@ -5,14 +5,17 @@
 # architecture), configures, builds, and then
 #   tools/setup.sh main   runs qelspectrum on its built-in signal (the main job)
 #   tools/setup.sh test   runs every test suite: on Linux plainly and under
-#                         the sanitizers, then the Windows build under Wine
+#                         the sanitizers, built with g++ and with clang++,
+#                         then the Windows build under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# build and tests; qelspectrum (audio files, pictures; its tests read SVG
+# build and tests (clang: the second compiler, with its sanitizer run-time);
+# qelspectrum (audio files, pictures; its tests read SVG
 # back with libxml2); benchmarks against
 # other FFT and vector libraries; packaging; the Windows build under Wine
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
+  clang libclang-rt-dev
   libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file
@@ -50,6 +53,10 @@ case "${1:-}" in
     ctest --preset default
     build asan
     ctest --preset asan
+    build clang
+    ctest --preset clang
+    build clang-asan
+    ctest --preset clang-asan
     build mingw
     ctest --preset mingw
     ;;

@@ -119,7 +119,10 @@ float toFloat(const unsigned char* src, int i) {
     std::memcpy(&value, src + static_cast<std::size_t>(i) * sizeof(T), sizeof(T));
     // Every type fits a 64-bit integer (unsigned 32-bit values zero-extended,
     // never read as signed); the x87 unit loads it exactly and the store
-    // rounds once, by the current rounding mode.
+    // rounds once, by the current rounding mode. This file is compiled with
+    // -frounding-math (its row's DYNAMIC_ROUNDING): otherwise the compiler,
+    // seeing a zero-extended value, may use its own unsigned sequence, exact
+    // only when rounding to nearest.
     return static_cast<float>(static_cast<long double>(static_cast<std::int64_t>(value)));
 }
 

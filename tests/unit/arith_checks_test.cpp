@@ -26,8 +26,27 @@ struct CheckCase {
     int line;
 };
 
+// The line numbers each build reports, written out: taking them from the
+// constants the library reports would make a wrong number pass.
+struct ArithLines {
+    const char* build;
+    int set, add1, add2, mpy1, mpy2;
+};
+constexpr ArithLines kLines[] = {
+    {"Zentavolg1", 232, 363, 372, 419, 428},
+    {"Zentavols1", 1162, 363, 372, 419, 428},
+    {"Zentavols2", 1162, 363, 372, 419, 428},
+};
+
+// This build's row; a build without one fails every case.
+ArithLines linesOfThisBuild() {
+    for (const ArithLines& row : kLines)
+        if (std::strcmp(row.build, qel::variant::kName) == 0) return row;
+    return {qel::variant::kName, -1, -1, -1, -1, -1};
+}
+
 std::vector<CheckCase> cases() {
-    namespace line = qel::line;
+    const ArithLines line = linesOfThisBuild();
     std::vector<CheckCase> all;
     auto constForm = [&](const char* fn, void (*f)(float, float*, int), int ln) {
         all.push_back({std::string(fn) + "_n0", [f](float*, float* d) { f(2.0f, d, 0); }, "n<=0", fn, ln});
@@ -41,11 +60,11 @@ std::vector<CheckCase> cases() {
         all.push_back({std::string(fn) + "_both", [f](float*, float*) { f(nullptr, nullptr, 4); }, "src==0", fn, ln});
         all.push_back({std::string(fn) + "_dst", [f](float* s, float*) { f(s, nullptr, 4); }, "dst==0", fn, ln});
     };
-    constForm("qelsbSet", qelsbSet, line::qelsbSet);
-    constForm("qelsbAdd1", qelsbAdd1, line::qelsbAdd1);
-    constForm("qelsbMpy1", qelsbMpy1, line::qelsbMpy1);
-    vecForm("qelsbAdd2", qelsbAdd2, line::qelsbAdd2);
-    vecForm("qelsbMpy2", qelsbMpy2, line::qelsbMpy2);
+    constForm("qelsbSet", qelsbSet, line.set);
+    constForm("qelsbAdd1", qelsbAdd1, line.add1);
+    constForm("qelsbMpy1", qelsbMpy1, line.mpy1);
+    vecForm("qelsbAdd2", qelsbAdd2, line.add2);
+    vecForm("qelsbMpy2", qelsbMpy2, line.mpy2);
     return all;
 }
 
@@ -59,6 +78,7 @@ TEST_P(ArithChecks, ReportsTheFirstFailedCheckOnceAndWritesNothing) {
     qelSetStatus(QEL_STATUS_OK);
     c.call(src, dst);
     ASSERT_EQ(handler.reports().size(), 1u);
+    EXPECT_NE(c.line, -1) << "no line numbers written out for " << qel::variant::kName;
     EXPECT_EQ(handler.reports()[0],
               (Report{QEL_STATUS_BAD_ARGUMENT, c.function, c.condition, "qelarith", c.line}));
     EXPECT_EQ(qelGetStatus(), QEL_STATUS_BAD_ARGUMENT);

@@ -3,11 +3,13 @@
 // exact reference written here with the C library's rounding functions on
 // doubles; saturation, untouched elements and one report per out-of-range
 // element (counted by a handler that records each text in order). Integer to
-// float: every 8- and 16-bit value, and 32-bit samples, against the double
-// route. The processor's rounding mode is left as found, and the results of
-// float to integer do not depend on it.
+// float: every 8- and 16-bit value, and 32-bit samples, under each rounding
+// mode, against a reference rounded on the integer's bits. The processor's
+// rounding mode is left as found, and the results of float to integer do not
+// depend on it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cfenv>
 #include <cmath>
@@ -234,29 +236,95 @@ INSTANTIATE_TEST_SUITE_P(AllTypesAndModes, FloatToIntSweep, ::testing::ValuesIn(
                                     info.param.mode.name;
                          });
 
-// The integers read as the selected type and converted with one rounding: a
-// double holds each exactly, so the float of the double is the reference,
-// under whatever rounding mode is current.
+constexpr int kRoundingModes[] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
+
+// The float of v rounded once by the processor mode `mode`, built from the
+// integer's bits: no conversion of the compiler's takes part, so the
+// reference is the same whatever code a compiler makes of one (a compiler's
+// unsigned sequence may subtract and add a power of two, which under
+// rounding toward minus infinity turns 0 into -0).
+std::uint32_t roundedFloatBits(std::int64_t v, int mode) {
+    if (v == 0) return 0;  // +0 in every mode
+    const bool negative = v < 0;
+    const std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    int shift = std::max(0, 63 - std::countl_zero(m) - 23);  // m = sig * 2^shift + rest
+    std::uint64_t sig = m >> shift;
+    const std::uint64_t rest = m - (sig << shift);
+    const std::uint64_t half = shift > 0 ? std::uint64_t{1} << (shift - 1) : 1;
+    bool up = false;
+    switch (mode) {
+        case FE_TONEAREST: up = rest > half || (rest == half && (sig & 1u) != 0); break;
+        case FE_UPWARD: up = rest != 0 && !negative; break;
+        case FE_DOWNWARD: up = rest != 0 && negative; break;
+        default: break;
+    }
+    if (up && ++sig == std::uint64_t{1} << 24) {
+        sig >>= 1;
+        ++shift;
+    }
+    const int top = 63 - std::countl_zero(sig);  // sig < 2^24
+    const auto exponent = static_cast<std::uint32_t>(127 + top + shift);
+    const auto fraction = static_cast<std::uint32_t>((sig << (23 - top)) & 0x007FFFFFu);
+    return (negative ? 0x80000000u : 0u) | exponent << 23 | fraction;
+}
+
+// The integers read as the selected type, converted under the current
+// rounding mode `mode`.
 template <typename T>
-void expectIntToFloat(const std::vector<T>& values, int size, int flags) {
+void expectIntToFloat(const std::vector<T>& values, int size, int flags, int mode) {
     std::vector<float> got(values.size() + 1, -3.0f);
     qelsbIntToFloat(values.data(), got.data(), static_cast<int>(values.size()), size, flags);
     int wrong = 0;
     for (std::size_t i = 0; i < values.size() && wrong < 10; ++i) {
-        // Through a 64-bit integer: a compiler's own unsigned-to-double
-        // sequence may subtract and add 2^31, which under rounding toward
-        // minus infinity turns 0 into -0.
-        const float want = static_cast<float>(static_cast<double>(static_cast<std::int64_t>(values[i])));
-        if (bitsOf(got[i]) != bitsOf(want)) {
+        const std::uint32_t want = roundedFloatBits(static_cast<std::int64_t>(values[i]), mode);
+        if (bitsOf(got[i]) != want) {
             ++wrong;
             ADD_FAILURE() << "size " << size << " flags " << flags << " value " << +values[i] << ": got "
-                          << got[i] << " want " << want;
+                          << std::hexfloat << got[i] << " want " << std::bit_cast<float>(want);
         }
     }
-    EXPECT_EQ(got.back(), -3.0f);
+    EXPECT_EQ(bitsOf(got.back()), bitsOf(-3.0f));
 }
 
-TEST(IntToFloatSweep, Every8And16BitValue) {
+// Sets the processor's rounding mode for the scope, and checks that the
+// library left it so.
+struct RoundingScope {
+    int mode;
+    explicit RoundingScope(int m) : mode(m) { std::fesetround(m); }
+    ~RoundingScope() {
+        const int after = std::fegetround();
+        std::fesetround(FE_TONEAREST);
+        EXPECT_EQ(after, mode);
+    }
+};
+
+TEST(IntToFloatSweep, TheReferenceRoundsByHand) {
+    // 2^24 + 1 and 2^24 + 3 are ties (to even: down, then up); 2^32 - 1 lies
+    // one below 2^32 and 255 above the float under it; 2^31 - 1 one below
+    // 2^31 and 127 above the float under it.
+    struct Case {
+        std::int64_t v;
+        float nearest, up, down, zero;
+    };
+    const Case cases[] = {
+        {0, 0.0f, 0.0f, 0.0f, 0.0f},
+        {16777217, 16777216.0f, 16777218.0f, 16777216.0f, 16777216.0f},
+        {16777219, 16777220.0f, 16777220.0f, 16777218.0f, 16777218.0f},
+        {-16777219, -16777220.0f, -16777218.0f, -16777220.0f, -16777218.0f},
+        {4294967295LL, 4294967296.0f, 4294967296.0f, 4294967040.0f, 4294967040.0f},
+        {-2147483648LL, -2147483648.0f, -2147483648.0f, -2147483648.0f, -2147483648.0f},
+        {-2147483647LL, -2147483648.0f, -2147483520.0f, -2147483648.0f, -2147483520.0f},
+        {-1, -1.0f, -1.0f, -1.0f, -1.0f},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(roundedFloatBits(c.v, FE_TONEAREST), bitsOf(c.nearest)) << c.v;
+        EXPECT_EQ(roundedFloatBits(c.v, FE_UPWARD), bitsOf(c.up)) << c.v;
+        EXPECT_EQ(roundedFloatBits(c.v, FE_DOWNWARD), bitsOf(c.down)) << c.v;
+        EXPECT_EQ(roundedFloatBits(c.v, FE_TOWARDZERO), bitsOf(c.zero)) << c.v;
+    }
+}
+
+TEST(IntToFloatSweep, Every8And16BitValueUnderEveryRoundingMode) {
     std::vector<std::int8_t> s8;
     std::vector<std::uint8_t> u8;
     for (int v = 0; v < 256; ++v) {
@@ -269,10 +337,14 @@ TEST(IntToFloatSweep, Every8And16BitValue) {
         s16.push_back(static_cast<std::int16_t>(v));
         u16.push_back(static_cast<std::uint16_t>(v));
     }
-    expectIntToFloat(s8, 8, 0);
-    expectIntToFloat(u8, 8, QEL_CVT_UNSIGNED);
-    expectIntToFloat(s16, 16, 0);
-    expectIntToFloat(u16, 16, QEL_CVT_UNSIGNED);
+    for (int mode : kRoundingModes) {
+        SCOPED_TRACE(mode);
+        RoundingScope scope(mode);
+        expectIntToFloat(s8, 8, 0, mode);
+        expectIntToFloat(u8, 8, QEL_CVT_UNSIGNED, mode);
+        expectIntToFloat(s16, 16, 0, mode);
+        expectIntToFloat(u16, 16, QEL_CVT_UNSIGNED, mode);
+    }
 }
 
 TEST(IntToFloatSweep, ThirtyTwoBitValuesUnderEveryRoundingMode) {
@@ -285,14 +357,11 @@ TEST(IntToFloatSweep, ThirtyTwoBitValuesUnderEveryRoundingMode) {
         }
     std::vector<std::int32_t> signedValues(bits.size());
     std::memcpy(signedValues.data(), bits.data(), bits.size() * 4);
-    for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    for (int mode : kRoundingModes) {
         SCOPED_TRACE(mode);
-        std::fesetround(mode);
-        expectIntToFloat(signedValues, 32, 0);
-        expectIntToFloat(bits, 32, QEL_CVT_UNSIGNED);
-        const int after = std::fegetround();
-        std::fesetround(FE_TONEAREST);
-        EXPECT_EQ(after, mode);
+        RoundingScope scope(mode);
+        expectIntToFloat(signedValues, 32, 0, mode);
+        expectIntToFloat(bits, 32, QEL_CVT_UNSIGNED, mode);
     }
 }
 

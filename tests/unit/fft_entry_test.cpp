@@ -254,4 +254,36 @@ TEST_F(FftEntry, FailureInBothAttemptsReportsOutOfMemoryAndLeavesNoTables) {
     qelSetStatus(QEL_STATUS_OK);
 }
 
+TEST_F(FftEntry, OrdersAboveTheLargestAreOutOfMemoryAtOnceWithNothingBuiltOrFreed) {
+    qelcFft(nullptr, 6, QEL_FFT_INIT_ONLY);
+    const SComplex* held = context()->ditTwiddleTables[6];
+    for (int order = kMaxFftOrder + 1; order <= 31; ++order) {
+        for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INIT_ONLY, QEL_FFT_INVERSE | QEL_FFT_OUTPUT_REVERSED}) {
+            auto data = randomSignal(2, 9u);
+            const auto before = data;
+            requestCount = 0;
+            RecordingHandler handler;
+            qelSetStatus(QEL_STATUS_OK);
+            qelcFft(data.data(), order, flags);
+            ASSERT_EQ(handler.reports().size(), 1u) << "order " << order;
+            EXPECT_EQ(handler.reports()[0], (Report{QEL_STATUS_OUT_OF_MEMORY, "qelcFft",
+                                                    "No working Twd memory", "qelffts", 485}));
+            EXPECT_EQ(qelGetStatus(), QEL_STATUS_OUT_OF_MEMORY);
+            EXPECT_EQ(requestCount, 0) << "order " << order << " flags " << flags;
+            EXPECT_TRUE(sameBits(data, before));
+        }
+    }
+    EXPECT_EQ(context()->ditTwiddleTables[6], held);
+
+    // The largest order itself goes on to its tables (refused here).
+    refuseAll = true;
+    requestCount = 0;
+    RecordingHandler handler;
+    qelcFft(nullptr, kMaxFftOrder, QEL_FFT_INIT_ONLY);
+    refuseAll = false;
+    EXPECT_GT(requestCount, 0);
+    EXPECT_EQ(handler.reports().size(), 1u);
+    qelSetStatus(QEL_STATUS_OK);
+}
+
 }  // namespace

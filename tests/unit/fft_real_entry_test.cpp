@@ -149,6 +149,41 @@ TEST_F(RealFftEntry, AFailedFirstAttemptRecoversAndTwoFailuresReportOutOfMemory)
     qelSetStatus(QEL_STATUS_OK);
 }
 
+TEST_F(RealFftEntry, OrdersAboveTheLargestAreOutOfMemoryAtOnceWithNothingBuiltOrFreed) {
+    qelsRealFftNip(nullptr, nullptr, 7, QEL_FFT_INIT_ONLY);
+    const SComplex* held = context()->realTwiddleTables[7];
+    for (int order = kMaxFftOrder + 1; order <= 31; ++order) {
+        for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INIT_ONLY}) {
+            auto in = randomSamples(2, 4u);
+            const auto inBefore = in;
+            std::vector<SComplex> out(3, SComplex{6.0f, 6.0f});
+            const auto outBefore = out;
+            requestCount = 0;
+            RecordingHandler handler;
+            qelSetStatus(QEL_STATUS_OK);
+            qelsRealFftNip(in.data(), out.data(), order, flags);
+            ASSERT_EQ(handler.reports().size(), 1u) << "order " << order;
+            EXPECT_EQ(handler.reports()[0], (Report{QEL_STATUS_OUT_OF_MEMORY, "qelsRealFftNip",
+                                                    "No working Twd memory", "qelffts", 1594}));
+            EXPECT_EQ(qelGetStatus(), QEL_STATUS_OUT_OF_MEMORY);
+            EXPECT_EQ(requestCount, 0) << "order " << order << " flags " << flags;
+            EXPECT_TRUE(sameBits(in, inBefore));
+            EXPECT_TRUE(sameBits(out, outBefore));
+        }
+    }
+    EXPECT_EQ(context()->realTwiddleTables[7], held);
+
+    // The largest order itself goes on to its tables (refused here).
+    refuseAll = true;
+    requestCount = 0;
+    RecordingHandler handler;
+    qelsRealFftNip(nullptr, nullptr, kMaxFftOrder, QEL_FFT_INIT_ONLY);
+    refuseAll = false;
+    EXPECT_GT(requestCount, 0);
+    EXPECT_EQ(handler.reports().size(), 1u);
+    qelSetStatus(QEL_STATUS_OK);
+}
+
 TEST_F(RealFftEntry, RecombinationConjugatesTheMiddleOnlyForwardAndLeavesTheEndsAlone) {
     const float marker = std::bit_cast<float>(0x7FA00001u);
     const SComplex* t2 = getRealTwiddles(2);
