@@ -29,7 +29,6 @@ inline constexpr Const4 kSignInv = constFromBits(0u, 0u, 0u, 0x80000000u);
 // compiled with its own flags.
 template <class P, bool Fwd>
 struct DitBlock {
-
     // The 4-point transform of y[0..3] (bit-reversed input), split into
     // the real and the imaginary parts of X0..X3.
     QEL_SIMD_INLINE static Split4 fourPoint(const SComplex* y, V4 sign) {

@@ -32,22 +32,36 @@ struct Policy {
         }
     }
 
-    // One unit (4 values) per step, moved as 32-bit words, in place or into
-    // data; a unit is read whole before it is written.
+    // One unit (4 values) per step, moved as 32-bit words. In place, a
+    // unit's first and last word stay where they are and the other six go
+    // round two cycles of three, (1 4 2) and (3 5 6): six loads and six
+    // stores, three registers.
     static void lastPass(const float* w, SComplex* data, int n) {
         const Word* src = reinterpret_cast<const Word*>(w);
         Word* dst = reinterpret_cast<Word*>(data);
-        for (Word* const end = dst + 2 * n; dst != end; src += 8, dst += 8) {
-            const std::uint32_t r0 = src[0], r1 = src[1], r2 = src[2], r3 = src[3];
-            const std::uint32_t i0 = src[4], i1 = src[5], i2 = src[6], i3 = src[7];
-            dst[0] = r0;
-            dst[1] = i0;
-            dst[2] = r1;
-            dst[3] = i1;
-            dst[4] = r2;
-            dst[5] = i2;
-            dst[6] = r3;
-            dst[7] = i3;
+        Word* const end = dst + 2 * n;
+        if (src == dst) {
+            for (; dst != end; dst += 8) {
+                const std::uint32_t r1 = dst[1], i0 = dst[4], r2 = dst[2];
+                dst[1] = i0;
+                dst[2] = r1;
+                dst[4] = r2;
+                const std::uint32_t i1 = dst[5], r3 = dst[3], i2 = dst[6];
+                dst[3] = i1;
+                dst[5] = i2;
+                dst[6] = r3;
+            }
+            return;
+        }
+        for (; dst != end; src += 8, dst += 8) {
+            dst[0] = src[0];
+            dst[1] = src[4];
+            dst[2] = src[1];
+            dst[3] = src[5];
+            dst[4] = src[2];
+            dst[5] = src[6];
+            dst[6] = src[3];
+            dst[7] = src[7];
         }
     }
 };

@@ -32,7 +32,6 @@ std::vector<SComplex> transform(BlockKernel kernel, const std::vector<SComplex>&
     Placed data(n, offset);
     data.set(input);
     Placed work(n, 0);
-    const std::vector<SComplex> workBefore = work.get();
     Placed table = ditTable(order);
     kernel(data.data(), static_cast<int>(n), table.data(), offset % 16 == 0 ? nullptr : work.data());
     EXPECT_TRUE(data.guardsIntact()) << "order " << order << " offset " << offset;
