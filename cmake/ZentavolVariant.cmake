@@ -81,6 +81,10 @@ function(zv_add_variant code)
   target_compile_options(${core}_objects PRIVATE ${V_FLAGS})
   set(all_objects "")
   foreach(set IN LISTS object_sets)
+    # A C interface that throws nothing: without unwinding landing pads no
+    # object asks for the C++ runtime's exception support, which would bring
+    # its thread layer (a DLL of its own with mingw's POSIX threads) along.
+    target_compile_options(${set} PRIVATE -fno-exceptions)
     target_include_directories(${set} PUBLIC
       "${PROJECT_SOURCE_DIR}/include"
       "${PROJECT_SOURCE_DIR}"
