@@ -1,6 +1,7 @@
 // Memory counts of the process for the leak and unload suites.
 #include "tests/support/process_memory.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <vector>
 
@@ -20,7 +21,8 @@
 #endif
 #endif
 #if defined(ZV_ASAN)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's own count (declared here: GCC ships no header).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace zv::test {
