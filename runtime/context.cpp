@@ -87,6 +87,7 @@ QelContext* qelGetContext() {
     QelContext* context = qelCreateThreadContext();
     if (context == nullptr)
         qel::platform::fatalAppExit("Problem to allocate memory for TLS QEL context.");
+    qel::platform::watchForProcessEnd();
     return context;
 }
 

@@ -13,7 +13,7 @@ bool attachThread() { return qelCreateThreadContext() != nullptr; }
 
 }  // namespace
 
-bool qelVariantNotify(int reason) {
+bool qelVariantNotify(int reason, bool processEnds) {
     switch (reason) {
         case QEL_PROCESS_ATTACH:
             qelOpenContextList();
@@ -29,7 +29,10 @@ bool qelVariantNotify(int reason) {
         case QEL_PROCESS_DETACH:
             // Threads that live on keep their slots pointing at freed
             // contexts; freeing the slot makes sure none of them is read.
-            qelFreeEveryContext();
+            if (processEnds)
+                qelFreeThreadContext();
+            else
+                qelFreeEveryContext();
             if (qelTlsSlot != qel::platform::kTlsOutOfIndexes) {
                 qel::platform::tlsFree(qelTlsSlot);
                 qelTlsSlot = qel::platform::kTlsOutOfIndexes;

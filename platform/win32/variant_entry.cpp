@@ -3,10 +3,14 @@
 // Linked by every variant on Windows.
 #include <windows.h>
 
+#include "platform/platform.h"
 #include "runtime/lifecycle.h"
 
 static_assert(QEL_PROCESS_DETACH == DLL_PROCESS_DETACH && QEL_PROCESS_ATTACH == DLL_PROCESS_ATTACH &&
               QEL_THREAD_ATTACH == DLL_THREAD_ATTACH && QEL_THREAD_DETACH == DLL_THREAD_DETACH);
+
+// DllMain's reserved word tells the end of the process from an unload.
+void qel::platform::watchForProcessEnd() {}
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     // At process exit (reserved not null) the other threads are gone, one may

@@ -3,9 +3,11 @@
 // on running. A program of its own, so that no other test holds the library.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -143,6 +145,44 @@ TEST_P(Unload, TheLiveThreadComputesWithANewCopyAndEndsAfterTheLastUnload) {
         EXPECT_EQ(sum, std::int64_t{100000} * 99999 / 2);
     }
 }
+
+#if !defined(_WIN32)
+// exit() runs the library's destructor while other threads may still be
+// transforming with their tables (Windows ends them first). Those tables must
+// not be freed under them: unmapped, they would crash the ending process. A
+// library loaded after the variant lingers in its destructor, which the end
+// of the process runs after the variant's, so that the threads go on
+// computing with whatever the variant left them.
+TEST_P(Unload, ExitWhileOtherThreadsTransformLeavesTheirTables) {
+    const std::string path = zv::test::libraryPath(GetParam());
+    EXPECT_EXIT(
+        {
+            void* library = zv::test::loadLibraryFile(path);
+            void* linger = zv::test::loadLibraryFile(ZV_LINGER_LIBRARY);
+            if (library == nullptr || linger == nullptr) std::_Exit(10);
+            auto fft = reinterpret_cast<decltype(&qelcFft)>(zv::test::findExport(library, "qelcFft"));
+            auto alloc = reinterpret_cast<decltype(&qelMalloc)>(zv::test::findExport(library, "qelMalloc"));
+            auto lingerAtExit = reinterpret_cast<void (*)(long)>(zv::test::findExport(linger, "zvLingerAtExit"));
+            std::atomic<int> running{0};
+            for (int t = 0; t < 2; ++t) {
+                // Order 17: tables large enough to go back to the system
+                // when freed.
+                std::thread([&running, fft, alloc] {
+                    constexpr int kBigOrder = 17;
+                    auto* data = static_cast<SComplex*>(alloc(static_cast<int>(sizeof(SComplex)) << kBigOrder));
+                    for (int k = 0; k < (1 << kBigOrder); ++k) data[k] = SComplex{1.0f, 0.0f};
+                    fft(data, kBigOrder, QEL_FFT_FORWARD);
+                    ++running;
+                    for (;;) fft(data, kBigOrder, QEL_FFT_FORWARD | QEL_FFT_NO_SCALE);
+                }).detach();
+            }
+            while (running.load() < 2) std::this_thread::yield();
+            lingerAtExit(30);
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Unload, ::testing::ValuesIn(zv::test::builtVariants()),
                          zv::test::variantName);
