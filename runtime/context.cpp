@@ -71,7 +71,7 @@ void qelOpenContextList() {
 QelContext* qelCreateThreadContext() {
     QelContext* context = qelNewContext();
     if (context == nullptr) return nullptr;
-    if (!listLockReady) {  // only between detach and attach, in tests
+    if (!listLockReady) {  // after detach: threads computing while the process ends, tests
         qel::platform::tlsSetValue(qelTlsSlot, context);
         return context;
     }

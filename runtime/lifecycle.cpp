@@ -29,6 +29,7 @@ bool qelVariantNotify(int reason, bool processEnds) {
         case QEL_PROCESS_DETACH:
             // Threads that live on keep their slots pointing at freed
             // contexts; freeing the slot makes sure none of them is read.
+            // When the process ends they may still be computing: theirs stay.
             if (processEnds)
                 qelFreeThreadContext();
             else

@@ -84,7 +84,8 @@ bool tlsFree(TlsIndex index) {
 void initializeListLock() {
     // The mutex is initialised statically. The fork handlers belong to this
     // copy of the library: the C library drops them when it is unloaded.
-    if (!forkHandlersSet) forkHandlersSet = pthread_atfork(lockBeforeFork, unlockAfterFork, resetInChild) == 0;
+    if (forkHandlersSet) return;
+    forkHandlersSet = pthread_atfork(lockBeforeFork, unlockAfterFork, resetInChild) == 0;
 }
 
 void enterListLock() { pthread_mutex_lock(&listLock); }

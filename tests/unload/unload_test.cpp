@@ -162,14 +162,16 @@ TEST_P(Unload, ExitWhileOtherThreadsTransformLeavesTheirTables) {
             if (library == nullptr || linger == nullptr) std::_Exit(10);
             auto fft = reinterpret_cast<decltype(&qelcFft)>(zv::test::findExport(library, "qelcFft"));
             auto alloc = reinterpret_cast<decltype(&qelMalloc)>(zv::test::findExport(library, "qelMalloc"));
-            auto lingerAtExit = reinterpret_cast<void (*)(long)>(zv::test::findExport(linger, "zvLingerAtExit"));
+            auto lingerAtExit =
+                reinterpret_cast<void (*)(long)>(zv::test::findExport(linger, "zvLingerAtExit"));
             std::atomic<int> running{0};
             for (int t = 0; t < 2; ++t) {
                 // Order 17: tables large enough to go back to the system
                 // when freed.
                 std::thread([&running, fft, alloc] {
                     constexpr int kBigOrder = 17;
-                    auto* data = static_cast<SComplex*>(alloc(static_cast<int>(sizeof(SComplex)) << kBigOrder));
+                    constexpr int kBytes = static_cast<int>(sizeof(SComplex)) << kBigOrder;
+                    auto* data = static_cast<SComplex*>(alloc(kBytes));
                     for (int k = 0; k < (1 << kBigOrder); ++k) data[k] = SComplex{1.0f, 0.0f};
                     fft(data, kBigOrder, QEL_FFT_FORWARD);
                     ++running;
