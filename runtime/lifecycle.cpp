@@ -27,13 +27,16 @@ bool qelVariantNotify(int reason, bool processEnds) {
             if (qelTlsSlot != qel::platform::kTlsOutOfIndexes) qelFreeThreadContext();
             return true;
         case QEL_PROCESS_DETACH:
+            if (processEnds) {
+                // Other threads may still be computing, with their contexts
+                // and the slot: all stays in place for them, and the library
+                // stays mapped.
+                qelFreeThreadContext();
+                return true;
+            }
             // Threads that live on keep their slots pointing at freed
             // contexts; freeing the slot makes sure none of them is read.
-            // When the process ends they may still be computing: theirs stay.
-            if (processEnds)
-                qelFreeThreadContext();
-            else
-                qelFreeEveryContext();
+            qelFreeEveryContext();
             if (qelTlsSlot != qel::platform::kTlsOutOfIndexes) {
                 qel::platform::tlsFree(qelTlsSlot);
                 qelTlsSlot = qel::platform::kTlsOutOfIndexes;
