@@ -5,12 +5,18 @@
 // 0 is success, anything else names the failed step).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "runtime/context.h"
 #include "runtime/lifecycle.h"
@@ -137,6 +143,31 @@ TEST(ProcessDetachDeathTest, ThreadsEndingDuringDetachAreFreedOnce) {
             std::_Exit(0);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// A fork while another thread holds the list lock: the child has no such
+// thread, yet its threads must still get contexts (the lock is taken around
+// the fork). A child stuck on the lock ends by its alarm.
+TEST(Fork, AChildGetsContextsThoughAnotherThreadHeldTheListLock) {
+    Gate held;
+    std::thread holder([&held] {
+        qel::platform::enterListLock();
+        held.release();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        qel::platform::leaveListLock();
+    });
+    held.wait();
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(5);
+        std::thread([] { qelGetContext(); }).join();
+        _exit(0);
+    }
+    holder.join();
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 #endif
 
