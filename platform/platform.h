@@ -1,6 +1,6 @@
 // The operating-system facilities the variant libraries use, shaped like the
 // Win32 calls they stand for so that each backend is a thin file:
-// platform/posix (pthread key, calloc, stderr) and platform/win32.
+// platform/posix (pthread key and mutex, calloc, stderr) and platform/win32.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +15,24 @@ inline constexpr TlsIndex kTlsOutOfIndexes = 0xFFFFFFFFu;
 TlsIndex tlsAlloc();
 void* tlsGetValue(TlsIndex index);
 bool tlsSetValue(TlsIndex index, void* value);
+// Deleting the slot also stops the per-thread clean-up at thread exit: once
+// it returns, no thread will run the library's code for that slot again (the
+// POSIX backend waits for destructors that had already begun).
 bool tlsFree(TlsIndex index);
+
+// The one lock of a variant library, around the list of every thread's
+// context. It is taken only while a context is created or destroyed, never
+// by a transform. It exists from initializeListLock at process attach to
+// deleteListLock at process detach; both may be called again.
+void initializeListLock();
+void enterListLock();
+void leaveListLock();
+void deleteListLock();
+
+// Called when a context is made on demand (not at attach). On POSIX, exit()
+// and dlclose both run the library's destructor; from then on it can tell
+// which (platform/posix/variant_entry.cpp). Windows tells DllMain.
+void watchForProcessEnd();
 
 // A fixed, zero-filled block and its release.
 void* localAllocZeroInit(std::size_t bytes);

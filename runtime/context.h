@@ -1,5 +1,6 @@
-// The per-thread record of a variant library and the slot that finds it.
-// Every mutable datum of a variant lives here, so threads share nothing.
+// The per-thread record of a variant library, the slot that finds it and the
+// list that holds every thread's record for process detach. Every datum a
+// transform changes lives here, so threads share nothing while they compute.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,9 @@ struct QelContext {
     SComplex* realTwiddleTables[kQelTableSlots];
     std::uint32_t workBufferSizes[kQelWorkBufferSlots];  // in SComplex elements
     SComplex* workBuffers[kQelWorkBufferSlots];
+    // Links of the list of every context, changed only under the list lock.
+    QelContext* listPrevious;
+    QelContext* listNext;
 };
 
 // The process-wide slot, set at process attach and only read afterwards.
@@ -39,8 +43,30 @@ QelContext* qelGetContext();
 // Sets the three error fields to their defaults; null is ignored.
 void qelInitContext(QelContext* context);
 
-// A fresh zero-filled, initialised context, or null when there is no memory.
+// A fresh zero-filled, initialised context, or null when there is no memory;
+// it is on no list and in no slot.
 QelContext* qelNewContext();
+
+// Opens the list of contexts (process attach).
+void qelOpenContextList();
+
+// Gives the calling thread a new context: on the list and in the slot. Null
+// when there is no memory.
+QelContext* qelCreateThreadContext();
+
+// Frees the calling thread's context with its tables and empties the slot
+// (thread detach). Once the list is closed, the context has been freed by
+// process detach and is not touched.
+void qelFreeThreadContext();
+
+// Closes the list and frees every context on it with its tables: those of
+// live threads and of threads that ended without thread detach (process
+// detach). The calling thread's slot is emptied.
+void qelFreeEveryContext();
+
+// Deletes the list's lock, once no thread can reach it (process detach, after
+// the slot is freed).
+void qelCloseContextList();
 
 // Frees every table and scratch buffer the context holds and empties the
 // pointers; the context itself stays.

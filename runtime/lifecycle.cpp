@@ -1,33 +1,22 @@
 // What a variant library does when it is loaded and unloaded and when a
 // thread ends. Detach also frees the tables a context holds, so a finished
-// thread leaves no memory behind.
+// thread leaves no memory behind, and process detach frees the contexts of
+// every thread, so an unloaded library leaves none behind either.
+// Linked by every variant.
 #include "runtime/lifecycle.h"
 
 #include "runtime/context.h"
 
 namespace {
 
-void freeContextOfThisThread() {
-    auto* context = static_cast<QelContext*>(qel::platform::tlsGetValue(qelTlsSlot));
-    if (context == nullptr) return;
-    qelReleaseContextTables(context);
-    qel::platform::localFree(context);
-    // A later call on this thread during its shutdown starts a fresh context.
-    qel::platform::tlsSetValue(qelTlsSlot, nullptr);
-}
-
-bool attachThread() {
-    QelContext* context = qelNewContext();
-    if (context == nullptr) return false;
-    qel::platform::tlsSetValue(qelTlsSlot, context);
-    return true;
-}
+bool attachThread() { return qelCreateThreadContext() != nullptr; }
 
 }  // namespace
 
-bool qelVariantNotify(int reason) {
+bool qelVariantNotify(int reason, bool processEnds) {
     switch (reason) {
         case QEL_PROCESS_ATTACH:
+            qelOpenContextList();
             qelTlsSlot = qel::platform::tlsAlloc();
             if (qelTlsSlot == qel::platform::kTlsOutOfIndexes) return false;
             return attachThread();
@@ -35,14 +24,24 @@ bool qelVariantNotify(int reason) {
             // A failure here is harmless: qelGetContext creates it later.
             return attachThread();
         case QEL_THREAD_DETACH:
-            if (qelTlsSlot != qel::platform::kTlsOutOfIndexes) freeContextOfThisThread();
+            if (qelTlsSlot != qel::platform::kTlsOutOfIndexes) qelFreeThreadContext();
             return true;
         case QEL_PROCESS_DETACH:
+            if (processEnds) {
+                // Other threads may still be computing, with their contexts
+                // and the slot: all stays in place for them, and the library
+                // stays mapped.
+                qelFreeThreadContext();
+                return true;
+            }
+            // Threads that live on keep their slots pointing at freed
+            // contexts; freeing the slot makes sure none of them is read.
+            qelFreeEveryContext();
             if (qelTlsSlot != qel::platform::kTlsOutOfIndexes) {
-                freeContextOfThisThread();
                 qel::platform::tlsFree(qelTlsSlot);
                 qelTlsSlot = qel::platform::kTlsOutOfIndexes;
             }
+            qelCloseContextList();
             return true;
         default:
             return true;

@@ -11,5 +11,7 @@ enum QelNotification : int {
 };
 
 // Returns false when the notification failed (a failed process attach fails
-// the load).
-bool qelVariantNotify(int reason);
+// the load). processEnds marks a process detach at the end of the process,
+// while other threads may still be computing: only the caller's context is
+// freed then; the slot, the list and the others' contexts stay for them.
+bool qelVariantNotify(int reason, bool processEnds = false);

@@ -1,8 +1,9 @@
 # Cross-build for 32-bit x86 Windows with Debian's mingw-w64 (package
 # g++-mingw-w64-i686). The POSIX-thread-model compilers are used because the
 # test programs need std::thread and std::mutex; the libraries themselves
-# take no lock. Programs built here run under Wine (ctest and test discovery
-# go through CMAKE_CROSSCOMPILING_EMULATOR).
+# use no pthread (the variants' one lock is a Win32 critical section).
+# Programs built here run under Wine (ctest and test discovery go through
+# CMAKE_CROSSCOMPILING_EMULATOR).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 

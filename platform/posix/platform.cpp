@@ -1,10 +1,13 @@
-// POSIX backend of the platform layer: a pthread key for the TLS slot, calloc
-// for zero-filled blocks, standard error and abort for the fatal exit.
+// POSIX backend of the platform layer: a pthread key for the TLS slot, a
+// pthread mutex for the list lock, calloc for zero-filled blocks, standard
+// error and abort for the fatal exit. Linked by every variant on POSIX.
 #include "platform/platform.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,13 +17,36 @@ namespace qel::platform {
 
 namespace {
 
-TlsIndex detachKey = kTlsOutOfIndexes;
+// The key whose destructor is thread detach; read by exiting threads while
+// process detach may delete it.
+std::atomic<TlsIndex> detachKey{kTlsOutOfIndexes};
+
+// Destructors of the detach key that have begun and not yet returned. The
+// library's code must stay mapped until they are done, so deleting the key
+// waits for them.
+std::atomic<int> exitsInProgress{0};
+
+pthread_mutex_t listLock = PTHREAD_MUTEX_INITIALIZER;
+bool forkHandlersSet = false;
 
 // pthread clears the value before calling the destructor; put it back so the
-// thread-detach handling finds the context in the slot as on Windows.
+// thread-detach handling finds the context in the slot as on Windows. When
+// process detach has deleted the key meanwhile, it has freed the context too.
 void onThreadExit(void* value) {
-    pthread_setspecific(static_cast<pthread_key_t>(detachKey), value);
-    qelVariantNotify(QEL_THREAD_DETACH);
+    exitsInProgress.fetch_add(1);
+    const TlsIndex key = detachKey.load();
+    if (key != kTlsOutOfIndexes && pthread_setspecific(static_cast<pthread_key_t>(key), value) == 0)
+        qelVariantNotify(QEL_THREAD_DETACH);
+    exitsInProgress.fetch_sub(1);
+}
+
+// A child of fork has only the forking thread: the lock must not be left
+// held by a thread that does not exist there, nor a destructor counted.
+void lockBeforeFork() { pthread_mutex_lock(&listLock); }
+void unlockAfterFork() { pthread_mutex_unlock(&listLock); }
+void resetInChild() {
+    exitsInProgress.store(0);
+    pthread_mutex_unlock(&listLock);
 }
 
 bool valid(TlsIndex index) { return index != kTlsOutOfIndexes; }
@@ -30,8 +56,8 @@ bool valid(TlsIndex index) { return index != kTlsOutOfIndexes; }
 TlsIndex tlsAlloc() {
     pthread_key_t key;
     if (pthread_key_create(&key, onThreadExit) != 0) return kTlsOutOfIndexes;
-    detachKey = static_cast<TlsIndex>(key);
-    return detachKey;
+    detachKey.store(static_cast<TlsIndex>(key));
+    return static_cast<TlsIndex>(key);
 }
 
 void* tlsGetValue(TlsIndex index) {
@@ -44,9 +70,29 @@ bool tlsSetValue(TlsIndex index, void* value) {
 
 bool tlsFree(TlsIndex index) {
     if (!valid(index)) return false;
-    if (index == detachKey) detachKey = kTlsOutOfIndexes;
-    return pthread_key_delete(static_cast<pthread_key_t>(index)) == 0;
+    // After the delete the C library calls no destructor for the key at
+    // thread exit (its values no longer match the key); a destructor that
+    // began before must end before the library may be unmapped.
+    const bool deleted = pthread_key_delete(static_cast<pthread_key_t>(index)) == 0;
+    TlsIndex expected = index;
+    if (detachKey.compare_exchange_strong(expected, kTlsOutOfIndexes)) {
+        while (exitsInProgress.load() != 0) sched_yield();
+    }
+    return deleted;
 }
+
+void initializeListLock() {
+    // The mutex is initialised statically. The fork handlers belong to this
+    // copy of the library: the C library drops them when it is unloaded.
+    if (forkHandlersSet) return;
+    forkHandlersSet = pthread_atfork(lockBeforeFork, unlockAfterFork, resetInChild) == 0;
+}
+
+void enterListLock() { pthread_mutex_lock(&listLock); }
+
+void leaveListLock() { pthread_mutex_unlock(&listLock); }
+
+void deleteListLock() {}
 
 void* localAllocZeroInit(std::size_t bytes) { return std::calloc(1, bytes); }
 

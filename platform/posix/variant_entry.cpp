@@ -2,8 +2,11 @@
 // attach, the destructor process detach, and the TLS slot's per-thread
 // destructor (platform.cpp) thread detach. Threads get their context lazily.
 // Linked by every variant.
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 
+#include "platform/platform.h"
 #include "platform/posix/attach_note.h"
 #include "runtime/lifecycle.h"
 
@@ -31,6 +34,17 @@ asm(".pushsection " QEL_ATTACH_NOTE_SECTION ", \"a\", @note\n"
 
 namespace {
 
+// exit() runs the destructor while other threads may still be computing with
+// their contexts, which must then be left alone (Windows stops those threads
+// first and says so in DllMain's reserved word). exit() runs the handlers
+// registered by atexit after main began before the destructors of libraries;
+// dlclose runs this library's handlers after its destructor. So a handler,
+// registered when a context is first made on demand, marks the process's end.
+std::atomic<bool> processEnding{false};
+std::atomic<bool> endWatched{false};
+
+void markProcessEnd() { processEnding = true; }
+
 __attribute__((constructor)) void onLoad() {
     if (qelVariantNotify(QEL_PROCESS_ATTACH)) {
         qelAttachOutcome = QEL_ATTACH_DONE;
@@ -43,8 +57,17 @@ __attribute__((constructor)) void onLoad() {
 }
 
 __attribute__((destructor)) void onUnload() {
-    if (qelAttachOutcome == QEL_ATTACH_DONE) qelVariantNotify(QEL_PROCESS_DETACH);
+    if (qelAttachOutcome == QEL_ATTACH_DONE) qelVariantNotify(QEL_PROCESS_DETACH, processEnding.load());
     qelAttachOutcome = QEL_ATTACH_PENDING;
 }
 
 }  // namespace
+
+void qel::platform::watchForProcessEnd() {
+    // Contexts made on demand come after main began, also where the front
+    // library loads this one while the program starts (the loading thread's
+    // context is made at attach); registered then, the handler would run
+    // after the destructors.
+    if (endWatched.exchange(true)) return;
+    if (std::atexit(markProcessEnd) != 0) endWatched = false;
+}

@@ -1,6 +1,7 @@
 // Win32 backend of the platform layer of the variant libraries: a TLS index
-// for the context slot, LocalAlloc(LMEM_ZEROINIT) blocks for the contexts and
-// FatalAppExitA for the one fatal exit. Linked by every variant on Windows.
+// for the context slot, a critical section for the list lock,
+// LocalAlloc(LMEM_ZEROINIT) blocks for the contexts and FatalAppExitA for the
+// one fatal exit. Linked by every variant on Windows.
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -15,7 +16,31 @@ void* tlsGetValue(TlsIndex index) { return TlsGetValue(index); }
 
 bool tlsSetValue(TlsIndex index, void* value) { return TlsSetValue(index, value) != FALSE; }
 
+// TlsFree also empties the slot in every thread, and the loader sends thread
+// detach of an unloaded DLL to no thread, so nothing more is needed here.
 bool tlsFree(TlsIndex index) { return TlsFree(index) != FALSE; }
+
+namespace {
+// A critical section: it exists on every Windows the front library accepts.
+CRITICAL_SECTION listLock;
+bool listLockLive = false;
+}  // namespace
+
+void initializeListLock() {
+    if (listLockLive) return;
+    InitializeCriticalSection(&listLock);
+    listLockLive = true;
+}
+
+void enterListLock() { EnterCriticalSection(&listLock); }
+
+void leaveListLock() { LeaveCriticalSection(&listLock); }
+
+void deleteListLock() {
+    if (!listLockLive) return;
+    DeleteCriticalSection(&listLock);
+    listLockLive = false;
+}
 
 void* localAllocZeroInit(std::size_t bytes) { return LocalAlloc(LMEM_ZEROINIT, bytes); }
 

@@ -14,22 +14,6 @@ namespace zv::test {
 
 namespace {
 
-void* openByPath(const std::string& path) {
-#if defined(_WIN32)
-    return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-#else
-    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
-}
-
-void* symbol(void* handle, const char* name) {
-#if defined(_WIN32)
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
-#else
-    return dlsym(handle, name);
-#endif
-}
-
 #if defined(_WIN32)
 // The DLLs are built beside the test programs, so the folder is the
 // program's own; it holds under Wine and on Windows wherever the folder is.
@@ -44,6 +28,40 @@ std::string libraryDir() {
 
 }  // namespace
 
+void* loadLibraryFile(const std::string& path) {
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+#else
+    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+}
+
+void* findExport(void* handle, const char* name) {
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+#else
+    return dlsym(handle, name);
+#endif
+}
+
+bool unloadLibrary(void* handle) {
+#if defined(_WIN32)
+    return FreeLibrary(static_cast<HMODULE>(handle)) != FALSE;
+#else
+    return dlclose(handle) == 0;
+#endif
+}
+
+bool libraryLoaded(const std::string& path) {
+#if defined(_WIN32)
+    return GetModuleHandleA(path.c_str()) != nullptr;
+#else
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle != nullptr) dlclose(handle);
+    return handle != nullptr;
+#endif
+}
+
 std::string libraryPath(const std::string& code) {
     const std::string file = code == "front" ? std::string("Zentavol") : "Zentavol" + code;
 #if defined(_WIN32)
@@ -57,12 +75,12 @@ const LibraryApi* openLibrary(const std::string& code) {
     static std::map<std::string, LibraryApi> opened;
     auto found = opened.find(code);
     if (found != opened.end()) return &found->second;
-    void* handle = openByPath(libraryPath(code));
+    void* handle = loadLibraryFile(libraryPath(code));
     if (handle == nullptr) return nullptr;
     LibraryApi api;
     api.name = code;
     api.handle = handle;
-#define ZV_EXPORT(ordinal, fn) api.fn = reinterpret_cast<decltype(api.fn)>(symbol(handle, #fn));
+#define ZV_EXPORT(ordinal, fn) api.fn = reinterpret_cast<decltype(api.fn)>(findExport(handle, #fn));
 #include "runtime/export_list.h"
 #undef ZV_EXPORT
     return &opened.emplace(code, api).first->second;

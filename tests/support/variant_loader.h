@@ -28,6 +28,14 @@ std::string libraryPath(const std::string& code);
 // sixteen names it exports; null when the file cannot be loaded.
 const LibraryApi* openLibrary(const std::string& code);
 
+// For suites that load and unload on their own: a new load of the file
+// (null on failure), one of its exports, its unload, and whether the file is
+// loaded in the process at all.
+void* loadLibraryFile(const std::string& path);
+void* findExport(void* handle, const char* name);
+bool unloadLibrary(void* handle);
+bool libraryLoaded(const std::string& path);
+
 // The codes of the variant libraries this build made.
 std::vector<std::string> builtVariants();
 
