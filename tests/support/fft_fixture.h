@@ -1,5 +1,5 @@
 // The fixture of the FFT entry points' unit suites: every test starts and
-// ends with no tables cached, and may count the allocator's requests and
+// ends with no tables cached and no scratch buffer held, and may count the allocator's requests and
 // refuse one or all of them. Linked with each variant's static core.
 #pragma once
 
@@ -18,6 +18,7 @@ class FftTablesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         qel::fft::releaseAllFftTables();
+        qel::fft::releaseWorkBuffer(qel::fft::kFftWorkBufferSlot);
         requestCount = 0;
         refuseRequest = -1;
         refuseAll = false;
@@ -27,6 +28,7 @@ protected:
         qelObserveAllocations(nullptr);
         qelInjectHeapFailureAfter(-1);
         qel::fft::releaseAllFftTables();
+        qel::fft::releaseWorkBuffer(qel::fft::kFftWorkBufferSlot);
     }
     static QelContext* context() { return qelGetContext(); }
 

@@ -28,13 +28,7 @@ constexpr int kBlock = 1 << kBlockOrder;
 constexpr int kSuperblock = qel::variant::kFftSuperblockLength;
 constexpr int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
 
-class FftDriver : public zv::test::FftTablesTest {
-protected:
-    void TearDown() override {
-        releaseWorkBuffer(kFftWorkBufferSlot);
-        zv::test::FftTablesTest::TearDown();
-    }
-};
+class FftDriver : public zv::test::FftTablesTest {};
 
 // One call of the build's block kernel on aligned data (a template, so that
 // only the build's own kernel signature is compiled).

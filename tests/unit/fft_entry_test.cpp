@@ -125,6 +125,7 @@ TEST_F(FftEntry, InitOnlyBuildsTheTablesOfTheOrderingAndReleaseDropsThem) {
     qelcFft(nullptr, 0, QEL_FFT_INIT_ONLY);
     EXPECT_NE(context()->ditTwiddleTables[0], nullptr);
     EXPECT_NE(context()->bitRevTables[0], nullptr);
+    releaseWorkBuffer(3);  // the one the builds with a scratch buffer made
     context()->workBuffers[3] = static_cast<SComplex*>(qelMallocPairs(4));
     context()->workBufferSizes[3] = 4;
     qelcFft(nullptr, 40, QEL_FFT_RELEASE);

@@ -32,10 +32,6 @@ constexpr int kBlockOrder = qel::variant::kFftBlockOrder;
 
 class FftScratch : public zv::test::FftTablesTest {
 protected:
-    void TearDown() override {
-        releaseWorkBuffer(kFftWorkBufferSlot);
-        zv::test::FftTablesTest::TearDown();
-    }
     static std::uint32_t held() { return context()->workBufferSizes[kFftWorkBufferSlot]; }
     static SComplex* buffer() { return context()->workBuffers[kFftWorkBufferSlot]; }
 };

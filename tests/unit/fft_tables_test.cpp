@@ -33,12 +33,14 @@ class FftTables : public ::testing::Test {
 protected:
     void SetUp() override {
         releaseAllFftTables();
+        releaseWorkBuffer(kFftWorkBufferSlot);
         requests.clear();
         qelObserveAllocations(recordRequest);
     }
     void TearDown() override {
         qelObserveAllocations(nullptr);
         releaseAllFftTables();
+        releaseWorkBuffer(kFftWorkBufferSlot);
     }
 };
 
