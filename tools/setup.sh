@@ -5,18 +5,21 @@
 # architecture), configures, builds, and then
 #   tools/setup.sh main   runs qelspectrum on its built-in signal (the main job)
 #   tools/setup.sh test   runs every test suite: on Linux plainly and under
-#                         the sanitizers, then the Windows build under Wine
+#                         the sanitizers, the fuzz target for a minute, then
+#                         the Windows build under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # build and tests; qelspectrum (audio files, pictures; its tests read SVG
 # back with libxml2); benchmarks against
-# other FFT and vector libraries; packaging; the Windows build under Wine
+# other FFT and vector libraries; packaging; the Windows build under Wine;
+# the fuzz target (clang's libFuzzer and sanitizer run-times)
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
   libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file
-  googletest g++-mingw-w64-i686 wine wine32:i386)
+  googletest g++-mingw-w64-i686 wine wine32:i386
+  clang-14 libclang-rt-14-dev)
 export DEBIAN_FRONTEND=noninteractive
 # wine32 comes from the i386 architecture; dpkg must know it before apt looks.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -50,6 +53,9 @@ case "${1:-}" in
     ctest --preset default
     build asan
     ctest --preset asan
+    # the fuzz target for a minute from its corpus (tests/fuzz/)
+    build fuzz
+    ctest --preset fuzz
     build mingw
     ctest --preset mingw
     ;;

@@ -988,7 +988,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Input in(data, size);
-    for (int calls = 0; calls < 24 && !in.empty(); ++calls) {
+    for (int calls = 0; calls < 16 && !in.empty(); ++calls) {
         switch (in.u8() % 14) {
             case 0: fuzzMalloc(in); break;
             case 1: fuzzComplexFft(in); break;
