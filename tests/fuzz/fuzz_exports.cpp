@@ -260,13 +260,18 @@ private:
 // ---- The floating-point environment ------------------------------------------
 
 // Every call must leave the rounding and precision modes and the exception
-// masks as it found them (the sticky flags may change).
+// masks as it found them (the sticky flags may change), and the x87 register
+// stack empty (an MMX kernel without emms leaves it full).
 struct FpModes {
     std::uint16_t x87;
     std::uint32_t mxcsr;
+    std::uint8_t usedRegisters;  // the abridged tag word: a bit per register in use
     static FpModes now() {
         FpModes m;
-        __asm__ volatile("fnstcw %0" : "=m"(m.x87));
+        alignas(16) std::uint8_t state[512];
+        __asm__ volatile("fxsave %0" : "=m"(state));
+        std::memcpy(&m.x87, state, 2);
+        m.usedRegisters = state[4];
         m.mxcsr = _mm_getcsr() & ~0x3Fu;
         return m;
     }
@@ -277,6 +282,8 @@ void checkModes(const FpModes& before, const Build& b, const char* fn) {
     if (after.x87 != before.x87 || after.mxcsr != before.mxcsr)
         fail("%s %s: the floating-point modes changed (x87 %04x -> %04x, MXCSR %08x -> %08x)", b.api->name.c_str(),
              fn, before.x87, after.x87, before.mxcsr, after.mxcsr);
+    if (after.usedRegisters != 0)
+        fail("%s %s: the x87 registers are left in use (tags %02x)", b.api->name.c_str(), fn, after.usedRegisters);
 }
 
 // ---- Memory --------------------------------------------------------------------
