@@ -5,21 +5,19 @@
 # architecture), configures, builds, and then
 #   tools/setup.sh main   runs qelspectrum on its built-in signal (the main job)
 #   tools/setup.sh test   runs every test suite: on Linux plainly and under
-#                         the sanitizers, the fuzz target for a minute, then
-#                         the Windows build under Wine
+#                         the sanitizers, then the Windows build under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # build and tests; qelspectrum (audio files, pictures; its tests read SVG
 # back with libxml2); benchmarks against
-# other FFT and vector libraries; packaging; the Windows build under Wine;
-# the fuzz target (clang's libFuzzer and sanitizer run-times)
+# other FFT and vector libraries; packaging; the Windows build under Wine
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
   libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file
   googletest g++-mingw-w64-i686 wine wine32:i386
-  clang-14 libclang-rt-14-dev)
+  clang-14 libclang-rt-14-dev) # the fuzz target: clang's libFuzzer and sanitizers
 export DEBIAN_FRONTEND=noninteractive
 # wine32 comes from the i386 architecture; dpkg must know it before apt looks.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
