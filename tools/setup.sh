@@ -51,11 +51,11 @@ case "${1:-}" in
     ctest --preset default
     build asan
     ctest --preset asan
+    build mingw
+    ctest --preset mingw
     # the fuzz target for a minute from its corpus (tests/fuzz/)
     build fuzz
     ctest --preset fuzz
-    build mingw
-    ctest --preset mingw
     ;;
   *)
     echo "usage: tools/setup.sh main|test" >&2
