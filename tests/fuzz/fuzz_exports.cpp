@@ -2,7 +2,6 @@
 // calls, makes each call in every variant library of the build, checks what
 // needs no oracle and compares each variant with the generic one (g1).
 // Loads the variants by path; links none.
-#include <cfenv>
 #include <cmath>
 #include <complex>
 #include <cstdarg>
