@@ -208,10 +208,21 @@ float draw(Fill& f) {
     }
 }
 
-void fillFloats(Input& in, float* v, std::size_t n) {
+// `finite` keeps out infinities, NaNs and the largest floats (a transform's
+// result can be checked only then), unless the input's next byte asks for
+// them one time in four.
+void fillFloats(Input& in, float* v, std::size_t n, bool finite = false) {
     Fill f = readFill(in);
+    finite = finite && in.u8() >= 64;
+    if (finite) {
+        f.edgeRate = 0;
+        if (f.family == 6) f.family = 0;
+    }
     for (std::size_t i = 0; i < n; ++i) v[i] = draw(f);
-    for (int k = in.u8() % 5; k > 0 && n > 0; --k) v[in.u16() % n] = in.value();
+    for (int k = in.u8() % 5; k > 0 && n > 0; --k) {
+        const float x = in.value();
+        v[in.u16() % n] = finite && !(std::fabs(x) < 0x1p60f) ? 1.0f : x;
+    }
 }
 
 // A length: mostly short, often around the block sizes the builds switch at
@@ -367,9 +378,9 @@ void fuzzArith(Input& in, int which) {
 
 // ---- Complex vectors -------------------------------------------------------------
 
-std::vector<SComplex> complexFrom(Input& in, std::size_t n) {
+std::vector<SComplex> complexFrom(Input& in, std::size_t n, bool finite = false) {
     std::vector<float> parts(2 * n);
-    fillFloats(in, parts.data(), parts.size());
+    fillFloats(in, parts.data(), parts.size(), finite);
     std::vector<SComplex> v(n);
     std::memcpy(v.data(), parts.data(), parts.size() * 4);
     return v;
@@ -841,7 +852,7 @@ void fuzzComplexFft(Input& in) {
         for (const Build& b : builds) b.api->qelcFft(nullptr, releaseAt, static_cast<int>(raw));
         return;
     }
-    const std::vector<SComplex> x = complexFrom(in, n);
+    const std::vector<SComplex> x = complexFrom(in, n, true);
     if (raw & QEL_FFT_INIT_ONLY) {  // builds tables; the data stay as they are
         for (const Build& b : builds) {
             Exact<SComplex> s(x, shift);
@@ -917,7 +928,7 @@ void fuzzRealFft(Input& in) {
         return;
     }
     std::vector<float> x(n);
-    fillFloats(in, x.data(), n);
+    fillFloats(in, x.data(), n, true);
     const std::vector<SComplex> before = complexFrom(in, half);
     if (raw & QEL_FFT_INIT_ONLY) {
         for (const Build& b : builds) {
