@@ -19,7 +19,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
   libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file
-  googletest g++-mingw-w64-i686 wine wine32:i386)
+  googletest g++-mingw-w64-i686 wine wine32:i386
+  clang-14 libclang-rt-14-dev) # the fuzz target: clang's libFuzzer and sanitizers
 export DEBIAN_FRONTEND=noninteractive
 # wine32 comes from the i386 architecture; dpkg must know it before apt looks.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -59,6 +60,9 @@ case "${1:-}" in
     ctest --preset clang-asan
     build mingw
     ctest --preset mingw
+    # the fuzz target for a minute from its corpus (tests/fuzz/)
+    build fuzz
+    ctest --preset fuzz
     ;;
   *)
     echo "usage: tools/setup.sh main|test" >&2
