@@ -15,12 +15,11 @@ cd "$(dirname "$0")/.."
 # back with libxml2); benchmarks against
 # other FFT and vector libraries; packaging; the Windows build under Wine
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
-  clang libclang-rt-dev
+  clang libclang-rt-dev  # the clang builds and the fuzz target (libFuzzer, sanitizers)
   libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file
-  googletest g++-mingw-w64-i686 wine wine32:i386
-  clang-14 libclang-rt-14-dev) # the fuzz target: clang's libFuzzer and sanitizers
+  googletest g++-mingw-w64-i686 wine wine32:i386)
 export DEBIAN_FRONTEND=noninteractive
 # wine32 comes from the i386 architecture; dpkg must know it before apt looks.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
