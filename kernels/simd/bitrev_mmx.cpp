@@ -114,21 +114,23 @@ bool multipleOf8(const void* at) { return (reinterpret_cast<std::uintptr_t>(at) 
 // disjoint, so the order of the visits does not change the result.
 //
 // In table order the i side runs through the array while each partner
-// lands m/4 indices from the last one: from 64 KB of data on, every pair
-// misses on partner lines of which it uses a quarter, the rest being
-// fetched again three times later. So the walk goes by tiles. With
-// m = 2^k, write i = c*m/4 + 4t + a (quarter c, tile t, a the lowest two
-// bits); then r(i) = r2(a)*m/4 + 4*rt + r2(c), rt the reversal of t over
-// k-4 bits. One cursor per quarter, all four at tile t, visit the pairs
-// whose i lies in t: they use whole lines of x at tile t and at tile rt.
-// Quarter c lists 3-c pairs of tile t (the a with r2(a) > c), and one
-// more (r2(a) = c) when t < rt. So every tile takes 6 or 10 pairs, the
-// table says which, and quarter c starts after the M(3-c) + D pairs of
-// each quarter before it (M = m/16 tiles, of which D = (M - 2^ceil((k-4)/2))/2
-// have t < rt: those that are not palindromes, half of them).
+// lands m/4 indices from the last one: once the data outgrow the first
+// level cache, every pair misses on partner lines of which it uses a
+// quarter, the rest being fetched again three times later. byTiles walks
+// tile by tile instead. With m = 2^k, write i = c*m/4 + 4t + a (quarter
+// c, tile t, a the lowest two bits); then r(i) = r2(a)*m/4 + 4*rt + r2(c),
+// rt the reversal of t over k-4 bits. One cursor per quarter, all four at
+// tile t, visit the pairs whose i lies in t: they use whole lines of x at
+// tile t and at tile rt. Quarter c lists 3-c pairs of tile t (the a with
+// r2(a) > c), and one more (r2(a) = c) when t < rt. So every tile takes 6
+// or 10 pairs, the table says which, and quarter c starts after the
+// M(3-c) + D pairs of each quarter before it (M = m/16 tiles, of which
+// D = (M - 2^ceil((k-4)/2))/2 have t < rt: the non-palindromes, half of
+// them). In the first level cache table order is a little faster: its
+// loop has no branch to mispredict.
 template <class Pair>
-const std::int32_t* forEachPair(const std::int32_t* word, int m, Pair pair) {
-    if (m < 16) {
+const std::int32_t* forEachPair(const std::int32_t* word, int m, bool byTiles, Pair pair) {
+    if (!byTiles || m < 16) {
         for (; *word != 0; word += 2) pair(word[0] / 2, word[1] / 2);
         return word;
     }
@@ -140,8 +142,8 @@ const std::int32_t* forEachPair(const std::int32_t* word, int m, Pair pair) {
     const std::int32_t* c1 = c0 + 2 * (3 * M + D);
     const std::int32_t* c2 = c1 + 2 * (2 * M + D);
     const std::int32_t* c3 = c2 + 2 * (M + D);
-    // The stored words of quarter 0's tile t lie below 4 * 4(t+1).
-    for (std::int32_t end = 16; end <= 4 * (m / 4); end += 16) {
+    // Quarter 0's tile t holds i below 4(t+1), stored as words below end.
+    for (std::int32_t end = 16; end <= m; end += 16) {
         const bool more = c0[6] < end;  // the fourth pair of quarter 0 is tile t's
         pair(c0[0] / 2, c0[1] / 2);
         pair(c0[2] / 2, c0[3] / 2);
@@ -172,7 +174,8 @@ const std::int32_t* forEachPair(const std::int32_t* word, int m, Pair pair) {
 template <class Move>
 void permute(SComplex* x, int n, const std::int32_t* word) {
     const int half = n / 2;
-    word = forEachPair(word, n / 4, [x, half](int u, int v) { Move::exchangeFour(x, half, u, v); });
+    // By tiles once the data exceed 32 KB.
+    word = forEachPair(word, n / 4, n > 4096, [x, half](int u, int v) { Move::exchangeFour(x, half, u, v); });
     do {
         const int u = *word / 2;
         Move::exchange(x + u + 1, x + half + u);
@@ -183,7 +186,9 @@ void permute(SComplex* x, int n, const std::int32_t* word) {
 template <class Move>
 void copyReal(const SComplex* y, SComplex* z, int N, const std::int32_t* word) {
     const int half = N / 2;
-    word = forEachPair(word, N / 4, [y, z, half](int u, int v) { Move::copyEight(y, z, half, u, v); });
+    // Always by tiles: source and destination lines are used whole, and
+    // the copy has no store-load conflicts to lose to a branch.
+    word = forEachPair(word, N / 4, true, [y, z, half](int u, int v) { Move::copyEight(y, z, half, u, v); });
     do {
         const int u = *word / 2;
         Move::copy(y + u, z + u);
