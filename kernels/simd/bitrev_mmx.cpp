@@ -47,9 +47,17 @@ struct Mmx {
         mmxStore(a, vb);
         mmxStore(b, va);
     }
-    // All eight loads before the first store: the misses on the eight lines
-    // a pair touches overlap.
+    // One exchange after the other: fastest while the data stay in the
+    // first level cache.
     static void exchangeFour(SComplex* x, int half, int u, int v) {
+        exchange(x + u, x + v);
+        exchange(x + u + 1, x + half + v);
+        exchange(x + half + u, x + v + 1);
+        exchange(x + half + u + 1, x + half + v + 1);
+    }
+    // All eight loads before the first store: the misses on the lines a
+    // pair touches overlap.
+    static void exchangeFourAtOnce(SComplex* x, int half, int u, int v) {
         const __m64 a0 = mmxLoad(x + u), a1 = mmxLoad(x + u + 1);
         const __m64 a2 = mmxLoad(x + half + u), a3 = mmxLoad(x + half + u + 1);
         const __m64 b0 = mmxLoad(x + v), b1 = mmxLoad(x + half + v);
@@ -91,6 +99,7 @@ struct X87 {
         exchange(x + half + u, x + v + 1);
         exchange(x + half + u + 1, x + half + v + 1);
     }
+    static void exchangeFourAtOnce(SComplex* x, int half, int u, int v) { exchangeFour(x, half, u, v); }
     static void copy(const SComplex* from, SComplex* to) {
         x87Copy(&from->re, &to->re);
         x87Copy(&from->im, &to->im);
@@ -175,7 +184,10 @@ template <class Move>
 void permute(SComplex* x, int n, const std::int32_t* word) {
     const int half = n / 2;
     // By tiles once the data exceed 32 KB.
-    word = forEachPair(word, n / 4, n > 4096, [x, half](int u, int v) { Move::exchangeFour(x, half, u, v); });
+    if (n > 4096)
+        word = forEachPair(word, n / 4, true, [x, half](int u, int v) { Move::exchangeFourAtOnce(x, half, u, v); });
+    else
+        word = forEachPair(word, n / 4, false, [x, half](int u, int v) { Move::exchangeFour(x, half, u, v); });
     do {
         const int u = *word / 2;
         Move::exchange(x + u + 1, x + half + u);
