@@ -73,6 +73,16 @@ struct Mmx {
     }
     static void copy(const SComplex* from, SComplex* to) { mmxStore(to, mmxLoad(from)); }
     static void copyEight(const SComplex* y, SComplex* z, int half, int u, int v) {
+        copy(y + u, z + v);
+        copy(y + half + u, z + v + 1);
+        copy(y + v, z + u);
+        copy(y + half + v, z + u + 1);
+        copy(y + u + 1, z + half + v);
+        copy(y + half + u + 1, z + half + v + 1);
+        copy(y + v + 1, z + half + u);
+        copy(y + half + v + 1, z + half + u + 1);
+    }
+    static void copyEightAtOnce(const SComplex* y, SComplex* z, int half, int u, int v) {
         const __m64 a0 = mmxLoad(y + u), a1 = mmxLoad(y + half + u);
         const __m64 a2 = mmxLoad(y + u + 1), a3 = mmxLoad(y + half + u + 1);
         const __m64 b0 = mmxLoad(y + v), b1 = mmxLoad(y + half + v);
@@ -107,42 +117,39 @@ struct X87 {
     static void copyEight(const SComplex* y, SComplex* z, int half, int u, int v) {
         copy(y + u, z + v);
         copy(y + half + u, z + v + 1);
-        copy(y + u + 1, z + half + v);
-        copy(y + half + u + 1, z + half + v + 1);
         copy(y + v, z + u);
         copy(y + half + v, z + u + 1);
+        copy(y + u + 1, z + half + v);
+        copy(y + half + u + 1, z + half + v + 1);
         copy(y + v + 1, z + half + u);
         copy(y + half + v + 1, z + half + u + 1);
     }
+    static void copyEightAtOnce(const SComplex* y, SComplex* z, int half, int u, int v) { copyEight(y, z, half, u, v); }
 };
 
 bool multipleOf8(const void* at) { return (reinterpret_cast<std::uintptr_t>(at) & 7) == 0; }
 
 // Calls pair(u, v) for every pair (4i, 4r(i)) of the table, u = 2i and
-// v = 2r(i), and returns the word 0 that ends the pairs. The pairs are
-// disjoint, so the order of the visits does not change the result.
+// v = 2r(i), and returns the word 0 that ends the pairs; m >= 16. The pairs
+// are disjoint, so the order of the visits does not change the result.
 //
 // In table order the i side runs through the array while each partner
 // lands m/4 indices from the last one: once the data outgrow the first
 // level cache, every pair misses on partner lines of which it uses a
-// quarter, the rest being fetched again three times later. byTiles walks
-// tile by tile instead. With m = 2^k, write i = c*m/4 + 4t + a (quarter
-// c, tile t, a the lowest two bits); then r(i) = r2(a)*m/4 + 4*rt + r2(c),
-// rt the reversal of t over k-4 bits. One cursor per quarter, all four at
-// tile t, visit the pairs whose i lies in t: they use whole lines of x at
-// tile t and at tile rt. Quarter c lists 3-c pairs of tile t (the a with
-// r2(a) > c), and one more (r2(a) = c) when t < rt. So every tile takes 6
-// or 10 pairs, the table says which, and quarter c starts after the
-// M(3-c) + D pairs of each quarter before it (M = m/16 tiles, of which
-// D = (M - 2^ceil((k-4)/2))/2 have t < rt: the non-palindromes, half of
-// them). In the first level cache table order is a little faster: its
-// loop has no branch to mispredict.
+// quarter, the rest being fetched again three times later. Hence tiles:
+// with m = 2^k, write i = c*m/4 + 4t + a (quarter c, tile t, a the lowest
+// two bits); then r(i) = r2(a)*m/4 + 4*rt + r2(c), rt the reversal of t
+// over k-4 bits. One cursor per quarter, all four at tile t, visit the
+// pairs whose i lies in t: they use whole lines of x at tile t and at
+// tile rt. Quarter c lists 3-c pairs of tile t (the a with r2(a) > c), and
+// one more (r2(a) = c) when t < rt. So every tile takes 6 or 10 pairs, the
+// table says which, and quarter c starts after the M(3-c) + D pairs of
+// each quarter before it (M = m/16 tiles, of which D = (M - 2^ceil((k-4)/2))/2
+// have t < rt: the non-palindromes, half of them). Within the first level
+// cache table order is a little faster: its loop has no branch to
+// mispredict.
 template <class Pair>
-const std::int32_t* forEachPair(const std::int32_t* word, int m, bool byTiles, Pair pair) {
-    if (!byTiles || m < 16) {
-        for (; *word != 0; word += 2) pair(word[0] / 2, word[1] / 2);
-        return word;
-    }
+const std::int32_t* forEachPairByTiles(const std::int32_t* word, int m, Pair pair) {
     int k = 4;
     while ((1 << k) < m) ++k;
     const int M = m / 16;
@@ -185,9 +192,9 @@ void permute(SComplex* x, int n, const std::int32_t* word) {
     const int half = n / 2;
     // By tiles once the data exceed 32 KB.
     if (n > 4096)
-        word = forEachPair(word, n / 4, true, [x, half](int u, int v) { Move::exchangeFourAtOnce(x, half, u, v); });
+        word = forEachPairByTiles(word, n / 4, [x, half](int u, int v) { Move::exchangeFourAtOnce(x, half, u, v); });
     else
-        word = forEachPair(word, n / 4, false, [x, half](int u, int v) { Move::exchangeFour(x, half, u, v); });
+        for (; *word != 0; word += 2) Move::exchangeFour(x, half, word[0] / 2, word[1] / 2);
     do {
         const int u = *word / 2;
         Move::exchange(x + u + 1, x + half + u);
@@ -198,9 +205,11 @@ void permute(SComplex* x, int n, const std::int32_t* word) {
 template <class Move>
 void copyReal(const SComplex* y, SComplex* z, int N, const std::int32_t* word) {
     const int half = N / 2;
-    // Always by tiles: source and destination lines are used whole, and
-    // the copy has no store-load conflicts to lose to a branch.
-    word = forEachPair(word, N / 4, true, [y, z, half](int u, int v) { Move::copyEight(y, z, half, u, v); });
+    // By tiles once source and destination together exceed 32 KB.
+    if (N > 2048)
+        word = forEachPairByTiles(word, N / 4, [y, z, half](int u, int v) { Move::copyEightAtOnce(y, z, half, u, v); });
+    else
+        for (; *word != 0; word += 2) Move::copyEight(y, z, half, word[0] / 2, word[1] / 2);
     do {
         const int u = *word / 2;
         Move::copy(y + u, z + u);
