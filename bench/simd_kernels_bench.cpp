@@ -3,10 +3,11 @@
 // in-place forward complex transforms of 2^6 to 2^14 points, the kernel
 // alone and after the builds' MMX bit-reversal permutation with the
 // library's table (what the entry runs), and the permutation alone from
-// 2^6 to 2^20 points. Each benchmark also times every call on its own and keeps the
-// fastest (counter min_ns, less the cost of reading the clock): on a shared
-// machine interference only ever adds, so the minimum holds still where the
-// mean does not. The table at the end uses those minima. Pin it:
+// 2^6 to 2^20 points. Each benchmark also times every call on its own and
+// keeps the fastest (counter min_ns, less the cost of reading the clock):
+// on a shared machine interference only ever adds, so the minimum holds
+// still where the mean does not. The tables at the end use those minima.
+// Pin it:
 //   taskset -c 1 ./build/default/bin/zv_bench_simd_kernels
 //       --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 #include <benchmark/benchmark.h>
