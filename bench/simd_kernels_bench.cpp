@@ -1,11 +1,13 @@
 // Micro-benchmark of the SIMD block kernels (S2's and S1's, linked from
 // their sources) against FFTW's measured plan and KissFFT, in one run:
 // in-place forward complex transforms of 2^6 to 2^14 points, the kernel
-// alone and after a plain bit-reversal permutation (the work the entry
-// adds). Each benchmark also times every call on its own and keeps the
-// fastest (counter min_ns, less the cost of reading the clock): on a shared
-// machine interference only ever adds, so the minimum holds still where the
-// mean does not. The table at the end uses those minima. Pin it:
+// alone and after the builds' MMX bit-reversal permutation with the
+// library's table (what the entry runs), and the permutation alone from
+// 2^6 to 2^20 points. Each benchmark also times every call on its own and
+// keeps the fastest (counter min_ns, less the cost of reading the clock):
+// on a shared machine interference only ever adds, so the minimum holds
+// still where the mean does not. The tables at the end use those minima.
+// Pin it:
 //   taskset -c 1 ./build/default/bin/zv_bench_simd_kernels
 //       --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 #include <benchmark/benchmark.h>
@@ -24,12 +26,15 @@
 #include <string>
 #include <vector>
 
+#include "fft/tables.h"
+#include "kernels/simd/bitrev_mmx.h"
 #include "kernels/simd/dit_block.h"
 
 namespace {
 
 constexpr int kMinOrder = 6;
 constexpr int kMaxOrder = 14;
+constexpr int kMaxPermuteOrder = 20;
 
 struct Aligned {
     explicit Aligned(std::size_t bytes) : p(std::aligned_alloc(64, (bytes + 63) / 64 * 64)) {
@@ -69,28 +74,6 @@ std::vector<SComplex> makeTable(int order) {
     return table;
 }
 
-// Swap pairs (i, rev(i)) with i < rev(i): the plain permutation.
-std::vector<std::int32_t> swapPairs(int order) {
-    std::vector<std::int32_t> pairs;
-    for (std::int32_t i = 0; i < (1 << order); ++i) {
-        std::int32_t r = 0;
-        for (int b = 0; b < order; ++b) r |= ((i >> b) & 1) << (order - 1 - b);
-        if (i < r) {
-            pairs.push_back(i);
-            pairs.push_back(r);
-        }
-    }
-    return pairs;
-}
-
-void permute(SComplex* x, const std::vector<std::int32_t>& pairs) {
-    for (std::size_t p = 0; p < pairs.size(); p += 2) {
-        const SComplex t = x[pairs[p]];
-        x[pairs[p]] = x[pairs[p + 1]];
-        x[pairs[p + 1]] = t;
-    }
-}
-
 using Kernel = void (*)(SComplex*, int, const SComplex*, SComplex*);
 
 double nowNs() {
@@ -128,12 +111,21 @@ void ours(benchmark::State& state, Kernel kernel, int order, bool withPermutatio
     Aligned data(8 * static_cast<std::size_t>(n));
     fillRandom(data.as<float>(), 2 * static_cast<std::size_t>(n));
     const std::vector<SComplex> table = makeTable(order);
-    const std::vector<std::int32_t> pairs = swapPairs(order);
+    const std::int32_t* bitRev = qel::fft::getBitRevTable(order);
     SComplex* x = data.as<SComplex>();
     timeCalls(state, [&] {
-        if (withPermutation) permute(x, pairs);
+        if (withPermutation) qel::mmx::bitRevPermute(x, n, bitRev);
         kernel(x, n, table.data(), nullptr);
     });
+}
+
+// The MMX permutation alone, data at a multiple of 64 bytes.
+void permutation(benchmark::State& state, int order) {
+    const int n = 1 << order;
+    Aligned data(8 * static_cast<std::size_t>(n));
+    fillRandom(data.as<float>(), 2 * static_cast<std::size_t>(n));
+    const std::int32_t* bitRev = qel::fft::getBitRevTable(order);
+    timeCalls(state, [&] { qel::mmx::bitRevPermute(data.as<SComplex>(), n, bitRev); });
 }
 
 void fftw(benchmark::State& state, int order) {
@@ -177,9 +169,11 @@ public:
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    for (int order = kMinOrder; order <= kMaxOrder; ++order) {
+    for (int order = kMinOrder; order <= kMaxPermuteOrder; ++order) {
         const std::string o = std::to_string(order);
         benchmark::RegisterBenchmark(("fftw/" + o).c_str(), fftw, order);
+        benchmark::RegisterBenchmark(("perm/" + o).c_str(), permutation, order);
+        if (order > kMaxOrder) continue;
         benchmark::RegisterBenchmark(("kiss/" + o).c_str(), kiss, order);
         benchmark::RegisterBenchmark(("s2/" + o).c_str(), ours, qel::sse2::cFftDitBlockFwd, order, false);
         benchmark::RegisterBenchmark(("s2+perm/" + o).c_str(), ours, qel::sse2::cFftDitBlockFwd, order, true);
@@ -204,6 +198,10 @@ int main(int argc, char** argv) {
                     t("s2+perm", order) / t("fftw", order), t("s2+perm", order) / t("kiss", order),
                     t("s1", order) / t("s2", order), t("s1+perm", order) / t("s2+perm", order));
     }
+    std::printf("\norder |   fftw ns |   perm ns | perm ns/value | perm/fftw\n");
+    for (int order = kMinOrder; order <= kMaxPermuteOrder; ++order)
+        std::printf("%5d | %9.0f | %9.0f | %13.3f | %9.2f\n", order, t("fftw", order), t("perm", order),
+                    t("perm", order) / (1 << order), t("perm", order) / t("fftw", order));
     benchmark::Shutdown();
     return 0;
 }

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 # back with libxml2); benchmarks against
 # other FFT and vector libraries; packaging; the Windows build under Wine
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
-  clang libclang-rt-dev
+  clang libclang-rt-dev  # the clang builds and the fuzz target (libFuzzer, sanitizers)
   libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file
@@ -59,6 +59,9 @@ case "${1:-}" in
     ctest --preset clang-asan
     build mingw
     ctest --preset mingw
+    # the fuzz target for a minute from its corpus (tests/fuzz/)
+    build fuzz
+    ctest --preset fuzz
     ;;
   *)
     echo "usage: tools/setup.sh main|test" >&2

@@ -47,7 +47,55 @@ struct Mmx {
         mmxStore(a, vb);
         mmxStore(b, va);
     }
+    // One exchange after the other: fastest while the data stay in the
+    // first level cache.
+    static void exchangeFour(SComplex* x, int half, int u, int v) {
+        exchange(x + u, x + v);
+        exchange(x + u + 1, x + half + v);
+        exchange(x + half + u, x + v + 1);
+        exchange(x + half + u + 1, x + half + v + 1);
+    }
+    // All eight loads before the first store: the misses on the lines a
+    // pair touches overlap.
+    static void exchangeFourAtOnce(SComplex* x, int half, int u, int v) {
+        const __m64 a0 = mmxLoad(x + u), a1 = mmxLoad(x + u + 1);
+        const __m64 a2 = mmxLoad(x + half + u), a3 = mmxLoad(x + half + u + 1);
+        const __m64 b0 = mmxLoad(x + v), b1 = mmxLoad(x + half + v);
+        const __m64 b2 = mmxLoad(x + v + 1), b3 = mmxLoad(x + half + v + 1);
+        mmxStore(x + u, b0);
+        mmxStore(x + u + 1, b1);
+        mmxStore(x + half + u, b2);
+        mmxStore(x + half + u + 1, b3);
+        mmxStore(x + v, a0);
+        mmxStore(x + half + v, a1);
+        mmxStore(x + v + 1, a2);
+        mmxStore(x + half + v + 1, a3);
+    }
     static void copy(const SComplex* from, SComplex* to) { mmxStore(to, mmxLoad(from)); }
+    static void copyEight(const SComplex* y, SComplex* z, int half, int u, int v) {
+        copy(y + u, z + v);
+        copy(y + half + u, z + v + 1);
+        copy(y + v, z + u);
+        copy(y + half + v, z + u + 1);
+        copy(y + u + 1, z + half + v);
+        copy(y + half + u + 1, z + half + v + 1);
+        copy(y + v + 1, z + half + u);
+        copy(y + half + v + 1, z + half + u + 1);
+    }
+    static void copyEightAtOnce(const SComplex* y, SComplex* z, int half, int u, int v) {
+        const __m64 a0 = mmxLoad(y + u), a1 = mmxLoad(y + half + u);
+        const __m64 a2 = mmxLoad(y + u + 1), a3 = mmxLoad(y + half + u + 1);
+        const __m64 b0 = mmxLoad(y + v), b1 = mmxLoad(y + half + v);
+        const __m64 b2 = mmxLoad(y + v + 1), b3 = mmxLoad(y + half + v + 1);
+        mmxStore(z + v, a0);
+        mmxStore(z + v + 1, a1);
+        mmxStore(z + half + v, a2);
+        mmxStore(z + half + v + 1, a3);
+        mmxStore(z + u, b0);
+        mmxStore(z + u + 1, b1);
+        mmxStore(z + half + u, b2);
+        mmxStore(z + half + u + 1, b3);
+    }
 };
 
 struct X87 {
@@ -55,13 +103,86 @@ struct X87 {
         x87Exchange(&a->re, &b->re);
         x87Exchange(&a->im, &b->im);
     }
+    static void exchangeFour(SComplex* x, int half, int u, int v) {
+        exchange(x + u, x + v);
+        exchange(x + u + 1, x + half + v);
+        exchange(x + half + u, x + v + 1);
+        exchange(x + half + u + 1, x + half + v + 1);
+    }
+    static void exchangeFourAtOnce(SComplex* x, int half, int u, int v) { exchangeFour(x, half, u, v); }
     static void copy(const SComplex* from, SComplex* to) {
         x87Copy(&from->re, &to->re);
         x87Copy(&from->im, &to->im);
     }
+    static void copyEight(const SComplex* y, SComplex* z, int half, int u, int v) {
+        copy(y + u, z + v);
+        copy(y + half + u, z + v + 1);
+        copy(y + v, z + u);
+        copy(y + half + v, z + u + 1);
+        copy(y + u + 1, z + half + v);
+        copy(y + half + u + 1, z + half + v + 1);
+        copy(y + v + 1, z + half + u);
+        copy(y + half + v + 1, z + half + u + 1);
+    }
+    static void copyEightAtOnce(const SComplex* y, SComplex* z, int half, int u, int v) { copyEight(y, z, half, u, v); }
 };
 
 bool multipleOf8(const void* at) { return (reinterpret_cast<std::uintptr_t>(at) & 7) == 0; }
+
+// Calls pair(u, v) for every pair (4i, 4r(i)) of the table, u = 2i and
+// v = 2r(i), and returns the word 0 that ends the pairs; m >= 16. The pairs
+// are disjoint, so the order of the visits does not change the result.
+//
+// In table order the i side runs through the array while each partner
+// lands m/4 indices from the last one: once the data outgrow the first
+// level cache, every pair misses on partner lines of which it uses a
+// quarter, the rest being fetched again three times later. Hence tiles:
+// with m = 2^k, write i = c*m/4 + 4t + a (quarter c, tile t, a the lowest
+// two bits); then r(i) = r2(a)*m/4 + 4*rt + r2(c), rt the reversal of t
+// over k-4 bits. One cursor per quarter, all four at tile t, visit the
+// pairs whose i lies in t: they use whole lines of x at tile t and at
+// tile rt. Quarter c lists 3-c pairs of tile t (the a with r2(a) > c), and
+// one more (r2(a) = c) when t < rt. So every tile takes 6 or 10 pairs, the
+// table says which, and quarter c starts after the M(3-c) + D pairs of
+// each quarter before it (M = m/16 tiles, of which D = (M - 2^ceil((k-4)/2))/2
+// have t < rt: the non-palindromes, half of them). Within the first level
+// cache table order is a little faster: its loop has no branch to
+// mispredict.
+template <class Pair>
+const std::int32_t* forEachPairByTiles(const std::int32_t* word, int m, Pair pair) {
+    int k = 4;
+    while ((1 << k) < m) ++k;
+    const int M = m / 16;
+    const int D = (M - (1 << ((k - 3) / 2))) / 2;
+    const std::int32_t* c0 = word;
+    const std::int32_t* c1 = c0 + 2 * (3 * M + D);
+    const std::int32_t* c2 = c1 + 2 * (2 * M + D);
+    const std::int32_t* c3 = c2 + 2 * (M + D);
+    // Quarter 0's tile t holds i below 4(t+1), stored as words below end.
+    for (std::int32_t end = 16; end <= m; end += 16) {
+        const bool more = c0[6] < end;  // the fourth pair of quarter 0 is tile t's
+        pair(c0[0] / 2, c0[1] / 2);
+        pair(c0[2] / 2, c0[3] / 2);
+        pair(c0[4] / 2, c0[5] / 2);
+        pair(c1[0] / 2, c1[1] / 2);
+        pair(c1[2] / 2, c1[3] / 2);
+        pair(c2[0] / 2, c2[1] / 2);
+        c0 += 6;
+        c1 += 4;
+        c2 += 2;
+        if (more) {
+            pair(c0[0] / 2, c0[1] / 2);
+            pair(c1[0] / 2, c1[1] / 2);
+            pair(c2[0] / 2, c2[1] / 2);
+            pair(c3[0] / 2, c3[1] / 2);
+            c0 += 2;
+            c1 += 2;
+            c2 += 2;
+            c3 += 2;
+        }
+    }
+    return c3;
+}
 
 // A pair (4i, 4r(i)) stands for u = 2i and v = 2r(i): u, u+1, half+u and
 // half+u+1 trade places with v, half+v, v+1 and half+v+1. A self-reversed i
@@ -69,14 +190,11 @@ bool multipleOf8(const void* at) { return (reinterpret_cast<std::uintptr_t>(at) 
 template <class Move>
 void permute(SComplex* x, int n, const std::int32_t* word) {
     const int half = n / 2;
-    for (; *word != 0; word += 2) {
-        const int u = word[0] / 2;
-        const int v = word[1] / 2;
-        Move::exchange(x + u, x + v);
-        Move::exchange(x + u + 1, x + half + v);
-        Move::exchange(x + half + u, x + v + 1);
-        Move::exchange(x + half + u + 1, x + half + v + 1);
-    }
+    // By tiles once the data exceed 32 KB.
+    if (n > 4096)
+        word = forEachPairByTiles(word, n / 4, [x, half](int u, int v) { Move::exchangeFourAtOnce(x, half, u, v); });
+    else
+        for (; *word != 0; word += 2) Move::exchangeFour(x, half, word[0] / 2, word[1] / 2);
     do {
         const int u = *word / 2;
         Move::exchange(x + u + 1, x + half + u);
@@ -87,18 +205,11 @@ void permute(SComplex* x, int n, const std::int32_t* word) {
 template <class Move>
 void copyReal(const SComplex* y, SComplex* z, int N, const std::int32_t* word) {
     const int half = N / 2;
-    for (; *word != 0; word += 2) {
-        const int u = word[0] / 2;
-        const int v = word[1] / 2;
-        Move::copy(y + u, z + v);
-        Move::copy(y + half + u, z + v + 1);
-        Move::copy(y + v, z + u);
-        Move::copy(y + half + v, z + u + 1);
-        Move::copy(y + u + 1, z + half + v);
-        Move::copy(y + half + u + 1, z + half + v + 1);
-        Move::copy(y + v + 1, z + half + u);
-        Move::copy(y + half + v + 1, z + half + u + 1);
-    }
+    // By tiles once source and destination together exceed 32 KB.
+    if (N > 2048)
+        word = forEachPairByTiles(word, N / 4, [y, z, half](int u, int v) { Move::copyEightAtOnce(y, z, half, u, v); });
+    else
+        for (; *word != 0; word += 2) Move::copyEight(y, z, half, word[0] / 2, word[1] / 2);
     do {
         const int u = *word / 2;
         Move::copy(y + u, z + u);
