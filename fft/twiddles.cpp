@@ -3,6 +3,7 @@
 // and releasers, the scratch buffers, and the release of a thread's whole FFT
 // cache. Shared by every variant library; the DIF table is the DIF driver's.
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -54,6 +55,20 @@ void fillBig(SComplex* table, const float* s, int order) {
 
 SComplex*& slotOf(TableSlots slots, int order) { return (qelGetContext()->*slots)[order]; }
 
+// A table outlives the call that builds it and serves every later transform
+// of the thread, so it is built rounding to nearest whatever mode the caller
+// has set; the caller's mode comes back afterwards.
+class NearestRounding {
+public:
+    NearestRounding() : saved_(std::fegetround()) { std::fesetround(FE_TONEAREST); }
+    ~NearestRounding() { std::fesetround(saved_); }
+    NearestRounding(const NearestRounding&) = delete;
+    NearestRounding& operator=(const NearestRounding&) = delete;
+
+private:
+    int saved_;
+};
+
 }  // namespace
 
 SComplex* cachedTable(TableSlots slots, int order, std::int64_t bytes,
@@ -64,6 +79,7 @@ SComplex* cachedTable(TableSlots slots, int order, std::int64_t bytes,
     if (request < 0) return nullptr;
     auto* table = static_cast<SComplex*>(qelMalloc(request));
     if (table == nullptr) return nullptr;
+    const NearestRounding nearest;
     float* s = makeQuarterSine(order);
     if (s == nullptr) {
         qelFree(table);

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "fft/tables.h"
@@ -257,6 +259,36 @@ TEST_F(FftTables, RealTwiddlesAreHalfCosineAndHalfOneMinusSine) {
             EXPECT_LE(ulpError(t[k].im, b), 0.5) << "order " << order << " k " << k;
             EXPECT_NEAR(t[k].im, (1 - std::sin(kTwoPiExact * k / n)) / 2, 6e-8);
         }
+    }
+}
+
+// Tables outlive the call that builds them: one built while the caller
+// rounds another way would serve every later transform of the thread.
+TEST_F(FftTables, TablesDoNotDependOnTheCallersRoundingMode) {
+    constexpr int kOrder = 12;  // above the generic block order: DIT and big tables
+    auto snapshot = [] {
+        const SComplex* dit = getDitTwiddles(kOrder - 2);
+        const SComplex* big = getDitTwiddles(kOrder);
+        const SComplex* real = getRealTwiddles(kOrder);
+        std::vector<std::uint32_t> bits;
+        // Entries every layout fills: three per butterfly of the DIT table's
+        // quarter (n = 2^10), one per quarter point of the others (n = 2^12).
+        const std::pair<const SComplex*, int> tables[] = {{dit, 768}, {big, 1024}, {real, 1024}};
+        for (const auto& [t, entries] : tables) {
+            EXPECT_NE(t, nullptr);
+            if (t == nullptr) return bits;
+            for (int k = 0; k < entries; ++k) bits.insert(bits.end(), {bitsOf(t[k].re), bitsOf(t[k].im)});
+        }
+        return bits;
+    };
+    const std::vector<std::uint32_t> nearest = snapshot();
+    for (int mode : {FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO}) {
+        releaseAllFftTables();
+        ASSERT_EQ(std::fesetround(mode), 0);
+        const std::vector<std::uint32_t> other = snapshot();
+        EXPECT_EQ(std::fegetround(), mode) << "the caller's mode is restored";
+        std::fesetround(FE_TONEAREST);
+        EXPECT_TRUE(other == nearest) << "rounding mode " << mode;
     }
 }
 
