@@ -25,6 +25,8 @@ inline constexpr Const4 kSignInv = constFromBits(0u, 0u, 0u, 0x80000000u);
 //   static V4 load2(const SComplex* lo, const SComplex* hi);   two 8-byte values
 //   template <int M> static void afterStep(const float* nextTwiddles);
 //   static void lastPass(const float* w, SComplex* data, int n);
+//   static constexpr bool kFusedLast;   the last stage stores interleaved
+//   static void storeOut(float* d, Split4 v, bool aligned);   (if kFusedLast)
 // Every member is a template of P, so each family gets its own copies,
 // compiled with its own flags.
 template <class P, bool Fwd>
@@ -51,16 +53,23 @@ struct DitBlock {
 
     // Radix-4 butterfly on p0..p2..p1..p3 (the legs 0, Q, 2Q, 3Q with their
     // twiddles applied), results to the units of the legs.
+    // Out: 0 units, 1 interleaved values into a 16-byte aligned array, 2
+    // interleaved values with 8-byte stores.
+    template <int Out = 0>
     QEL_SIMD_INLINE static void butterfly(float* o0, float* o1, float* o2, float* o3, Split4 p0, Split4 p2,
                                           Split4 p1, Split4 p3) {
         const Split4 s02 = add(p0, p2);
         const Split4 d02 = sub(p0, p2);
         const Split4 s13 = add(p1, p3);
         const Split4 d13 = sub(p1, p3);
-        storeUnit(o0, add(s02, s13));
-        storeUnit(o2, sub(s02, s13));
-        storeUnit(o1, subRotated<Fwd>(d02, d13));
-        storeUnit(o3, subRotated<!Fwd>(d02, d13));
+        const auto put = [](float* o, Split4 v) {
+            if constexpr (Out == 0) storeUnit(o, v);
+            else P::storeOut(o, v, Out == 1);
+        };
+        put(o0, add(s02, s13));
+        put(o2, sub(s02, s13));
+        put(o1, subRotated<Fwd>(d02, d13));
+        put(o3, subRotated<!Fwd>(d02, d13));
     }
 
     // Odd orders: radix-8 over runs of 8 inputs, two units out per run.
@@ -91,10 +100,13 @@ struct DitBlock {
 
     // Radix-4 stage of size M: groups of M elements one after another; in
     // each, four butterflies per step, the section read from its start.
-    template <int M>
-    static void stage(float* w, int n, const float* section) {
+    // With Out != 0 the results go to out (interleaved, at the same float
+    // offsets): the last stage and the last pass in one sweep.
+    template <int M, int Out = 0>
+    static void stage(float* w, int n, const float* section, float* out = nullptr) {
         constexpr int Q2 = M / 2;  // floats between legs (Q elements)
         float* const end = w + 2 * n;
+        const std::ptrdiff_t shift = Out == 0 ? 0 : out - w;
         for (float* g = w; g != end; g += 2 * M) {
             const float* t = section;
             for (float* a = g; a != g + Q2; a += 8, t += 24) {
@@ -102,7 +114,8 @@ struct DitBlock {
                 const Split4 p2 = mulTwiddle<Fwd>(loadUnit(a + Q2), load(t + 8), load(t + 12));
                 const Split4 p1 = mulTwiddle<Fwd>(loadUnit(a + 2 * Q2), load(t), load(t + 4));
                 const Split4 p3 = mulTwiddle<Fwd>(loadUnit(a + 3 * Q2), load(t + 16), load(t + 20));
-                butterfly(a, a + Q2, a + 2 * Q2, a + 3 * Q2, p0, p2, p1, p3);
+                float* const o = a + shift;
+                butterfly<Out>(o, o + Q2, o + 2 * Q2, o + 3 * Q2, p0, p2, p1, p3);
                 P::template afterStep<M>(t + 24);
             }
         }
@@ -111,11 +124,29 @@ struct DitBlock {
     // Stages M, 4M, ... while within n and the family's limit, those of
     // size minM and above.
     template <int M>
-    static void stagesFrom(float* w, int n, const float* tw, int minM) {
+    static void lastStage(float* w, int n, const float* section, float* out) {
+        if constexpr (P::kFusedLast) {
+            if ((reinterpret_cast<std::uintptr_t>(out) & 15u) == 0)
+                stage<M, 1>(w, n, section, out);
+            else
+                stage<M, 2>(w, n, section, out);
+        }
+    }
+
+    // The last stage of a transform of `total` points (4M > total) goes
+    // straight to data where the family fuses it with the last pass.
+    template <int M>
+    static void stagesFrom(float* w, int n, const float* tw, int minM, int total, SComplex* data) {
         if constexpr (M <= P::kBlockLimit) {
             if (M > n) return;
-            if (M >= minM) stage<M>(w, n, tw + ditSectionOffset(M));
-            stagesFrom<4 * M>(w, n, tw, minM);
+            if (M >= minM) {
+                const float* section = tw + ditSectionOffset(M);
+                if (P::kFusedLast && 4 * M > total)
+                    lastStage<M>(w, n, section, reinterpret_cast<float*>(data));
+                else
+                    stage<M>(w, n, section);
+            }
+            stagesFrom<4 * M>(w, n, tw, minM, total, data);
         }
     }
 
@@ -164,17 +195,19 @@ struct DitBlock {
             const int piece = n < kPiece ? n : kPiece;
             for (int p = 0; p < n; p += piece) {
                 firstPass8(data + p, w + 2 * p, piece);
-                stagesFrom<32>(w + 2 * p, piece, tw, 0);
+                stagesFrom<32>(w + 2 * p, piece, tw, 0, n, data + p);
             }
-            stagesFrom<32>(w, n, tw, 2 * piece);
+            stagesFrom<32>(w, n, tw, 2 * piece, n, data);
+            if (P::kFusedLast && n >= 32) return;
         } else {
             constexpr int kPiece = 1024;
             const int piece = n < kPiece ? n : kPiece;
             for (int p = 0; p < n; p += piece) {
                 firstPass16(data + p, w + 2 * p, piece, tw);
-                stagesFrom<64>(w + 2 * p, piece, tw, 0);
+                stagesFrom<64>(w + 2 * p, piece, tw, 0, n, data + p);
             }
-            stagesFrom<64>(w, n, tw, 2 * piece);
+            stagesFrom<64>(w, n, tw, 2 * piece, n, data);
+            if (P::kFusedLast && n >= 64) return;
         }
         P::lastPass(w, data, n);
     }
