@@ -26,7 +26,6 @@ inline constexpr Const4 kSignInv = constFromBits(0u, 0u, 0u, 0x80000000u);
 //   template <int M> static void afterStep(const float* nextTwiddles);
 //   static void lastPass(const float* w, SComplex* data, int n);
 //   static constexpr bool kFusedLast;   the last stage stores interleaved
-//   static void storeOut(float* d, Split4 v, bool aligned);   (if kFusedLast)
 // Every member is a template of P, so each family gets its own copies,
 // compiled with its own flags.
 template <class P, bool Fwd>
@@ -51,6 +50,22 @@ struct DitBlock {
         store(u + 4, v.im);
     }
 
+    // A unit as four interleaved values: one aligned store per pair, or
+    // 8-byte stores into an array that is not 16-byte aligned.
+    QEL_SIMD_INLINE static void storeOut(float* d, Split4 v, bool aligned) {
+        const V4 a = interleaveLow(v.re, v.im);
+        const V4 b = interleaveHigh(v.re, v.im);
+        if (aligned) {
+            store(d, a);
+            store(d + 4, b);
+            return;
+        }
+        storeLow(d, a);
+        storeHigh(d + 2, a);
+        storeLow(d + 4, b);
+        storeHigh(d + 6, b);
+    }
+
     // Radix-4 butterfly on p0..p2..p1..p3 (the legs 0, Q, 2Q, 3Q with their
     // twiddles applied), results to the units of the legs.
     // Out: 0 units, 1 interleaved values into a 16-byte aligned array, 2
@@ -64,7 +79,7 @@ struct DitBlock {
         const Split4 d13 = sub(p1, p3);
         const auto put = [](float* o, Split4 v) {
             if constexpr (Out == 0) storeUnit(o, v);
-            else P::storeOut(o, v, Out == 1);
+            else storeOut(o, v, Out == 1);
         };
         put(o0, add(s02, s13));
         put(o2, sub(s02, s13));

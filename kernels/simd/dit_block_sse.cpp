@@ -32,7 +32,9 @@ struct Policy {
         }
     }
 
-    static constexpr bool kFusedLast = false;
+    // The last stage stores the values interleaved (the last pass below
+    // serves only transforms without a stage).
+    static constexpr bool kFusedLast = true;
 
     // One unit (4 values) per step, moved as 32-bit words. In place, a
     // unit's first and last word stay where they are and the other six go

@@ -30,22 +30,9 @@ struct Policy {
     template <int M>
     QEL_SIMD_INLINE static void afterStep(const float*) {}
 
-    // The last stage stores four interleaved values per unit: one aligned
-    // store per pair, or 8-byte stores into an array that is not.
+    // The last stage stores the values interleaved (the last pass below
+    // serves only transforms without a stage).
     static constexpr bool kFusedLast = true;
-    QEL_SIMD_INLINE static void storeOut(float* d, simd::Split4 v, bool aligned) {
-        const V4 a = simd::interleaveLow(v.re, v.im);
-        const V4 b = simd::interleaveHigh(v.re, v.im);
-        if (aligned) {
-            simd::store(d, a);
-            simd::store(d + 4, b);
-            return;
-        }
-        simd::storeLow(d, a);
-        simd::storeHigh(d + 2, a);
-        simd::storeLow(d + 4, b);
-        simd::storeHigh(d + 6, b);
-    }
 
     // Two units (8 values) per step: aligned stores in place, 8-byte stores
     // into an array that is not 16-byte aligned.
