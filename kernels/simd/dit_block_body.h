@@ -113,31 +113,39 @@ struct DitBlock {
         }
     }
 
-    // Radix-4 stage of size M: groups of M elements one after another; in
-    // each, four butterflies per step, the section read from its start.
-    // With Out != 0 the results go to out (interleaved, at the same float
-    // offsets): the last stage and the last pass in one sweep.
+    // One step of a radix-4 stage of size M: four butterflies. With Out != 0
+    // the results go `shift` floats on, into the data, interleaved: the last
+    // stage and the last pass in one sweep.
+    template <int M, int Out>
+    QEL_SIMD_INLINE static void step(float* a, const float* t, std::ptrdiff_t shift) {
+        constexpr int Q2 = M / 2;  // floats between legs (Q elements)
+        const Split4 p0 = loadUnit(a);
+        const Split4 p2 = mulTwiddle<Fwd>(loadUnit(a + Q2), load(t + 8), load(t + 12));
+        const Split4 p1 = mulTwiddle<Fwd>(loadUnit(a + 2 * Q2), load(t), load(t + 4));
+        const Split4 p3 = mulTwiddle<Fwd>(loadUnit(a + 3 * Q2), load(t + 16), load(t + 20));
+        float* const o = a + shift;
+        butterfly<Out>(o, o + Q2, o + 2 * Q2, o + 3 * Q2, p0, p2, p1, p3);
+    }
+
+    // Radix-4 stage of size M: groups of M elements one after another, the
+    // section read from the start of each. Two steps per turn (a group has
+    // at least two), which takes the 32-point stage's inner loop to one turn.
     template <int M, int Out = 0>
     static void stage(float* w, int n, const float* section, float* out = nullptr) {
-        constexpr int Q2 = M / 2;  // floats between legs (Q elements)
+        constexpr int Q2 = M / 2;
         float* const end = w + 2 * n;
         const std::ptrdiff_t shift = Out == 0 ? 0 : out - w;
         for (float* g = w; g != end; g += 2 * M) {
             const float* t = section;
-            for (float* a = g; a != g + Q2; a += 8, t += 24) {
-                const Split4 p0 = loadUnit(a);
-                const Split4 p2 = mulTwiddle<Fwd>(loadUnit(a + Q2), load(t + 8), load(t + 12));
-                const Split4 p1 = mulTwiddle<Fwd>(loadUnit(a + 2 * Q2), load(t), load(t + 4));
-                const Split4 p3 = mulTwiddle<Fwd>(loadUnit(a + 3 * Q2), load(t + 16), load(t + 20));
-                float* const o = a + shift;
-                butterfly<Out>(o, o + Q2, o + 2 * Q2, o + 3 * Q2, p0, p2, p1, p3);
+            for (float* a = g; a != g + Q2; a += 16, t += 48) {
+                step<M, Out>(a, t, shift);
                 P::template afterStep<M>(t + 24);
+                step<M, Out>(a + 8, t + 24, shift);
+                P::template afterStep<M>(t + 48);
             }
         }
     }
 
-    // Stages M, 4M, ... while within n and the family's limit, those of
-    // size minM and above.
     template <int M>
     static void lastStage(float* w, int n, const float* section, float* out) {
         if constexpr (P::kFusedLast) {
