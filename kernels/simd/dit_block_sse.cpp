@@ -32,6 +32,10 @@ struct Policy {
         }
     }
 
+    // The last stage stores the values interleaved (the last pass below
+    // serves only transforms without a stage).
+    static constexpr bool kFusedLast = true;
+
     // One unit (4 values) per step, moved as 32-bit words. In place, a
     // unit's first and last word stay where they are and the other six go
     // round two cycles of three, (1 4 2) and (3 5 6): six loads and six

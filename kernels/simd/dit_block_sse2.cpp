@@ -30,6 +30,10 @@ struct Policy {
     template <int M>
     QEL_SIMD_INLINE static void afterStep(const float*) {}
 
+    // The last stage stores the values interleaved (the last pass below
+    // serves only transforms without a stage).
+    static constexpr bool kFusedLast = true;
+
     // Two units (8 values) per step: aligned stores in place, 8-byte stores
     // into an array that is not 16-byte aligned.
     static void lastPass(const float* w, SComplex* data, int n) {
