@@ -565,26 +565,26 @@ PYBIND11_MODULE(zentavol, m) {
           "The code of the variant library the front library loaded for this processor\n"
           "(g1, g2, n1, n2, s1 or s2).");
 
-    m.def("fft", &fft, py::arg("x"), py::kw_only(), py::arg("ordering") = "natural", py::arg("inplace") = false,
+    m.def("fft", &fft, py::arg("x"), py::kw_only(), py::arg("ordering") = "natural", py::arg("inplace").noconvert() = false,
           "Forward FFT of n = 2**order complex values, X[k] = sum_j x[j] exp(-2 pi i j k / n).\n\n"
           "ordering: 'natural' (input and output in natural order), 'input_reversed' (input in\n"
           "bit-reversed order) or 'output_reversed' (output left in bit-reversed order).\n"
           "inplace=True transforms x itself (a contiguous complex64 array) and returns it;\n"
           "otherwise x is left as it is and a new complex64 array is returned.");
-    m.def("ifft", &ifft, py::arg("x"), py::kw_only(), py::arg("scale") = true, py::arg("ordering") = "natural",
-          py::arg("inplace") = false,
+    m.def("ifft", &ifft, py::arg("x"), py::kw_only(), py::arg("scale").noconvert() = true, py::arg("ordering") = "natural",
+          py::arg("inplace").noconvert() = false,
           "Inverse FFT, exponent +2 pi i j k / n, divided by n unless scale=False.\n\n"
           "ordering and inplace as for fft(); fft(x, ordering='output_reversed') followed by\n"
           "ifft(..., ordering='input_reversed') returns x with no permutation at all.");
-    m.def("rfft", &rfft, py::arg("x"), py::kw_only(), py::arg("inverse") = false, py::arg("scale") = true,
-          py::arg("packed") = false, py::arg("out") = py::none(),
+    m.def("rfft", &rfft, py::arg("x"), py::kw_only(), py::arg("inverse").noconvert() = false, py::arg("scale").noconvert() = true,
+          py::arg("packed").noconvert() = false, py::arg("out") = py::none(),
           "FFT of n = 2**order real samples: X[0..n/2], the n/2 + 1 values of the half spectrum\n"
           "(as numpy.fft.rfft, in complex64). X[0] and X[n/2] have imaginary part +0.0.\n\n"
           "inverse=True computes the same real-input transform with exponent +, divided by n\n"
           "unless scale=False (the conjugate of rfft(x) / n). packed=True returns the library's\n"
           "own layout, n + 2 float32 values re, im, re, im, ... (a view of the same result).\n"
           "out: a complex64 array of n/2 + 1 values to write, not sharing memory with x.");
-    m.def("irfft", &irfft, py::arg("spectrum"), py::kw_only(), py::arg("scale") = true,
+    m.def("irfft", &irfft, py::arg("spectrum"), py::kw_only(), py::arg("scale").noconvert() = true,
           "The n real samples of a half spectrum of n/2 + 1 values (n a power of two), as\n"
           "numpy.fft.irfft: the conjugate extension, the inverse FFT (divided by n unless\n"
           "scale=False) and its real parts.");
@@ -629,7 +629,7 @@ PYBIND11_MODULE(zentavol, m) {
         "last gives NaN); the SIMD and MMX builds order NaNs and signed zeros their own way.");
 
     m.def("float_to_int", &floatToInt, py::arg("x"), py::arg("dtype") = py::none(), py::kw_only(),
-          py::arg("rounding") = "nearest", py::arg("saturate") = false, py::arg("report") = false,
+          py::arg("rounding") = "nearest", py::arg("saturate").noconvert() = false, py::arg("report").noconvert() = false,
           py::arg("out") = py::none(),
           "Floats to integers of dtype int8, uint8, int16, uint16, int32 or uint32.\n\n"
           "rounding: 'nearest' (ties to even), 'truncate', 'floor' or 'ceil'; the processor's\n"

@@ -19,6 +19,7 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
   libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file
+  python3-dev python3-numpy python3-pytest pybind11-dev python3-pybind11  # the Python module
   googletest g++-mingw-w64-i686 wine wine32:i386)
 export DEBIAN_FRONTEND=noninteractive
 # wine32 comes from the i386 architecture; dpkg must know it before apt looks.
