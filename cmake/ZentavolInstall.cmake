@@ -103,5 +103,9 @@ else()
   # qelspectrum needs libZentavol.so.0 from this same package
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}/lib")
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  if(TARGET zentavol_python)
+    # the Python module imports NumPy
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-numpy")
+  endif()
 endif()
 include(CPack)

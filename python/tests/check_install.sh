@@ -26,7 +26,7 @@ print(open('/proc/self/maps').read())" >"$scratch/maps"
 grep -q "^$prefix/$folder/zentavol" "$scratch/maps"
 grep -q " $prefix/.*/libZentavol.so" "$scratch/maps"
 grep -q " $prefix/.*/libZentavol$(cat "$scratch/variant").so" "$scratch/maps"
-if grep -q " $build/" "$scratch/maps"; then
+if grep -q -e " $build/lib/" -e " $build/python/module/" "$scratch/maps"; then
   echo "the installed module loaded a library from the build tree" >&2
   exit 1
 fi
