@@ -60,6 +60,17 @@ printf '#!/bin/sh\nexit 0\n' >"$scratch/stub/ldconfig"
 chmod +x "$scratch/stub/ldconfig"
 PATH=$scratch/stub:$PATH dpkg --root="$root" --force-not-root --force-depends --force-script-chrootless \
   --log=/dev/null -i "$deb" >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; exit 1; }
+step "the package's licence, changelog and manual pages; lintian"
+test -s "$root/usr/share/doc/zentavol/copyright"
+grep -q "^License: Expat" "$root/usr/share/doc/zentavol/copyright"
+gzip -t "$root/usr/share/doc/zentavol/changelog.gz"
+MANPATH=$root/usr/share/man MANWIDTH=80 man qelspectrum 2>"$scratch/man.err" >"$scratch/man.out"
+test ! -s "$scratch/man.err" || { cat "$scratch/man.err"; exit 1; }
+grep -q "log-frequency" "$scratch/man.out"
+# errors fail, warnings are listed
+lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 | grep -v "running with root privileges" || true
+lintian --fail-on error "$deb" >/dev/null 2>&1
+
 output "$scratch/out" "$root/usr/bin/qelspectrum" --peaks 5
 grep -q "^library:  $root/usr/.*(variant " "$scratch/out"
 grep -q "^     1        439" "$scratch/out"
