@@ -120,7 +120,7 @@ protected:
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = create("out.txt");
         startup.hStdError = create("err.txt");
-        if (!overrideValue.empty()) SetEnvironmentVariableA("ZENTAVOL_VARIANT", overrideValue.c_str());
+        SetEnvironmentVariableA("ZENTAVOL_VARIANT", overrideValue.empty() ? nullptr : overrideValue.c_str());
         PROCESS_INFORMATION process{};
         const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                             folder.c_str(), &startup, &process);
