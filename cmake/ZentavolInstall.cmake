@@ -1,5 +1,5 @@
 # Installation and packages: the header, the front library and the variant
-# libraries, qelspectrum, a pkg-config file and a CMake package; CPack makes
+# libraries, qelspectrum, zentavol-which, a pkg-config file and a CMake package; CPack makes
 # a Debian package and a tar archive on Linux, a zip on Windows.
 include(CMakePackageConfigHelpers)
 
@@ -37,6 +37,9 @@ if(TARGET zentavol_front)
 endif()
 if(TARGET qelspectrum)
   install(TARGETS qelspectrum RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+endif()
+if(TARGET zentavol_which)
+  install(TARGETS zentavol_which RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 endif()
 
 if(TARGET zentavol_front)
@@ -117,7 +120,7 @@ set(CPACK_PACKAGE_VENDOR "Zentavol developers")
 set(CPACK_PACKAGE_CONTACT "${ZV_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "single-precision signal processing with a C interface")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Aligned memory, complex and real FFTs of power-of-two sizes, element-wise\nfloat arithmetic, complex magnitudes, extremes and conversions; a front\nlibrary picks the best of six builds for the processor. Includes\nqelspectrum, a command-line spectrum analyser.")
+  "Aligned memory, complex and real FFTs of power-of-two sizes, element-wise\nfloat arithmetic, complex magnitudes, extremes and conversions; a front\nlibrary picks the best of six builds for the processor. Includes\nqelspectrum, a command-line spectrum analyser, and zentavol-which, which\nsays which build this machine gets and why.")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
 set(CPACK_STRIP_FILES OFF)

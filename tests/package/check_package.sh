@@ -45,6 +45,10 @@ step "the installed qelspectrum"
 output "$scratch/out" "$prefix/bin/qelspectrum" --peaks 1
 grep -q "^library:  $prefix/.*/libZentavol.*(variant " "$scratch/out"
 
+step "the installed zentavol-which"
+output "$scratch/out" "$prefix/bin/zentavol-which"
+grep -q "^loaded: Zentavol.. ($prefix/" "$scratch/out"
+
 step "cpack"
 (cd "$build" && cpack -G "DEB;TGZ" -B "$scratch/packages" >/dev/null)
 deb=$(ls "$scratch"/packages/*.deb)
@@ -74,6 +78,8 @@ lintian --fail-on error "$deb" >/dev/null 2>&1
 output "$scratch/out" "$root/usr/bin/qelspectrum" --peaks 5
 grep -q "^library:  $root/usr/.*(variant " "$scratch/out"
 grep -q "^     1        439" "$scratch/out"
+output "$scratch/out" "$root/usr/bin/zentavol-which"
+grep -q "^loaded: Zentavol.. ($root/usr/" "$scratch/out"
 
 step "tar archive, moved elsewhere"
 mkdir -p "$scratch/unpacked"
