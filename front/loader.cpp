@@ -49,9 +49,20 @@ platform::ModuleHandle tryVariant(int variant, Choice* choice) {
     return module;
 }
 
-platform::ModuleHandle walkRow(int row, Choice* choice) {
+// Walks the row; with a machine, passes over (never loads) a variant whose
+// instructions it lacks: the rows assume conditional moves in every family-6
+// processor, and a family-6 processor without them would otherwise run N2's,
+// G2's or S1's code into an illegal instruction.
+platform::ModuleHandle walkRow(int row, const Machine* machine, Choice* choice) {
     const unsigned char* choices = kPreferenceRows[row];
     for (int i = 0; i < kRowWidth && choices[i] != kRowEnd; ++i) {
+        if (const char* lacking = machine != nullptr ? missingForVariant(choices[i], *machine) : nullptr) {
+            Attempt& attempt = choice->attempts[choice->attemptCount++];
+            attempt.variant = choices[i];
+            attempt.loaded = false;
+            platform::formatText(attempt.whyNot, sizeof attempt.whyNot, "not tried: this machine lacks %s", lacking);
+            continue;
+        }
         if (platform::ModuleHandle module = tryVariant(choices[i], choice)) {
             choice->loadedVariant = choices[i];
             return module;
@@ -114,7 +125,7 @@ platform::ModuleHandle tryOverride(const Machine& machine, Choice* choice) {
 
 platform::ModuleHandle loadVariantFromRow(int row) {
     Choice choice{};
-    platform::ModuleHandle module = walkRow(row, &choice);
+    platform::ModuleHandle module = walkRow(row, nullptr, &choice);
     if (module == nullptr) tellNoVariant();
     return module;
 }
@@ -127,7 +138,7 @@ platform::ModuleHandle chooseVariant(const Machine& machine, Choice* choice, boo
     choice->row = preferenceRowFor(machine.oldSystem, choice->processorClass);
     choice->module = tryOverride(machine, choice);
     if (tell && choice->overrideLine[0] != '\0') platform::writeErrorLine(choice->overrideLine);
-    if (choice->module == nullptr) choice->module = walkRow(choice->row, choice);
+    if (choice->module == nullptr) choice->module = walkRow(choice->row, &machine, choice);
     return choice->module;
 }
 

@@ -29,8 +29,9 @@ inline constexpr std::uint32_t kFeatureMmx = 1u << 23;
 inline constexpr std::uint32_t kFeatureSse = 1u << 25;
 inline constexpr std::uint32_t kFeatureSse2 = 1u << 26;
 
-// What a variant's code needs of the machine, for a variant named by
-// ZENTAVOL_VARIANT (the rows never offer one a processor cannot run). The
+// What a variant's code needs of the machine: a variant named by
+// ZENTAVOL_VARIANT, or offered by the machine's row, that the machine cannot
+// run is never loaded. The
 // generic build needs nothing: every row ends in it. N1 is compiled for the
 // family-5 integer instructions, which have no feature bit of their own; a
 // processor with conditional moves has them. The conditional moves include

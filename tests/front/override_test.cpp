@@ -68,8 +68,8 @@ TEST(OverrideNeeds, EachProcessorRunsTheVariantsOfItsInstructionSets) {
         {"family 6 with SSE2", processor(6, kFpu | kCmov | kMmx | kSse | kSse2), "g1 g2 n1 n2 s1 s2"},
         {"family 15 with SSE2", processor(15, kFpu | kCmov | kMmx | kSse | kSse2), "g1 g2 n1 n2 s1 s2"},
         {"family 15 with SSE2, old system", processor(15, kFpu | kCmov | kMmx | kSse | kSse2, 1), "g1 g2 n1 n2"},
-        // Family 6 without conditional moves: the rows still offer the
-        // builds that use them; only an override is held back.
+        // Family 6 without conditional moves: its row offers builds that use
+        // them, which the walk passes over (FrontWalk below).
         {"family 6, SSE without cmov", processor(6, kFpu | kMmx | kSse | kSse2), "g1 n1", false},
     };
     for (const Case& c : cases) {
@@ -181,6 +181,25 @@ TEST_F(FrontOverride, TheAttachTakesItAndBindsThatVariant) {
     EXPECT_FALSE(qelFrontNotify(QEL_PROCESS_ATTACH));
     EXPECT_EQ(fakeSystem().errorLines, Names{refusal("n1", "Zentavoln1 did not load: not present")});
     EXPECT_EQ(fakeSystem().messages.size(), 1u);
+}
+
+// A family-6 processor with SSE but no conditional moves (class 4): its
+// row offers S1 and N2 first, both built with conditional moves; the walk
+// passes over them without loading them and takes N1.
+TEST_F(FrontOverride, TheWalkPassesOverVariantsTheMachineCannotRun) {
+    const Machine machine = processor(6, kFpu | kMmx | kSse);
+    ASSERT_EQ(qel::front::classOf(machine), 4);
+    const auto choice = choose(machine, "");
+    ASSERT_EQ(choice.loadedVariant, 2) << "n1";
+    ASSERT_EQ(choice.attemptCount, 3);
+    EXPECT_EQ(choice.attempts[0].variant, 4);
+    EXPECT_EQ(choice.attempts[1].variant, 3);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(choice.attempts[i].loaded);
+        EXPECT_STREQ(choice.attempts[i].whyNot, "not tried: this machine lacks conditional moves");
+    }
+    EXPECT_TRUE(choice.attempts[2].loaded);
+    EXPECT_EQ(fakeSystem().loadRequests, std::vector<std::string>{nameOf(2)}) << "asked for a variant it cannot run";
 }
 
 }  // namespace
