@@ -71,6 +71,9 @@ gzip -t "$root/usr/share/doc/zentavol/changelog.gz"
 MANPATH=$root/usr/share/man MANWIDTH=80 man qelspectrum 2>"$scratch/man.err" >"$scratch/man.out"
 test ! -s "$scratch/man.err" || { cat "$scratch/man.err"; exit 1; }
 grep -q "log-frequency" "$scratch/man.out"
+MANPATH=$root/usr/share/man MANWIDTH=80 man zentavol-which 2>"$scratch/man.err" >"$scratch/man.out"
+test ! -s "$scratch/man.err" || { cat "$scratch/man.err"; exit 1; }
+grep -q "ZENTAVOL_VARIANT" "$scratch/man.out"
 # errors fail, warnings are listed
 lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 | grep -v "running with root privileges" || true
 lintian --fail-on error "$deb" >/dev/null 2>&1
