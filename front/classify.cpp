@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "front/tables.h"
+
 namespace qel::front {
 
 int identificationFlagChanged(std::uint32_t before, std::uint32_t after) {
@@ -46,6 +48,37 @@ int classifyWith(const ProcessorProbe& probe) {
     ProcessorInfo info;
     probe.readProcessorInfo(&info);
     return classifyProcessorInfo(info);
+}
+
+int classOf(const Machine& machine) { return machine.hasCpuid ? classifyProcessorInfo(machine.processor) : 0; }
+
+int variantOfCode(const char* text) {
+    if (text == nullptr) return -1;
+    for (int variant = 0; variant < kVariantCount; ++variant) {
+        const char* code = kVariantCodes[variant];
+        const char letter = text[0] >= 'A' && text[0] <= 'Z' ? static_cast<char>(text[0] - 'A' + 'a') : text[0];
+        if (letter == code[0] && text[1] == code[1] && text[2] == '\0') return variant;
+    }
+    return -1;
+}
+
+const char* missingForVariant(int variant, const Machine& machine) {
+    if (variant < 0 || variant >= kVariantCount) return "a known variant";
+    const VariantNeeds& needs = kVariantNeeds[variant];
+    if (needs.features == 0 && needs.family == 0) return nullptr;
+    if (!machine.hasCpuid) return "the identification instruction (cpuid)";
+    if (machine.processor.family < needs.family) return "a family-5 or later processor";
+    // In the order a reader expects: the oldest instruction set first.
+    static constexpr struct {
+        std::uint32_t bit;
+        const char* name;
+    } kFeatures[] = {{kFeatureFpu, "an x87 unit"}, {kFeatureCmov, "conditional moves"}, {kFeatureMmx, "MMX"},
+                     {kFeatureSse, "SSE"},         {kFeatureSse2, "SSE2"}};
+    for (const auto& feature : kFeatures)
+        if ((needs.features & feature.bit) != 0 && (machine.processor.featureFlags & feature.bit) == 0)
+            return feature.name;
+    if (needs.currentSystem && machine.oldSystem) return "a system that saves SSE registers";
+    return nullptr;
 }
 
 int isOldWindowsWith(bool (*getVersionEx)(platform::OsVersionInfo* info)) {

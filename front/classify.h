@@ -49,6 +49,26 @@ struct ProcessorProbe {
 };
 int classifyWith(const ProcessorProbe& probe);
 
+// What the probe found, as the choice uses it.
+struct Machine {
+    int hasCpuid;
+    CpuidRegisters registers;  // zero without cpuid
+    char vendor[13];           // leaf 0, empty without cpuid
+    ProcessorInfo processor;   // decoded from registers
+    int oldSystem;             // isOldWindows
+};
+
+// The processor class of the machine (0 without cpuid).
+int classOf(const Machine& machine);
+
+// The variant index a ZENTAVOL_VARIANT value names: exactly one of the six
+// codes, in any case; -1 for anything else.
+int variantOfCode(const char* text);
+
+// What the machine lacks to run the variant, in words for a message ("SSE2",
+// "conditional moves"); null when it can run it.
+const char* missingForVariant(int variant, const Machine& machine);
+
 // 1 when the version query says "Windows 95 family, 4.0 or older" or cannot
 // be answered in either record form, else 0.
 int isOldWindowsWith(bool (*getVersionEx)(platform::OsVersionInfo* info));

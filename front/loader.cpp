@@ -28,22 +28,125 @@ int preferenceRowFor(int oldWindows, int processorClass) {
     return processorClass;
 }
 
-platform::ModuleHandle loadVariantFromRow(int row) {
+namespace {
+
+void tellNoVariant() {
     char message[256];
     std::memset(message, 0, sizeof message);
-    const unsigned char* choices = kPreferenceRows[row];
-    for (int i = 0; i < kRowWidth && choices[i] != kRowEnd; ++i) {
-        if (platform::ModuleHandle module = platform::loadLibrary(kVariantNames[choices[i]]))
-            return module;
-    }
     std::memcpy(message, kNoVariantText, sizeof kNoVariantText);
     platform::messageBeep(platform::kMbIconHand);
     platform::messageBox(message, kNoVariantCaption, platform::kMbOk | platform::kMbIconHand);
+}
+
+// Loads one variant and records the attempt.
+platform::ModuleHandle tryVariant(int variant, Choice* choice) {
+    Attempt& attempt = choice->attempts[choice->attemptCount++];
+    attempt.variant = variant;
+    attempt.whyNot[0] = '\0';
+    platform::ModuleHandle module = platform::loadLibrary(kVariantNames[variant]);
+    attempt.loaded = module != nullptr;
+    if (module == nullptr) platform::describeLoadFailure(attempt.whyNot, sizeof attempt.whyNot);
+    return module;
+}
+
+// Walks the row; with a machine, passes over (never loads) a variant whose
+// instructions it lacks: the rows assume conditional moves in every family-6
+// processor, and a family-6 processor without them would otherwise run N2's,
+// G2's or S1's code into an illegal instruction.
+platform::ModuleHandle walkRow(int row, const Machine* machine, Choice* choice) {
+    const unsigned char* choices = kPreferenceRows[row];
+    for (int i = 0; i < kRowWidth && choices[i] != kRowEnd; ++i) {
+        if (const char* lacking = machine != nullptr ? missingForVariant(choices[i], *machine) : nullptr) {
+            Attempt& attempt = choice->attempts[choice->attemptCount++];
+            attempt.variant = choices[i];
+            attempt.loaded = false;
+            platform::formatText(attempt.whyNot, sizeof attempt.whyNot, "not tried: this machine lacks %s", lacking);
+            continue;
+        }
+        if (platform::ModuleHandle module = tryVariant(choices[i], choice)) {
+            choice->loadedVariant = choices[i];
+            return module;
+        }
+    }
     return nullptr;
 }
 
+// The value as it may appear in a message: printable ASCII, cut short.
+void copyShown(const char* value, char (&shown)[24]) {
+    std::size_t i = 0;
+    for (; value[i] != '\0' && i + 1 < sizeof shown; ++i)
+        shown[i] = value[i] >= 0x20 && value[i] < 0x7F ? value[i] : '?';
+    shown[i] = '\0';
+    if (value[i] != '\0' && i >= 3) std::memcpy(shown + i - 3, "...", 3);
+}
+
+// Takes the override if it names a variant this machine can run and loads.
+platform::ModuleHandle tryOverride(const Machine& machine, Choice* choice) {
+    char value[64];
+    if (!platform::getEnvironmentVariable(kOverrideVariable, value, sizeof value)) return nullptr;
+    copyShown(value, choice->overrideValue);
+    const int variant = variantOfCode(value);
+    choice->overrideVariant = variant;
+    char* const line = choice->overrideLine;
+    const std::size_t size = sizeof choice->overrideLine;
+    std::size_t length = 0;
+    const auto append = [&](const char* text) {
+        length += static_cast<std::size_t>(platform::formatText(line + length, size - length, "%s", text));
+    };
+    append("Zentavol: ");
+    append(kOverrideVariable);
+    append("=");
+    append(choice->overrideValue);
+    append(" refused: ");
+    if (variant < 0) {
+        choice->overrideState = OverrideState::Unknown;
+        append("not one of g1, g2, n1, n2, s1, s2");
+    } else if ((choice->lacking = missingForVariant(variant, machine)) != nullptr) {
+        // Never loaded: even its attach could run what this machine lacks.
+        choice->overrideState = OverrideState::CannotRun;
+        append("this machine lacks ");
+        append(choice->lacking);
+    } else if (platform::ModuleHandle module = tryVariant(variant, choice)) {
+        choice->overrideState = OverrideState::Taken;
+        choice->loadedVariant = variant;
+        line[0] = '\0';
+        return module;
+    } else {
+        choice->overrideState = OverrideState::Missing;
+        append(kVariantNames[variant]);
+        append(" did not load: ");
+        append(choice->attempts[choice->attemptCount - 1].whyNot);
+    }
+    append("; the usual choice is made");
+    return nullptr;
+}
+
+}  // namespace
+
+platform::ModuleHandle loadVariantFromRow(int row) {
+    Choice choice{};
+    platform::ModuleHandle module = walkRow(row, nullptr, &choice);
+    if (module == nullptr) tellNoVariant();
+    return module;
+}
+
+platform::ModuleHandle chooseVariant(const Machine& machine, Choice* choice, bool tell) {
+    std::memset(choice, 0, sizeof *choice);
+    choice->overrideVariant = -1;
+    choice->loadedVariant = -1;
+    choice->processorClass = classOf(machine);
+    choice->row = preferenceRowFor(machine.oldSystem, choice->processorClass);
+    choice->module = tryOverride(machine, choice);
+    if (tell && choice->overrideLine[0] != '\0') platform::writeErrorLine(choice->overrideLine);
+    if (choice->module == nullptr) choice->module = walkRow(choice->row, &machine, choice);
+    return choice->module;
+}
+
 platform::ModuleHandle loadVariant() {
-    return loadVariantFromRow(preferenceRowFor(isOldWindows(), classifyProcessor()));
+    Choice choice;
+    platform::ModuleHandle module = chooseVariant(probeMachine(), &choice, true);
+    if (module == nullptr) tellNoVariant();
+    return module;
 }
 
 int bindEntryPoint(platform::ModuleHandle module, void** slot, const char* name) {

@@ -3,6 +3,8 @@
 // libZentavol.
 #pragma once
 
+#include "front/classify.h"
+#include "front/tables.h"
 #include "platform/front_platform.h"
 
 namespace qel::front {
@@ -18,7 +20,47 @@ int preferenceRowFor(int oldWindows, int processorClass);
 // When none loads, tells the user once and returns null.
 platform::ModuleHandle loadVariantFromRow(int row);
 
-// Probes the machine and loads from its row.
+// The environment variable that names a variant to load before the row.
+inline constexpr char kOverrideVariable[] = "ZENTAVOL_VARIANT";
+
+enum class OverrideState {
+    None,       // unset or empty
+    Unknown,    // not one of the six codes
+    CannotRun,  // the machine lacks what the variant needs; not loaded
+    Missing,    // could not be loaded
+    Taken,      // loaded
+};
+
+// One name asked for, and why it was passed over when it was.
+struct Attempt {
+    int variant;
+    bool loaded;
+    char whyNot[192];
+};
+
+// Every step of the choice, as the attach made it; zentavol-which prints it.
+struct Choice {
+    int processorClass;
+    int row;
+    OverrideState overrideState;
+    int overrideVariant;     // -1 unless the value named one of the six
+    char overrideValue[24];  // as given: cut, unprintable characters as '?'
+    const char* lacking;     // CannotRun: what the machine lacks
+    char overrideLine[256];  // the line for standard error when refused, else empty
+    Attempt attempts[kRowWidth + 1];  // the override's first, then the row's
+    int attemptCount;
+    int loadedVariant;  // -1 when none loaded
+    platform::ModuleHandle module;
+};
+
+// Makes the choice for the machine: the variant ZENTAVOL_VARIANT names, if
+// the machine can run it and it loads, else the walk along the machine's row.
+// A refused override's line goes to standard error at once when `tell`;
+// nothing else is shown (no message when no variant loads).
+platform::ModuleHandle chooseVariant(const Machine& machine, Choice* choice, bool tell);
+
+// Probes the machine and loads its choice; when none loads, tells the user
+// once and returns null.
 platform::ModuleHandle loadVariant();
 
 // 1 when the slot now holds the variant's function, else 0 after telling

@@ -6,6 +6,7 @@
 #include <cpuid.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace qel::front {
 
@@ -46,16 +47,41 @@ int hasCpuid() {
                                      static_cast<std::uint32_t>(after));
 }
 
-void readProcessorInfo(ProcessorInfo* info) {
+void readCpuidRegisters(CpuidRegisters* registers) {
     unsigned eax, ebx, ecx, edx;
-    CpuidRegisters registers{};
     __cpuid(1, eax, ebx, ecx, edx);
-    registers.leaf1Eax = eax;
-    registers.leaf1Edx = edx;
+    registers->leaf1Eax = eax;
+    registers->leaf1Edx = edx;
     __cpuid(2, eax, ebx, ecx, edx);
-    registers.leaf2Eax = eax;
-    registers.leaf2Edx = edx;
+    registers->leaf2Eax = eax;
+    registers->leaf2Edx = edx;
+}
+
+void readProcessorInfo(ProcessorInfo* info) {
+    CpuidRegisters registers{};
+    readCpuidRegisters(&registers);
     decodeProcessorInfo(registers, info);
+}
+
+void readVendor(char (&vendor)[13]) {
+    unsigned eax, ebx, ecx, edx;
+    __cpuid(0, eax, ebx, ecx, edx);
+    std::memcpy(vendor, &ebx, 4);
+    std::memcpy(vendor + 4, &edx, 4);
+    std::memcpy(vendor + 8, &ecx, 4);
+    vendor[12] = '\0';
+}
+
+Machine probeMachine() {
+    Machine machine{};
+    machine.hasCpuid = hasCpuid();
+    if (machine.hasCpuid) {
+        readVendor(machine.vendor);
+        readCpuidRegisters(&machine.registers);
+        decodeProcessorInfo(machine.registers, &machine.processor);
+    }
+    machine.oldSystem = isOldWindows();
+    return machine;
 }
 
 int classifyProcessor() { return classifyWith({hasCpuid, readProcessorInfo}); }

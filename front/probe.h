@@ -13,6 +13,15 @@ int hasCpuid();
 // cpuid leaves 1 and 2 into the record.
 void readProcessorInfo(ProcessorInfo* info);
 
+// The raw registers behind it.
+void readCpuidRegisters(CpuidRegisters* registers);
+
+// The vendor string of leaf 0 (12 characters and a zero).
+void readVendor(char (&vendor)[13]);
+
+// Everything the choice and zentavol-which need to know of this machine.
+Machine probeMachine();
+
 // The processor class 0..5 of this machine.
 int classifyProcessor();
 

@@ -3,6 +3,8 @@
 // filled. Tables only, no logic. Linked by libZentavol.
 #pragma once
 
+#include <cstdint>
+
 #include "front/entry_slots.h"
 
 namespace qel::front {
@@ -16,6 +18,38 @@ inline constexpr const char* kVariantNames[kVariantCount] = {
 };
 
 inline constexpr unsigned char kG1 = 0, kG2 = 1, kN1 = 2, kN2 = 3, kS1 = 4, kS2 = 5;
+
+// The codes ZENTAVOL_VARIANT accepts, by index; any case.
+inline constexpr const char* kVariantCodes[kVariantCount] = {"g1", "g2", "n1", "n2", "s1", "s2"};
+
+// Leaf 1 EDX bits that a variant's instructions need.
+inline constexpr std::uint32_t kFeatureFpu = 1u << 0;
+inline constexpr std::uint32_t kFeatureCmov = 1u << 15;
+inline constexpr std::uint32_t kFeatureMmx = 1u << 23;
+inline constexpr std::uint32_t kFeatureSse = 1u << 25;
+inline constexpr std::uint32_t kFeatureSse2 = 1u << 26;
+
+// What a variant's code needs of the machine: a variant named by
+// ZENTAVOL_VARIANT, or offered by the machine's row, that the machine cannot
+// run is never loaded. The
+// generic build needs nothing: every row ends in it. N1 is compiled for the
+// family-5 integer instructions, which have no feature bit of their own; a
+// processor with conditional moves has them. The conditional moves include
+// the x87 ones, hence the x87 bit beside them. SSE registers must also be
+// saved by the system, which an old system does not do.
+struct VariantNeeds {
+    std::uint32_t features;  // leaf 1 EDX bits, all needed (and so cpuid)
+    std::uint32_t family;    // lowest 4-bit family field, 0 for any
+    bool currentSystem;
+};
+inline constexpr VariantNeeds kVariantNeeds[kVariantCount] = {
+    {0, 0, false},                                                                     // g1
+    {kFeatureFpu | kFeatureCmov, 0, false},                                            // g2
+    {kFeatureFpu, 5, false},                                                           // n1
+    {kFeatureFpu | kFeatureCmov | kFeatureMmx, 0, false},                              // n2
+    {kFeatureFpu | kFeatureCmov | kFeatureMmx | kFeatureSse, 0, true},                 // s1
+    {kFeatureFpu | kFeatureCmov | kFeatureMmx | kFeatureSse | kFeatureSse2, 0, true},  // s2
+};
 
 // One past the last variant index ends a row; rows are seven wide so the
 // longest list of six still has room for its end marker.

@@ -65,4 +65,19 @@ int messageBox(const char* text, const char* caption, unsigned style);
 // bytes (the terminating zero included); returns the length written.
 int formatText(char* buffer, std::size_t size, const char* format, const char* argument);
 
+// The value of an environment variable, cut to size - 1 characters; false
+// (and an empty buffer) when it is unset or empty.
+bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size);
+
+// Writes the text and a line feed to the process's standard error, if it
+// has one; a process without one loses the line.
+void writeErrorLine(const char* text);
+
+// Why the last loadLibrary that returned null failed, in a few words for a
+// person ("not found along the search path", "its attach failed").
+void describeLoadFailure(char* buffer, std::size_t size);
+
+// The file a loaded module was mapped from; false when it cannot be told.
+bool moduleFileName(ModuleHandle module, char* buffer, std::size_t size);
+
 }  // namespace qel::platform

@@ -18,7 +18,7 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
   clang libclang-rt-dev  # the clang builds and the fuzz target (libFuzzer, sanitizers)
   libsndfile1-dev libcairo2-dev libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
-  dpkg-dev file
+  dpkg-dev file lintian man-db  # packaging: the .deb is checked with lintian, its manual pages with man
   python3-dev python3-numpy python3-pytest pybind11-dev python3-pybind11  # the Python module
   googletest g++-mingw-w64-i686 wine wine32:i386)
 export DEBIAN_FRONTEND=noninteractive

@@ -94,6 +94,12 @@ bool attachSucceeded(void* handle) {
     return !search.hasNote || search.outcome == QEL_ATTACH_DONE;
 }
 
+// Why the last load failed; the front library loads from one thread only
+// (its constructor, or zentavol-which).
+char loadFailure[320];
+
+void setLoadFailure(const char* text) { std::snprintf(loadFailure, sizeof loadFailure, "%s", text); }
+
 void writeAll(const char* text, std::size_t length) {
     while (length > 0) {
         const ssize_t written = write(STDERR_FILENO, text, length);
@@ -119,7 +125,10 @@ bool getVersionEx(OsVersionInfo* info) {
 ModuleHandle loadLibrary(const char* name) {
     char file[256];
     const int length = std::snprintf(file, sizeof file, "lib%s.so", name);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof file) return nullptr;
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof file) {
+        setLoadFailure("name too long");
+        return nullptr;
+    }
     // A library the process already holds under that name is taken as it is.
     // Otherwise the file the loader's search would reach is found and checked
     // first: a file cut short (an upgrade interrupted) would fault inside the
@@ -129,12 +138,24 @@ ModuleHandle loadLibrary(const char* name) {
     // RUNPATH, which the search follows for its caller.
     void* handle = dlopen(file, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
     char path[4096];
-    if (handle == nullptr && findLibraryFile(file, path, sizeof path)) handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) return nullptr;
+    if (handle == nullptr) {
+        if (!findLibraryFile(file, path, sizeof path)) {
+            std::snprintf(loadFailure, sizeof loadFailure, "no complete %s along the search path", file);
+            return nullptr;
+        }
+        handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            const char* error = dlerror();
+            setLoadFailure(error != nullptr ? error : "the loader refused it");
+            return nullptr;
+        }
+    }
     if (!attachSucceeded(handle)) {
         dlclose(handle);
+        setLoadFailure("its attach failed (no thread-local slot or no memory for the thread's state)");
         return nullptr;
     }
+    loadFailure[0] = '\0';
     return handle;
 }
 
@@ -169,6 +190,33 @@ int formatText(char* buffer, std::size_t size, const char* format, const char* a
         return 0;
     }
     return static_cast<std::size_t>(length) < size ? length : static_cast<int>(size - 1);
+}
+
+bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
+    if (size == 0) return false;
+    buffer[0] = '\0';
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] == '\0') return false;
+    std::snprintf(buffer, size, "%s", value);
+    return true;
+}
+
+void writeErrorLine(const char* text) {
+    writeAll(text, std::strlen(text));
+    writeAll("\n", 1);
+}
+
+void describeLoadFailure(char* buffer, std::size_t size) {
+    if (size > 0) std::snprintf(buffer, size, "%s", loadFailure);
+}
+
+bool moduleFileName(ModuleHandle module, char* buffer, std::size_t size) {
+    struct link_map* map = nullptr;
+    if (module == nullptr || size == 0 || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
+        map->l_name == nullptr)
+        return false;
+    const int length = std::snprintf(buffer, size, "%s", map->l_name);
+    return length > 0 && static_cast<std::size_t>(length) < size;
 }
 
 }  // namespace qel::platform

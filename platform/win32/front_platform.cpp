@@ -30,7 +30,17 @@ bool getVersionEx(OsVersionInfo* info) {
     return true;
 }
 
-ModuleHandle loadLibrary(const char* name) { return LoadLibraryA(name); }
+namespace {
+// The system's error code of the last failed load; the front library loads
+// from one thread only (its DllMain, or zentavol-which).
+DWORD loadError = 0;
+}  // namespace
+
+ModuleHandle loadLibrary(const char* name) {
+    HMODULE module = LoadLibraryA(name);
+    loadError = module == nullptr ? GetLastError() : 0;
+    return module;
+}
 
 void* getProcAddress(ModuleHandle module, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
@@ -54,6 +64,62 @@ int formatText(char* buffer, std::size_t size, const char* format, const char* a
     const int kept = length < 0 ? 0 : (static_cast<std::size_t>(length) < size ? length : static_cast<int>(size - 1));
     lstrcpynA(buffer, formatted, kept + 1);
     return kept;
+}
+
+bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
+    if (size == 0) return false;
+    buffer[0] = '\0';
+    const DWORD capacity = static_cast<DWORD>(size);
+    const DWORD length = GetEnvironmentVariableA(name, buffer, capacity);
+    if (length == 0) {
+        buffer[0] = '\0';
+        return false;
+    }
+    if (length >= capacity) {
+        // Too long for the buffer, which the call left alone: read it whole
+        // and keep its start.
+        char* whole = static_cast<char*>(LocalAlloc(LMEM_FIXED, length));
+        if (whole == nullptr) {
+            lstrcpynA(buffer, "?", capacity);
+            return true;
+        }
+        GetEnvironmentVariableA(name, whole, length);
+        lstrcpynA(buffer, whole, capacity);
+        LocalFree(whole);
+    }
+    return true;
+}
+
+void writeErrorLine(const char* text) {
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(error, text, static_cast<DWORD>(lstrlenA(text)), &written, nullptr);
+    WriteFile(error, "\n", 1, &written, nullptr);
+}
+
+void describeLoadFailure(char* buffer, std::size_t size) {
+    if (size == 0) return;
+    const char* text = nullptr;
+    switch (loadError) {
+        case 0: text = ""; break;
+        case ERROR_MOD_NOT_FOUND: text = "not found along the DLL search path"; break;
+        case ERROR_DLL_INIT_FAILED: text = "its attach failed (DllMain refused)"; break;
+        case ERROR_BAD_EXE_FORMAT: text = "not a valid 32-bit Windows DLL (damaged, or of another machine)"; break;
+        default: break;
+    }
+    char formatted[64];
+    if (text == nullptr) {
+        wsprintfA(formatted, "Windows error %lu", static_cast<unsigned long>(loadError));
+        text = formatted;
+    }
+    lstrcpynA(buffer, text, static_cast<int>(size));
+}
+
+bool moduleFileName(ModuleHandle module, char* buffer, std::size_t size) {
+    if (module == nullptr || size == 0) return false;
+    const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(module), buffer, static_cast<DWORD>(size));
+    return length > 0 && length < size;
 }
 
 }  // namespace qel::platform

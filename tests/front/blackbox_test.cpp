@@ -309,3 +309,118 @@ TEST(FrontPlatform, FormattingNeverOverrunsTheBuffer) {
 }
 
 }  // namespace
+
+// ZENTAVOL_VARIANT with the stand-ins, and zentavol-which run from a folder
+// of them (which it searches first, through LD_LIBRARY_PATH).
+namespace {
+
+using qel::front::kVariantCodes;
+using qel::front::kVariantNames;
+
+std::string standin(const std::string& name) { return std::string(ZV_FRONT_TEST_VARIANT_DIR) + "/" + fileOf(name); }
+
+void putAll(Folder& folder, const std::string& except = "") {
+    for (const char* name : kVariantNames)
+        if (name != except) folder.put(standin(name), name);
+}
+
+std::string refusal(const std::string& value, const std::string& why) {
+    return "Zentavol: ZENTAVOL_VARIANT=" + value + " refused: " + why + "; the usual choice is made\n";
+}
+
+TEST(FrontOverrideBlackBox, EachCodeRunsOnThatVariant) {
+    // This machine runs every build (x86-64 has SSE2 and conditional moves).
+    Folder folder;
+    putAll(folder);
+    for (int variant = 0; variant < 6; ++variant) {
+        std::string code = kVariantCodes[variant];
+        if (variant % 2 == 1) code[0] = static_cast<char>(code[0] - 'a' + 'A');
+        const RunResult run = folder.runProgram("front_app", "calls", "", code);
+        EXPECT_EQ(run.exitCode, 0) << code;
+        EXPECT_EQ(run.out, expectedOutput(kVariantNames[variant], true)) << code;
+        EXPECT_EQ(run.err, std::string(kVariantNames[variant]) + " attached\n") << code;
+    }
+}
+
+TEST(FrontOverrideBlackBox, UnknownOrMissingGivesOneLineAndTheUsualChoice) {
+    const std::string first = machineRow().front();
+    Folder folder;
+    putAll(folder, "Zentavolg2");
+    RunResult run = folder.runProgram("front_app", "", "", "Zentavols1.so");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, expectedOutput(first, false));
+    EXPECT_EQ(run.err, refusal("Zentavols1.so", "not one of g1, g2, n1, n2, s1, s2") + first + " attached\n");
+
+    run = folder.runProgram("front_app", "", "", "g2");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, expectedOutput(first, false));
+    EXPECT_EQ(run.err,
+              refusal("g2", "Zentavolg2 did not load: no complete libZentavolg2.so along the search path") + first +
+                  " attached\n");
+}
+
+class WhichTool : public ::testing::Test {
+protected:
+    WhichTool() { folder.putProgram(ZV_WHICH_TOOL, "zentavol-which"); }
+    RunResult which(const std::string& variant = "", const std::string& argument = "") {
+        return folder.runProgram("zentavol-which", argument, folder.path().string(), variant);
+    }
+    static std::string line(const RunResult& run, const std::string& start) {
+        const std::size_t at = run.out.find("\n" + start);
+        if (at == std::string::npos) return "(no line " + start + ")";
+        return run.out.substr(at + 1, run.out.find('\n', at + 1) - at - 1);
+    }
+    Folder folder;
+};
+
+TEST_F(WhichTool, NamesTheClassTheRowAndTheVariantLoaded) {
+    putAll(folder);
+    const int processorClass = qel::front::classifyProcessor();
+    const Names row = machineRow();
+    std::string codes;
+    for (const auto& name : row) codes += (codes.empty() ? " " : ", ") + name.substr(8);
+    const RunResult run = which();
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.out.rfind("zentavol-which ", 0), 0u);
+    EXPECT_EQ(line(run, "class: ").substr(0, 9 + 1), "class: " + std::to_string(processorClass) + " (");
+    EXPECT_EQ(line(run, "row "), "row " + std::to_string(processorClass) + ":" + codes);
+    EXPECT_EQ(line(run, "override: "), "override: none (ZENTAVOL_VARIANT unset)");
+    EXPECT_EQ(line(run, "tried "), "tried " + row.front() + ": loaded");
+    EXPECT_EQ(line(run, "loaded: "), "loaded: " + row.front() + " (" + (folder.path() / fileOf(row.front())).string() + ")");
+    EXPECT_EQ(line(run, "exports: "), "exports: all 16 found");
+}
+
+TEST_F(WhichTool, ShowsTheOverrideAndEachNamePassedOver) {
+    putAll(folder, "Zentavolg2");
+    RunResult run = which("n1");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(line(run, "override: "), "override: ZENTAVOL_VARIANT=n1 taken");
+    EXPECT_EQ(line(run, "loaded: ").substr(0, 20), "loaded: Zentavoln1 (");
+
+    run = which("g2");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(line(run, "override: ") + "\n",
+              "override: " + refusal("g2", "Zentavolg2 did not load: no complete libZentavolg2.so along the search path"));
+    EXPECT_EQ(line(run, "tried "), "tried Zentavolg2 (the override): passed over: no complete libZentavolg2.so along the search path");
+    // The tool reports; it writes no refusal of its own to standard error.
+    EXPECT_EQ(run.err.find("refused"), std::string::npos);
+
+    // Nothing at all: every name of the row passed over, status 1.
+    Folder empty;
+    empty.putProgram(ZV_WHICH_TOOL, "zentavol-which");
+    run = empty.runProgram("zentavol-which", "", empty.path().string());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(line(run, "loaded: "), "loaded: none; applications fail: No Zentavol DLL was found");
+}
+
+TEST_F(WhichTool, HelpAndWrongArguments) {
+    RunResult run = which("", "--help");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("Usage: zentavol-which", 0), 0u);
+    run = which("", "--frobnicate");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("zentavol-which: unknown argument --frobnicate\nUsage:", 0), 0u);
+}
+
+}  // namespace

@@ -87,4 +87,20 @@ int formatText(char* buffer, std::size_t size, const char* format, const char* a
     return std::snprintf(buffer, size, format, argument);
 }
 
+bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
+    auto found = fakeSystem().environment.find(name);
+    const std::string value = found == fakeSystem().environment.end() ? "" : found->second;
+    std::snprintf(buffer, size, "%s", value.c_str());
+    return !value.empty();
+}
+
+void writeErrorLine(const char* text) { fakeSystem().errorLines.push_back(text); }
+
+void describeLoadFailure(char* buffer, std::size_t size) { std::snprintf(buffer, size, "not present"); }
+
+bool moduleFileName(ModuleHandle module, char* buffer, std::size_t size) {
+    std::snprintf(buffer, size, "/fake/%s", zv::test::fakeLibraryName(module).c_str());
+    return true;
+}
+
 }  // namespace qel::platform

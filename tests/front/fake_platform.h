@@ -38,6 +38,10 @@ struct FakeSystem {
     std::vector<std::string> freed;
     std::vector<std::string> lookups;
 
+    // The environment, and the lines written to standard error.
+    std::map<std::string, std::string> environment;
+    std::vector<std::string> errorLines;
+
     // "beep 16" and "box <caption>" in the order they happened.
     std::vector<std::string> events;
     std::vector<FakeMessage> messages;

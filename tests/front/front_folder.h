@@ -80,13 +80,29 @@ public:
         std::ofstream(dir_ / fileOf(libraryName), std::ios::binary | std::ios::trunc) << bytes;
     }
 
+    // Puts a program into the folder.
+    void putProgram(const std::string& source, const std::string& name) {
+        fs::copy_file(source, dir_ / name, fs::copy_options::overwrite_existing);
+    }
+
     // Runs the application; the variants can come only from this folder, or
     // first from `searchPath` when one is given as LD_LIBRARY_PATH.
     RunResult run(const std::string& argument = "", const std::string& searchPath = "") const {
-        const std::string environment =
-            searchPath.empty() ? "env -u LD_LIBRARY_PATH" : "env LD_LIBRARY_PATH='" + searchPath + "'";
+        return runProgram("front_app", argument, searchPath);
+    }
+
+    // Runs a program of the folder, with ZENTAVOL_VARIANT set to `variant`
+    // unless it is empty.
+    RunResult runProgram(const std::string& program, const std::string& argument, const std::string& searchPath,
+                         const std::string& variant = "") const {
+        // env takes its options before its assignments
+        std::string environment = "env";
+        if (searchPath.empty()) environment += " -u LD_LIBRARY_PATH";
+        if (variant.empty()) environment += " -u ZENTAVOL_VARIANT";
+        if (!searchPath.empty()) environment += " LD_LIBRARY_PATH='" + searchPath + "'";
+        if (!variant.empty()) environment += " ZENTAVOL_VARIANT='" + variant + "'";
         // exec, so that a signal that ends the application is the status seen
-        const std::string command = "cd '" + dir_.string() + "' && exec " + environment + " ./front_app " +
+        const std::string command = "cd '" + dir_.string() + "' && exec " + environment + " ./" + program + " " +
                                     argument + " >out.txt 2>err.txt";
         const int status = std::system(command.c_str());
         const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;

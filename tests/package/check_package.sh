@@ -45,6 +45,10 @@ step "the installed qelspectrum"
 output "$scratch/out" "$prefix/bin/qelspectrum" --peaks 1
 grep -q "^library:  $prefix/.*/libZentavol.*(variant " "$scratch/out"
 
+step "the installed zentavol-which"
+output "$scratch/out" "$prefix/bin/zentavol-which"
+grep -q "^loaded: Zentavol.. ($prefix/" "$scratch/out"
+
 step "cpack"
 (cd "$build" && cpack -G "DEB;TGZ" -B "$scratch/packages" >/dev/null)
 deb=$(ls "$scratch"/packages/*.deb)
@@ -60,9 +64,25 @@ printf '#!/bin/sh\nexit 0\n' >"$scratch/stub/ldconfig"
 chmod +x "$scratch/stub/ldconfig"
 PATH=$scratch/stub:$PATH dpkg --root="$root" --force-not-root --force-depends --force-script-chrootless \
   --log=/dev/null -i "$deb" >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; exit 1; }
+step "the package's licence, changelog and manual pages; lintian"
+test -s "$root/usr/share/doc/zentavol/copyright"
+grep -q "^License: Expat" "$root/usr/share/doc/zentavol/copyright"
+gzip -t "$root/usr/share/doc/zentavol/changelog.gz"
+MANPATH=$root/usr/share/man MANWIDTH=80 man qelspectrum 2>"$scratch/man.err" >"$scratch/man.out"
+test ! -s "$scratch/man.err" || { cat "$scratch/man.err"; exit 1; }
+grep -q "log-frequency" "$scratch/man.out"
+MANPATH=$root/usr/share/man MANWIDTH=80 man zentavol-which 2>"$scratch/man.err" >"$scratch/man.out"
+test ! -s "$scratch/man.err" || { cat "$scratch/man.err"; exit 1; }
+grep -q "ZENTAVOL_VARIANT" "$scratch/man.out"
+# errors fail, warnings are listed
+lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 | grep -v "running with root privileges" || true
+lintian --fail-on error "$deb" >/dev/null 2>&1
+
 output "$scratch/out" "$root/usr/bin/qelspectrum" --peaks 5
 grep -q "^library:  $root/usr/.*(variant " "$scratch/out"
 grep -q "^     1        439" "$scratch/out"
+output "$scratch/out" "$root/usr/bin/zentavol-which"
+grep -q "^loaded: Zentavol.. ($root/usr/" "$scratch/out"
 
 step "tar archive, moved elsewhere"
 mkdir -p "$scratch/unpacked"

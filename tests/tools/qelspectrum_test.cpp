@@ -287,6 +287,7 @@ TEST(Qelspectrum, RejectsBadInputWithOneLine) {
     expectOneLineError(runTool({"--order"}), "needs a value");
     expectOneLineError(runTool({"a.wav", "b.wav"}), "one too many");
     expectOneLineError(runTool({"--spectrogram"}), "--plot");
+    expectOneLineError(runTool({"--log-frequency"}), "--plot");
     expectOneLineError(runTool({"--plot", (scratch() / "plot.jpg").string()}), ".png or .svg");
 }
 
@@ -354,6 +355,124 @@ TEST(Qelspectrum, DrawsAnSvgThatReadsBack) {
     EXPECT_GE(counts["image"], 1);
     xmlFreeDoc(document);
     xmlCleanupParser();
+}
+
+// The centres of the peak marks: the red filled circles, each a path of
+// its own that starts at its rightmost point (x + 3, y).
+std::vector<double> peakMarksOf(const fs::path& svg) {
+    std::vector<double> xs;
+    xmlDoc* document = xmlReadFile(svg.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (document == nullptr) return xs;
+    std::vector<const xmlNode*> pending = {xmlDocGetRootElement(document)};
+    while (!pending.empty()) {
+        const xmlNode* node = pending.back();
+        pending.pop_back();
+        for (; node != nullptr; node = node->next) {
+            if (node->type != XML_ELEMENT_NODE) continue;
+            if (node->children != nullptr) pending.push_back(node->children);
+            if (std::string(reinterpret_cast<const char*>(node->name)) != "path") continue;
+            xmlChar* style = xmlGetProp(node, reinterpret_cast<const xmlChar*>("style"));
+            xmlChar* d = xmlGetProp(node, reinterpret_cast<const xmlChar*>("d"));
+            double x = 0.0, y = 0.0;
+            char next = 0;
+            if (style != nullptr && d != nullptr &&
+                std::string(reinterpret_cast<const char*>(style)).find("fill:rgb(80%,10%,10%)") != std::string::npos &&
+                std::sscanf(reinterpret_cast<const char*>(d), "M %lf %lf %c", &x, &y, &next) == 3 && next == 'C')
+                xs.push_back(x - 3.0);
+            xmlFree(style);
+            xmlFree(d);
+        }
+    }
+    xmlFreeDoc(document);
+    xmlCleanupParser();
+    std::sort(xs.begin(), xs.end());
+    return xs;
+}
+
+// Where the five tones sit between the lowest and the highest: the share of
+// the span in Hz on a linear axis, of the span in octaves on a logarithmic
+// one. The ratios hold whatever the plot's margins are.
+TEST(Qelspectrum, PlacesThePeaksOnALinearOrALogarithmicFrequencyAxis) {
+    for (bool logarithmic : {false, true}) {
+        SCOPED_TRACE(logarithmic ? "logarithmic" : "linear");
+        fs::path svg = scratch() / (logarithmic ? "log.svg" : "linear.svg");
+        std::vector<std::string> arguments = {"--plot", svg.string()};
+        if (logarithmic) arguments.push_back("--log-frequency");
+        ToolRun run = runTool(arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::vector<double> frequencies;
+        for (const Peak& peak : peaksOf(run.out)) frequencies.push_back(peak.frequency);
+        std::sort(frequencies.begin(), frequencies.end());
+        std::vector<double> xs = peakMarksOf(svg);
+        ASSERT_EQ(xs.size(), 5u);
+        ASSERT_EQ(frequencies.size(), 5u);
+        auto scale = [logarithmic](double f) { return logarithmic ? std::log(f) : f; };
+        const double span = scale(frequencies[4]) - scale(frequencies[0]);
+        for (int i = 1; i < 4; ++i) {
+            const double expected = (scale(frequencies[i]) - scale(frequencies[0])) / span;
+            // half a pixel of the roughly 300-800 pixel span
+            EXPECT_NEAR((xs[i] - xs[0]) / (xs[4] - xs[0]), expected, 0.002) << frequencies[i] << " Hz";
+        }
+    }
+}
+
+// The spectrogram's colour scale: somewhere right of the plots a column
+// whose red component falls steadily from the top level's pale yellow to
+// the floor's near black over at least 300 pixels (red rises with level
+// along the whole colour map), with tick labels beside it and the
+// frequency axis named on the left. Without a spectrogram there is none.
+TEST(Qelspectrum, DrawsTheSpectrogramsColourScaleAndAxisNames) {
+    for (bool spectrogram : {true, false}) {
+        SCOPED_TRACE(spectrogram ? "spectrogram" : "spectrum only");
+        fs::path png = scratch() / (spectrogram ? "scale.png" : "noscale.png");
+        std::vector<std::string> arguments = {"--plot", png.string(), "--log-frequency"};
+        if (spectrogram) arguments.push_back("--spectrogram");
+        ToolRun run = runTool(arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+        ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+        cairo_surface_flush(image);
+        const unsigned char* data = cairo_image_surface_get_data(image);
+        const int stride = cairo_image_surface_get_stride(image);
+        const int width = cairo_image_surface_get_width(image), height = cairo_image_surface_get_height(image);
+        auto pixel = [&](int x, int y) {
+            return reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride)[x];
+        };
+        auto red = [&](int x, int y) { return static_cast<int>((pixel(x, y) >> 16) & 0xFF); };
+        auto dark = [&](int x, int y) {
+            const uint32_t p = pixel(x, y);
+            return ((p >> 16) & 0xFF) < 100 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) < 100;
+        };
+        int barColumn = -1, barTop = 0, barBottom = 0;
+        for (int x = width * 85 / 100; x < width && barColumn < 0; ++x) {
+            for (int top = 0; top < height; ++top) {
+                if (red(x, top) < 230) continue;
+                int y = top;
+                while (y + 1 < height && red(x, y + 1) <= red(x, y)) ++y;
+                if (y - top >= 300 && red(x, y) <= 12) {
+                    barColumn = x;
+                    barTop = top;
+                    barBottom = y;
+                    break;
+                }
+                top = y;
+            }
+        }
+        if (!spectrogram) {
+            EXPECT_EQ(barColumn, -1);
+            cairo_surface_destroy(image);
+            continue;
+        }
+        ASSERT_GE(barColumn, 0) << "no colour scale";
+        long labels = 0, axisName = 0;
+        for (int y = barTop; y <= barBottom; ++y) {
+            for (int x = barColumn + 16; x < width; ++x) labels += dark(x, y);
+            for (int x = 8; x < 40; ++x) axisName += dark(x, y);
+        }
+        EXPECT_GT(labels, 300) << "tick labels and the scale's name";
+        EXPECT_GT(axisName, 100) << "the frequency axis's name";
+        cairo_surface_destroy(image);
+    }
 }
 
 }  // namespace

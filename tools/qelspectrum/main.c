@@ -31,7 +31,10 @@ static const char kUsage[] =
     "  -p, --peaks N      how many peaks to list (default 5)\n"
     "  -w, --window NAME  hann, hamming, blackman or rectangular (default hann)\n"
     "      --plot FILE    draw the averaged spectrum to FILE (.png or .svg)\n"
-    "      --spectrogram  draw a spectrogram below it (needs --plot)\n"
+    "      --spectrogram  draw a spectrogram below it, with its colour scale in dB\n"
+    "                     (needs --plot)\n"
+    "      --log-frequency  draw the plots on a logarithmic frequency axis, from\n"
+    "                     the first bin above 0 Hz (needs --plot)\n"
     "  -h, --help         show this text\n"
     "\n"
     "Levels are in dB full scale: a sine of amplitude 1.0 reads 0 dB.\n"
@@ -88,17 +91,19 @@ typedef struct Options {
     WindowKind window;
     const char* plot;
     int spectrogram;
+    int logFrequency;
     const char* input;
 } Options;
 
 static Options parseOptions(int argc, char** argv) {
-    Options o = {12, 0, 1, 5, kWindowHann, NULL, 0, NULL};
-    enum { kPlot = 1000, kSpectrogram };
+    Options o = {12, 0, 1, 5, kWindowHann, NULL, 0, 0, NULL};
+    enum { kPlot = 1000, kSpectrogram, kLogFrequency };
     static const struct option longOptions[] = {
         {"order", required_argument, NULL, 'o'},   {"hop", required_argument, NULL, 'H'},
         {"channel", required_argument, NULL, 'c'}, {"peaks", required_argument, NULL, 'p'},
         {"window", required_argument, NULL, 'w'},  {"plot", required_argument, NULL, kPlot},
-        {"spectrogram", no_argument, NULL, kSpectrogram}, {"help", no_argument, NULL, 'h'},
+        {"spectrogram", no_argument, NULL, kSpectrogram}, {"log-frequency", no_argument, NULL, kLogFrequency},
+        {"help", no_argument, NULL, 'h'},
         {NULL, 0, NULL, 0},
     };
     long long hop = -1;
@@ -119,6 +124,7 @@ static Options parseOptions(int argc, char** argv) {
         }
         case kPlot: o.plot = optarg; break;
         case kSpectrogram: o.spectrogram = 1; break;
+        case kLogFrequency: o.logFrequency = 1; break;
         case 'h': fputs(kUsage, stdout); exit(0);
         case ':': fail("option %s needs a value (see --help)", argv[optind - 1]);
         default: fail("unknown option %s (see --help)", argv[optind - 1]);
@@ -127,6 +133,7 @@ static Options parseOptions(int argc, char** argv) {
     if (optind < argc) o.input = argv[optind++];
     if (optind < argc) fail("one input file at most, '%s' is one too many", argv[optind]);
     if (o.spectrogram && o.plot == NULL) fail("--spectrogram draws into the --plot file; give --plot FILE too");
+    if (o.logFrequency && o.plot == NULL) fail("--log-frequency changes the --plot file; give --plot FILE too");
     if (o.plot != NULL && !plotFormatKnown(o.plot)) fail("--plot '%s': the name must end in .png or .svg", o.plot);
     o.hop = hop > 0 ? hop : (1LL << o.order) / 2;
     return o;
@@ -215,7 +222,8 @@ int main(int argc, char** argv) {
         char title[400];
         snprintf(title, sizeof title, "%s: averaged spectrum, %lld frames of %d samples, %s window%s", source.name,
                  frames, n, windowName(options.window), options.spectrogram ? ", and spectrogram" : "");
-        if (plotWrite(options.plot, &analysis, peaks, found, title, error, sizeof error) != 0) status = 2;
+        if (plotWrite(options.plot, &analysis, peaks, found, title, options.logFrequency, error, sizeof error) != 0)
+            status = 2;
     }
     free(peaks);
     analysisFree(&analysis);

@@ -8,9 +8,10 @@
 #include "analysis.h"
 
 /* Returns 0, or -1 with a one-line reason. The format follows the file
- * name's ending (.png or .svg). */
+ * name's ending (.png or .svg); logFrequency draws both plots on a
+ * logarithmic frequency axis from the first bin above 0 Hz. */
 int plotWrite(const char* path, const Analysis* analysis, const Peak* peaks, int peakCount, const char* title,
-              char* error, size_t errorSize);
+              int logFrequency, char* error, size_t errorSize);
 
 /* Whether a file name ends in a format plotWrite can write. */
 int plotFormatKnown(const char* path);

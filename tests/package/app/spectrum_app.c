@@ -1,10 +1,26 @@
 /* An application built outside the source tree against an installed
  * Zentavol: the spectrum of a sine through the front library, its peak in
- * the right bin, every vector from qelMalloc. Prints "spectrum_app: ok". */
+ * the right bin, every vector from qelMalloc. Prints "spectrum_app: ok", and
+ * on Windows the variant DLL the front library loaded. */
 #include <math.h>
 #include <stdio.h>
 
 #include <zentavol.h>
+
+#ifdef _WIN32
+#include <windows.h>
+
+static void printVariant(void) {
+    static const char* const codes[] = {"s2", "s1", "n2", "n1", "g2", "g1"};
+    for (int i = 0; i < 6; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "Zentavol%s.dll", codes[i]);
+        if (GetModuleHandleA(name) != NULL) printf("spectrum_app: variant %s\n", codes[i]);
+    }
+}
+#else
+static void printVariant(void) {}
+#endif
 
 int main(void) {
     enum { kOrder = 10, kN = 1 << kOrder, kBins = kN / 2 + 1, kBin = 37 };
@@ -32,5 +48,6 @@ int main(void) {
         return 1;
     }
     printf("spectrum_app: ok\n");
+    printVariant();
     return 0;
 }

@@ -108,11 +108,26 @@ protected:
             CloseHandle(file);
         }
         std::string command = "\"" + folder + "\\choose.exe\"";
+        // The program's output goes to two files; ZENTAVOL_VARIANT reaches it
+        // through the environment it inherits.
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        const auto create = [&](const char* file) {
+            return CreateFileA((folder + "\\" + file).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                               CREATE_ALWAYS, 0, nullptr);
+        };
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = create("out.txt");
+        startup.hStdError = create("err.txt");
+        SetEnvironmentVariableA("ZENTAVOL_VARIANT", overrideValue.empty() ? nullptr : overrideValue.c_str());
         PROCESS_INFORMATION process{};
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                            &startup, &process)) {
+        const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                            folder.c_str(), &startup, &process);
+        SetEnvironmentVariableA("ZENTAVOL_VARIANT", nullptr);
+        CloseHandle(startup.hStdOutput);
+        CloseHandle(startup.hStdError);
+        if (!started) {
             ADD_FAILURE() << "cannot start " << command;
             return -1;
         }
@@ -121,10 +136,28 @@ protected:
         GetExitCodeProcess(process.hProcess, &code);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+        // C programs write text lines ending in CR LF here
+        out = readFile(folder + "\\out.txt");
+        out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+        err = readFile(folder + "\\err.txt");
         return static_cast<int>(code);
     }
 
+    static std::string readFile(const std::string& path) {
+        std::string text;
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return text;
+        text.resize(GetFileSize(file, nullptr));
+        DWORD got = 0;
+        ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+        CloseHandle(file);
+        text.resize(got);
+        return text;
+    }
+
     std::vector<int> row;
+    std::string overrideValue;  // ZENTAVOL_VARIANT for the next run, unless empty
+    std::string out, err;       // what the last run wrote
 };
 
 // Every subset of the six names present, each a complete stand-in.
@@ -251,6 +284,55 @@ TEST_F(FrontChoice, AnApplicationLinkedToTheFrontLibraryStartsOnlyWithAVariant) 
     EXPECT_EQ(choose("linked", one, "zv_front_linked.exe"), 0);
     const Stand none[6] = {};
     EXPECT_EQ(static_cast<DWORD>(choose("linked_none", none, "zv_front_linked.exe")), kDllInitFailed);
+}
+
+// ZENTAVOL_VARIANT: each of the six names loads that variant (this
+// processor runs all of them); an unknown or missing one gives one line on
+// standard error and the row's choice.
+TEST_F(FrontChoice, TheOverrideLoadsTheVariantItNames) {
+    Stand stands[6];
+    for (Stand& s : stands) s = Stand::Complete;
+    for (int index = 0; index < 6; ++index) {
+        overrideValue = kCodes[index];
+        EXPECT_EQ(choose(std::string("override_") + kCodes[index], stands), index);
+        EXPECT_EQ(err, "") << kCodes[index];
+    }
+}
+
+TEST_F(FrontChoice, AnUnknownOrMissingOverrideGivesOneLineAndTheRow) {
+    Stand stands[6];
+    for (Stand& s : stands) s = Stand::Complete;
+    stands[G2] = Stand::Absent;
+    overrideValue = "Zentavolg1.dll";
+    EXPECT_EQ(choose("override_unknown", stands), row[0]);
+    EXPECT_EQ(err, "Zentavol: ZENTAVOL_VARIANT=Zentavolg1.dll refused: not one of g1, g2, n1, n2, s1, s2; "
+                   "the usual choice is made\n");
+    overrideValue = "G2";
+    EXPECT_EQ(choose("override_missing", stands), row[0]);
+    EXPECT_EQ(err, "Zentavol: ZENTAVOL_VARIANT=G2 refused: Zentavolg2 did not load: not found along the DLL "
+                   "search path; the usual choice is made\n");
+}
+
+// zentavol-which beside the DLLs: the system, the class, the row and the
+// variant loaded, with and without the override.
+TEST_F(FrontChoice, TheToolNamesTheSystemClassRowAndVariant) {
+    Stand stands[6];
+    for (Stand& s : stands) s = Stand::Complete;
+    const auto has = [&](const std::string& text) { return out.find("\n" + text) != std::string::npos; };
+    EXPECT_EQ(choose("which", stands, "zentavol-which.exe"), 0) << out;
+    EXPECT_TRUE(has("system: Windows, platform 2 (NT family), version ")) << out;
+    std::string codes;
+    for (int index : row) codes += std::string(codes.empty() ? " " : ", ") + kCodes[index];
+    int processorClass = 0;
+    while (kRows[processorClass] != row) ++processorClass;
+    EXPECT_TRUE(has("class: " + std::to_string(processorClass) + " (")) << out;
+    EXPECT_TRUE(has("row " + std::to_string(processorClass) + ":" + codes + "\n")) << out;
+    EXPECT_TRUE(has("loaded: Zentavol" + std::string(kCodes[row[0]]) + " (")) << out;
+
+    overrideValue = "n1";
+    EXPECT_EQ(choose("which_n1", stands, "zentavol-which.exe"), 0) << out;
+    EXPECT_TRUE(has("override: ZENTAVOL_VARIANT=n1 taken\n")) << out;
+    EXPECT_TRUE(has("loaded: Zentavoln1 (")) << out;
 }
 
 }  // namespace
