@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The spectrum of a WAV file (16-bit PCM, first channel) with the Python
 # module: the strongest frequency and its level (a full-scale sine reads 0 dB).
 import sys, wave

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Python module zentavol: the library's functions over NumPy arrays,
 // through the front library libZentavol like any application. The library
 // ends the process on a bad argument, so every argument is checked here

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a scratch prefix and imports the installed module
 # with the documented path set: it must load the front library and a variant
 # from the prefix, not from the build tree.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every argument the library would end the process for, and every array the
 # module cannot use as it is, raises in Python instead: the right exception,
 # the caller's arrays untouched, and the interpreter still running after all

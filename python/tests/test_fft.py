@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The transforms of the Python module against numpy.fft computed in double
 # precision from the same float32 inputs: complex FFT in its three orderings,
 # scaling, in place or not, the real FFT in both layouts and its inverse.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Threads calling the module at once: each builds its own FFT tables, and
 # the results do not depend on the thread (bit for bit against the main
 # thread's).
