@@ -15,6 +15,9 @@ struct VariantTraits {
     bool x87ConjExtend;        // the conjugate is negated in the x87 unit: a signalling NaN comes out quiet
     bool floatPowerSpectrum;   // magnitudes of long vectors square in single precision (|z| = 1e20 overflows)
     bool genericExtremeOrder;  // NaNs and signed zeros ordered as the generic loops do
+    bool laneExtremeOrder;     // extremes in four lanes: the later of equal elements, a NaN replaced by its lane's next
+    bool estimatedBlockRoots;  // block roots of magnitudes from an estimate and one Newton step (+inf gives NaN,
+                               // a NaN lane 0 or a report, by its sign)
     bool elementReports;       // conversions report each out-of-range element and leave it unwritten
     // FFT.
     int fftScratchLength;      // SComplex elements the entries keep in scratch slot 3 (0: none)
@@ -25,11 +28,11 @@ struct VariantTraits {
     std::uint32_t fftPiQuarterReversed;
 };
 
-// The S builds run the generic vector loops until they get their own.
+// The S builds run the generic conversion loops until they get their own.
 inline constexpr VariantTraits kVariantTraits[] = {
-    {"g1", true, true, true, true, 0, false, 0x3F3504F3u, 0x3F3504F7u},
-    {"s1", true, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
-    {"s2", true, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"g1", true, true, true, false, false, true, 0, false, 0x3F3504F3u, 0x3F3504F7u},
+    {"s1", false, true, false, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"s2", false, true, false, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
 };
 
 inline const VariantTraits& traitsOf(const std::string& code) {
