@@ -1,6 +1,7 @@
 // The streaming-SIMD family's vector loops, the same in ZentavolS2 and
 // ZentavolS1: SSE (no SSE2) for the arithmetic, extremes and square root,
-// integer moves for the conjugate extension. The names are those of the
+// SSE and MMX for the conversions, integer moves for the conjugate
+// extension. The names are those of the
 // generic family (vector/*_g1.h), so a build picks its family in variant.h.
 #pragma once
 
@@ -37,5 +38,17 @@ float minOf(const float* vec, int len);
 // numbers, else the exact root with negative and NaN lanes taken as 0.
 // Returns whether a lane with its sign bit set was met. n >= 1.
 bool sqrtLoop(const float* src, float* dst, int n);
+
+// Float to integer under the SSE rounding mode of the flags, set for the call
+// and restored: single elements up to a 32-byte aligned source, then eight
+// per step (packed, non-temporal 8-byte stores), then single elements. An
+// out-of-range element is written anyway (saturated, low-order bits or as
+// converted, by type and part), and one report after the loop covers them
+// all. size 8, 16 or 32; flags with exactly one rounding bit.
+void floatToInt(const float* src, void* dst, int len, int size, int flags);
+// Eight per step (four for unsigned 32 bits) through MMX widening, under the
+// caller's rounding mode; unsigned 32-bit values as their low 31 bits plus
+// 2^31, rounded twice.
+void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned);
 
 }  // namespace qel::sse

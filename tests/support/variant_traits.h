@@ -19,6 +19,8 @@ struct VariantTraits {
     bool estimatedBlockRoots;  // block roots of magnitudes from an estimate and one Newton step (+inf gives NaN,
                                // a NaN lane 0 or a report, by its sign)
     bool elementReports;       // conversions report each out-of-range element and leave it unwritten
+    bool laneConversions;      // conversions eight per step in SSE lanes (see the conversion suite)
+    bool twiceRoundedUnsigned; // unsigned 32-bit integers from 2^31 become floats through two roundings
     // FFT.
     int fftScratchLength;      // SComplex elements the entries keep in scratch slot 3 (0: none)
     bool fftDitOnly;           // bit-reversed output is the natural-order result permuted, bit for bit
@@ -28,11 +30,10 @@ struct VariantTraits {
     std::uint32_t fftPiQuarterReversed;
 };
 
-// The S builds run the generic conversion loops until they get their own.
 inline constexpr VariantTraits kVariantTraits[] = {
-    {"g1", true, true, true, false, false, true, 0, false, 0x3F3504F3u, 0x3F3504F7u},
-    {"s1", false, true, false, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
-    {"s2", false, true, false, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"g1", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F7u},
+    {"s1", false, true, false, true, true, false, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"s2", false, true, false, true, true, false, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
 };
 
 inline const VariantTraits& traitsOf(const std::string& code) {

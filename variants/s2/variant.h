@@ -12,7 +12,6 @@
 #include "kernels/simd/real_recombine.h"
 #include "kernels/simd/tables.h"
 #include "kernels/simd/vector_sse.h"
-#include "vector/cvrts_g1.h"
 
 namespace qel::line {
 inline constexpr int qelsbSet = 1162;
@@ -32,13 +31,12 @@ namespace qel::variant {
 
 inline constexpr const char* kName = "Zentavols2";
 
-// The vector loops of the streaming-SIMD family; the conversions still run
-// the generic loops.
+// The vector loops of the streaming-SIMD family.
 using sse::addConst;
 using sse::addVec;
 using sse::conjExtend;
-using g1::floatToInt;
-using g1::intToFloat;
+using sse::floatToInt;
+using sse::intToFloat;
 using sse::maxOf;
 using sse::minOf;
 using sse::mpyConst;
