@@ -42,4 +42,9 @@ inline const VariantTraits& traitsOf(const std::string& code) {
     throw std::invalid_argument("no traits for variant " + code);
 }
 
+// The row of a library by its name, which ends with the code ("Zentavols2").
+inline const VariantTraits& traitsOfLibrary(const std::string& name) {
+    return traitsOf(name.size() >= 2 ? name.substr(name.size() - 2) : name);
+}
+
 }  // namespace zv::test

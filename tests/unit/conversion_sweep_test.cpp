@@ -26,14 +26,7 @@
 
 namespace {
 
-// This program's build, by the code its name ends with ("Zentavols2").
-const zv::test::VariantTraits& traits() {
-    static const zv::test::VariantTraits& row = [] () -> const zv::test::VariantTraits& {
-        const std::string name = qel::variant::kName;
-        return zv::test::traitsOf(name.substr(name.size() - 2));
-    }();
-    return row;
-}
+const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(qel::variant::kName); }
 
 std::uint32_t bitsOf(float x) { return std::bit_cast<std::uint32_t>(x); }
 
