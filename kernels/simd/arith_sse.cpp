@@ -148,11 +148,13 @@ void mpyVec(const float* src, float* dst, int n) { vecLoop<Mpy>(src, dst, n); }
 
 namespace {
 
+// The element as one 64-bit word (two 32-bit ones in the 32-bit build): the
+// imaginary part is its high half.
 inline void conjMove(const SComplex* from, SComplex* to) {
-    std::uint32_t w[2];
-    std::memcpy(w, from, sizeof w);
-    w[1] ^= 0x80000000u;
-    std::memcpy(to, w, sizeof w);
+    std::uint64_t w;
+    std::memcpy(&w, from, sizeof w);
+    w ^= std::uint64_t{0x80000000u} << 32;
+    std::memcpy(to, &w, sizeof w);
 }
 
 }  // namespace
