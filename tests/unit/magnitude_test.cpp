@@ -192,6 +192,17 @@ TEST(SquareRoot, SpecialValues) {
     EXPECT_EQ(handler.reports().size(), 1u);
 }
 
+// The estimate of a subnormal is an infinity, which one Newton step turns
+// into an infinity or a NaN: four subnormals take the exact roots.
+TEST(SquareRoot, SubnormalsGetTheirRoots) {
+    const float src[4] = {fromBits(1u), fromBits(0x00400000u), fromBits(0x007FFFFFu), fromBits(12345u)};
+    float dst[4];
+    RecordingHandler handler;
+    qelsbSqrt2(src, dst, 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(dst[i], static_cast<float>(std::sqrt(static_cast<double>(src[i])))) << i;
+    EXPECT_TRUE(handler.reports().empty());
+}
+
 TEST(SquareRoot, CorrectlyRoundedOnRandomFloats) {
     // sqrt in double of a float, rounded to float, is the correctly rounded
     // root (53 >= 2 * 24 + 2), so the comparison is exact.
