@@ -63,7 +63,14 @@ std::vector<float> edgyFloats(std::size_t n, unsigned seed) {
     return x;
 }
 
-const std::size_t kLengths[] = {1, 2, 3, 4, 5, 7, 8, 15, 16, 17, 33, 100, 1001};
+// Every length from 1 to 1025 (each head, block and tail split of the
+// loops) and three around 2^14 (the streaming thresholds).
+const std::vector<std::size_t> kLengths = [] {
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 1; n <= 1025; ++n) lengths.push_back(n);
+    for (std::size_t n = 16383; n <= 16385; ++n) lengths.push_back(n);
+    return lengths;
+}();
 
 class Differential : public zv::test::VariantTest {
 protected:
@@ -126,7 +133,11 @@ TEST_P(Differential, ComplexMovesGiveTheGenericBits) {
 // the sum to float first (one more rounding of a relative 2^-24 before a
 // square root that halves it), so they agree within one unit in the last
 // place; over- and underflow of the squares differ by build and are left out.
+// Block roots from an estimate and one Newton step are within 2^-20 of the
+// exact root (the complex suite argues it): 8 units of the float, 9 from the
+// generic result.
 TEST_P(Differential, MagnitudesAgreeWithinAnUlp) {
+    const std::int64_t blockUlps = traits().estimatedBlockRoots ? 9 : 1;
     for (std::size_t n : kLengths) {
         for (int offset = 0; offset < 4; ++offset) {
             const auto z = zv::test::randomSignalOfLength(n, static_cast<unsigned>(n + offset));
@@ -142,7 +153,7 @@ TEST_P(Differential, MagnitudesAgreeWithinAnUlp) {
             for (std::size_t i = 0; i < n; ++i) {
                 const auto a = static_cast<std::int64_t>(bitsOf(results[0][i]));
                 const auto b = static_cast<std::int64_t>(bitsOf(results[1][i]));
-                ASSERT_LE(std::llabs(a - b), 1) << "n " << n << " i " << i;
+                ASSERT_LE(std::llabs(a - b), i < n / 128 * 128 ? blockUlps : 1) << "n " << n << " i " << i;
             }
         }
     }
