@@ -1,7 +1,7 @@
 // The walk of the bit-reversal moves over the compact table (table order
 // within the first level cache, tile by tile beyond it) and the x87
-// single-float moves. Included by the MMX moves of ZentavolS2, ZentavolS1
-// and ZentavolN2 and by the x87 moves of ZentavolG2; each defines its own copy.
+// single-float moves, internal to each file that includes it: the MMX moves
+// of ZentavolS2, ZentavolS1 and ZentavolN2 and the x87 moves of ZentavolG2.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The radix-4 DIT block kernels of ZentavolN2 and ZentavolG2: the generic
 // stages and butterflies, scheduled stage by stage with each twiddle
 // position taken once per stage: its factors are applied to two groups per
-// turn, so two independent butterflies overlap in the pipelined x87 unit.
+// turn, two independent butterflies for the pipelined x87 unit to overlap.
 #include "fft/radix4.h"
 #include "fft/xcomplex.h"
 #include "kernels/x87/dit_block.h"
