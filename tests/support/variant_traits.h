@@ -30,8 +30,14 @@ struct VariantTraits {
     std::uint32_t fftPiQuarterReversed;
 };
 
+// G2, N1 and N2 run the generic vector loops until they get their own. The
+// N and G2 builds' split-radix kernel takes the float nearest to the square
+// root of one half at pi/4, the generic one 0x3F3504F7.
 inline constexpr VariantTraits kVariantTraits[] = {
     {"g1", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F7u},
+    {"g2", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"n1", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"n2", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
     {"s1", false, true, false, true, true, false, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
     {"s2", false, true, false, true, true, false, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
 };

@@ -72,7 +72,7 @@ using sse::cFftDitBlockInv;
 using sse::realFftRecombine;
 // The bit-reversal moves go through MMX registers when aligned to 8 bytes,
 // through the x87 stack otherwise (a signalling NaN arrives quiet).
-inline constexpr bool kBitRevWordMoves = false;
+inline constexpr fft::BitRevMoves kBitRevMoves = fft::BitRevMoves::mmxOrX87;
 using mmx::bitRevCopyReal;
 using mmx::bitRevPermute;
 
