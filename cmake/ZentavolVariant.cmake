@@ -121,11 +121,12 @@ function(zv_add_variant code)
   if(ZV_TARGET_I686)
     list(APPEND kernel_flags ${V_WIDE_FLAGS_I686})
   endif()
-  # ZV_VECTOR_KERNELS: the row's vector loops; rows with the same files share
-  # their reference sweeps.
+  # ZV_VECTOR_KERNELS: the row's vector loops (those in vector/, and the
+  # conversion kernels cvrts_* of the kernel folders); rows with the same
+  # files share their reference sweeps.
   set(vector_kernels ${V_KERNELS} ${V_WIDE_KERNELS})
-  list(FILTER vector_kernels INCLUDE REGEX "/vector/[^/]*$")
-  list(TRANSFORM vector_kernels REPLACE "^.*/vector/" "vector/")
+  list(FILTER vector_kernels INCLUDE REGEX "(/|^)(vector/[^/]*|kernels/[^/]+/cvrts_[^/]*)$")
+  list(TRANSFORM vector_kernels REPLACE "^.*/(vector|kernels)/" "\\1/")
   list(SORT vector_kernels)
   set_target_properties(zentavol_${code} PROPERTIES ZV_ISA "${V_ISA}" ZV_FLAGS "${kernel_flags}"
     ZV_WIDE_ISA "${V_WIDE_ISA}" ZV_OBJECT_SETS "${object_sets}" ZV_VECTOR_KERNELS "${vector_kernels}")

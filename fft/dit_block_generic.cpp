@@ -2,45 +2,21 @@
 // for 4 to 1024 points: bit-reversed input, natural output, each butterfly
 // in extended precision. Linked by ZentavolG1.
 #include "fft/generic.h"
+#include "fft/radix4.h"
 #include "fft/xcomplex.h"
 
 namespace qel::generic {
 
 namespace {
 
+using fft::butterfly4;
 using fft::dirTwiddle;
+using fft::eighth;
 using fft::load;
 using fft::mul;
 using fft::rot;
 using fft::store;
 using fft::XComplex;
-
-// b * e^(-i*pi/4) (first) or b * e^(-3i*pi/4) (third), conjugated for the
-// inverse, in the factored form c*(re + im), c*(im - re): two products
-// instead of four. c = cos(pi/4) as the table holds it.
-template <bool Fwd>
-[[gnu::always_inline]] inline XComplex eighth(XComplex b, long double c, bool third) {
-    const long double p = c * (b.re + b.im);
-    const long double m = c * (b.im - b.re);
-    if constexpr (Fwd) return third ? XComplex{m, -p} : XComplex{p, m};
-    return third ? XComplex{-p, -m} : XComplex{-m, p};
-}
-
-// The radix-4 butterfly on y0..y3 (the sub-transforms' values with their
-// twiddles applied), results to offsets 0, m, 2m, 3m.
-// Always inlined: a call would pass four extended-precision pairs through
-// memory and costs more than the butterfly itself.
-template <bool Fwd>
-[[gnu::always_inline]] inline void butterfly4(SComplex* at, int m, XComplex y0, XComplex y1, XComplex y2, XComplex y3) {
-    const XComplex s01 = y0 + y1;
-    const XComplex s23 = y2 + y3;
-    const XComplex d01 = y0 - y1;
-    const XComplex r23 = rot<Fwd>(y2 - y3);
-    store(at[0], s01 + s23);
-    store(at[2 * m], s01 - s23);
-    store(at[m], d01 + r23);
-    store(at[3 * m], d01 - r23);
-}
 
 // Stage A: four-point transforms of consecutive values, no twiddles.
 template <bool Fwd>

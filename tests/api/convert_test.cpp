@@ -187,6 +187,85 @@ TEST_P(Convert, IntegerVectorsAtAnyAddress) {
     }
 }
 
+// Eight elements per step from a 32-byte aligned source, then single ones:
+// out-of-range elements are written anyway, narrowed with saturation in the
+// steps (8 bits, signed 16 bits) or to their low 16 bits (unsigned 16), as
+// the low-order bits of the 32-bit result in the single elements; that
+// result is 0x80000000 for a NaN and beyond the signed 32-bit range.
+// Saturating, a NaN becomes the minimum, but the maximum in the steps of the
+// 8-bit kernels.
+TEST_P(Convert, LaneConversionsWriteOutOfRangeElements) {
+    if (!traits().laneConversions) GTEST_SKIP() << "conversions are not taken in lanes";
+    const float nan = std::nanf("");
+    const float values[12] = {1, 300, nan, -300, 70000, -1, 3e9f, 5, 300, nan, -300, 70000};
+    auto* src = static_cast<float*>(api->qelMalloc(sizeof values));
+    std::memcpy(src, values, sizeof values);
+    auto convert = [&](auto zero, int flags) {
+        std::vector<decltype(zero)> out(12, decltype(zero){99});
+        api->qelsbFloatToInt(src, out.data(), 12, 8 * sizeof zero, flags);
+        return std::vector<std::int64_t>(out.begin(), out.end());
+    };
+    using V = std::vector<std::int64_t>;
+    EXPECT_EQ(convert(std::int8_t{}, kNear), (V{1, 127, -128, -128, 127, -1, -128, 5, 44, 0, -44, 112}));
+    EXPECT_EQ(convert(std::int8_t{}, kNear | kSat), (V{1, 127, 127, -128, 127, -1, 127, 5, 127, -128, -128, 127}));
+    EXPECT_EQ(convert(std::uint8_t{}, kNear | kU), (V{1, 255, 0, 0, 255, 0, 0, 5, 44, 0, 212, 112}));
+    EXPECT_EQ(convert(std::uint8_t{}, kNear | kU | kSat), (V{1, 255, 255, 0, 255, 0, 255, 5, 255, 0, 0, 255}));
+    EXPECT_EQ(convert(std::int16_t{}, kTrunc), (V{1, 300, -32768, -300, 32767, -1, -32768, 5, 300, 0, -300, 4464}));
+    EXPECT_EQ(convert(std::int16_t{}, kTrunc | kSat),
+              (V{1, 300, -32768, -300, 32767, -1, 32767, 5, 300, -32768, -300, 32767}));
+    EXPECT_EQ(convert(std::uint16_t{}, kFloor | kU), (V{1, 300, 0, 65236, 4464, 65535, 0, 5, 300, 0, 65236, 4464}));
+    EXPECT_EQ(convert(std::int32_t{}, kCeil),
+              (V{1, 300, INT32_MIN, -300, 70000, -1, INT32_MIN, 5, 300, INT32_MIN, -300, 70000}));
+    api->qelFree(src);
+    // Unsigned 32-bit integers from 2^31: the low 31 bits round to a
+    // multiple of 128, then the sum with 2^31 ties to even.
+    const std::uint32_t big = 0xC0000081u;
+    float f = 0;
+    api->qelsbIntToFloat(&big, &f, 1, 32, kU);
+    EXPECT_EQ(f, 3221225472.0f);  // correctly rounded: 3221225728
+}
+
+// Every conversion leaves the caller's SSE control register (sticky flags
+// aside) and x87 control word as they were, under each rounding flag and a
+// caller's rounding mode other than the default, and no MMX state behind:
+// the x87 stack takes eight values afterwards.
+TEST_P(Convert, ControlRegistersComeBackAndTheX87StackIsFree) {
+    auto csr = [] {
+        unsigned v;
+        asm volatile("stmxcsr %0" : "=m"(v));
+        return v;
+    };
+    auto controlWord = [] {
+        unsigned short v;
+        asm volatile("fnstcw %0" : "=m"(v));
+        return v;
+    };
+    const unsigned savedCsr = csr();
+    const unsigned short savedWord = controlWord();
+    const unsigned callerCsr = (savedCsr & ~0x6000u) | 0x2000u;  // rounding down
+    const unsigned short callerWord = static_cast<unsigned short>((savedWord & ~0x0C00u) | 0x0800u);  // up
+    std::vector<float> f(40);
+    for (std::size_t i = 0; i < f.size(); ++i) f[i] = static_cast<float>(i) * 1.75f - 30.0f;
+    std::vector<std::int32_t> out(40);
+    for (int size : {8, 16, 32}) {
+        for (int flags : {kNear, kTrunc, kFloor, kCeil, kNear | kU | kSat, kCeil | kSat}) {
+            asm volatile("ldmxcsr %0" : : "m"(callerCsr));
+            asm volatile("fldcw %0" : : "m"(callerWord));
+            api->qelsbFloatToInt(f.data() + 1, out.data(), 39, size, flags);
+            api->qelsbIntToFloat(out.data(), f.data(), 39, size, flags & kU);
+            const unsigned afterCsr = csr();
+            const unsigned short afterWord = controlWord();
+            asm volatile("ldmxcsr %0" : : "m"(savedCsr));
+            asm volatile("fldcw %0" : : "m"(savedWord));
+            EXPECT_EQ(afterCsr & ~0x3Fu, callerCsr & ~0x3Fu) << size << " " << flags;
+            EXPECT_EQ(afterWord, callerWord) << size << " " << flags;
+            volatile long double sum = 0;
+            for (int k = 1; k <= 8; ++k) sum = sum + static_cast<long double>(k);
+            EXPECT_EQ(sum, 36.0L) << size << " " << flags;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllVariants, Convert, ::testing::ValuesIn(zv::test::builtVariants()),
                          zv::test::variantName);
 

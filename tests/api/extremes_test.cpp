@@ -2,6 +2,7 @@
 // user sees them, and the ordering of NaNs and signed zeros.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -77,6 +78,44 @@ TEST_P(Extremes, GenericNaNAndZeroOrder) {
     EXPECT_EQ(min({-5, kNaN, 3, 4, kNaN, 9, 8}), 8.0f);
     EXPECT_EQ(max({-5, kNaN, 3, 4, kNaN, 9, 8}), 9.0f);
     EXPECT_EQ(min({-5, 3, kNaN, -1}), -1.0f);
+}
+
+// The four-lane order: each lane takes an element unless its value is
+// strictly greater (maximum) or smaller (minimum), so equal elements give the
+// later one and the element after a NaN replaces it; then the lanes meet
+// (0 with 2, 1 with 3, then 0 with 1) and the trailing elements follow. The
+// vectors start at a 32-byte boundary: where an element lands among the
+// lanes depends on the address.
+TEST_P(Extremes, LaneNaNAndZeroOrder) {
+    if (!traits().laneExtremeOrder) GTEST_SKIP() << "extremes are not taken in lanes";
+    struct Case {
+        std::vector<float> v;
+        float max, min;
+    };
+    std::vector<float> lastLaneNaN(20, 1.0f);  // element 19: lane 3 of the last group
+    lastLaneNaN[19] = kNaN;
+    const Case cases[] = {
+        {{-0.0f, 0.0f}, 0.0f, 0.0f},  // the later zero, both ways
+        {{0.0f, -0.0f}, -0.0f, -0.0f},
+        {{kNaN, 1, 2}, 2, 1},
+        {{1, kNaN, 2}, 2, 2},
+        {{1, 2, kNaN}, kNaN, kNaN},
+        {{-5, kNaN, 3, 4, kNaN, 9, 8}, 9, 8},
+        {lastLaneNaN, kNaN, kNaN},
+    };
+    auto same = [](float got, float want) {
+        return std::isnan(want) ? std::isnan(got) : bitsOf(got) == bitsOf(want);
+    };
+    for (const Case& c : cases) {
+        const int n = static_cast<int>(c.v.size());
+        auto* p = static_cast<float*>(api->qelMalloc(n * static_cast<int>(sizeof(float))));
+        std::copy(c.v.begin(), c.v.end(), p);
+        const float gotMax = api->qelsMax(p, n);
+        const float gotMin = api->qelsMin(p, n);
+        EXPECT_TRUE(same(gotMax, c.max)) << "max of " << n << " elements: " << gotMax;
+        EXPECT_TRUE(same(gotMin, c.min)) << "min of " << n << " elements: " << gotMin;
+        api->qelFree(p);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Extremes, ::testing::ValuesIn(zv::test::builtVariants()),

@@ -15,7 +15,12 @@ struct VariantTraits {
     bool x87ConjExtend;        // the conjugate is negated in the x87 unit: a signalling NaN comes out quiet
     bool floatPowerSpectrum;   // magnitudes of long vectors square in single precision (|z| = 1e20 overflows)
     bool genericExtremeOrder;  // NaNs and signed zeros ordered as the generic loops do
+    bool laneExtremeOrder;     // extremes in four lanes: the later of equal elements, a NaN replaced by its lane's next
+    bool estimatedBlockRoots;  // block roots of magnitudes from an estimate and one Newton step (+inf gives NaN,
+                               // a NaN lane 0 or a report, by its sign)
     bool elementReports;       // conversions report each out-of-range element and leave it unwritten
+    bool laneConversions;      // conversions eight per step in SSE lanes (see the conversion suite)
+    bool twiceRoundedUnsigned; // unsigned 32-bit integers from 2^31 become floats through two roundings
     // FFT.
     int fftScratchLength;      // SComplex elements the entries keep in scratch slot 3 (0: none)
     bool fftDitOnly;           // bit-reversed output is the natural-order result permuted, bit for bit
@@ -25,17 +30,27 @@ struct VariantTraits {
     std::uint32_t fftPiQuarterReversed;
 };
 
-// The S builds run the generic vector loops until they get their own.
+// G2, N1 and N2 run the generic vector loops until they get their own. The
+// N and G2 builds' split-radix kernel takes the float nearest to the square
+// root of one half at pi/4, the generic one 0x3F3504F7.
 inline constexpr VariantTraits kVariantTraits[] = {
-    {"g1", true, true, true, true, 0, false, 0x3F3504F3u, 0x3F3504F7u},
-    {"s1", true, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
-    {"s2", true, true, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"g1", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F7u},
+    {"g2", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"n1", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"n2", true, true, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"s1", false, true, false, true, true, false, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"s2", false, true, false, true, true, false, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
 };
 
 inline const VariantTraits& traitsOf(const std::string& code) {
     for (const auto& row : kVariantTraits)
         if (code == row.code) return row;
     throw std::invalid_argument("no traits for variant " + code);
+}
+
+// The row of a library by its name, which ends with the code ("Zentavols2").
+inline const VariantTraits& traitsOfLibrary(const std::string& name) {
+    return traitsOf(name.size() >= 2 ? name.substr(name.size() - 2) : name);
 }
 
 }  // namespace zv::test

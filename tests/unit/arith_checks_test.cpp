@@ -36,6 +36,9 @@ constexpr ArithLines kLines[] = {
     {"Zentavolg1", 232, 363, 372, 419, 428},
     {"Zentavols1", 1162, 363, 372, 419, 428},
     {"Zentavols2", 1162, 363, 372, 419, 428},
+    {"Zentavolg2", 1162, 363, 372, 419, 428},
+    {"Zentavoln1", 232, 363, 372, 419, 428},
+    {"Zentavoln2", 232, 363, 372, 419, 428},
 };
 
 // This build's row; a build without one fails every case.

@@ -440,20 +440,32 @@ std::vector<SComplex> markedValues(std::size_t n) {
     return x;
 }
 
+float quieted(float v);
+
+// The values at the indices that the permutation moves (those not their
+// own reversal) quieted, in builds whose moves go through the x87 stack
+// whatever the alignment; the others move aligned arrays bit for bit.
+std::vector<SComplex> quietedWhereMoved(std::vector<SComplex> v, int order) {
+    if (qel::variant::kBitRevMoves != BitRevMoves::x87) return v;
+    for (std::size_t k = 0; k < v.size(); ++k)
+        if (zv::test::reverseBits(k, order) != k) v[k] = {quieted(v[k].re), quieted(v[k].im)};
+    return v;
+}
+
 TEST_F(FftTables, BitRevPermuteIsTheBitReversalAndItsOwnInverse) {
     for (int order = 2; order <= 16; ++order) {
         const auto x = markedValues(std::size_t{1} << order);
         auto y = x;
         qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
-        EXPECT_TRUE(sameBits(y, zv::test::bitReversed(x, order))) << "order " << order;
+        EXPECT_TRUE(sameBits(y, quietedWhereMoved(zv::test::bitReversed(x, order), order))) << "order " << order;
         qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
-        EXPECT_TRUE(sameBits(y, x)) << "twice, order " << order;
+        EXPECT_TRUE(sameBits(y, quietedWhereMoved(x, order))) << "twice, order " << order;
     }
     // n = 4: only elements 1 and 2 change places; n < 4: nothing moves.
     auto four = markedValues(4);
     qel::variant::bitRevPermute(four.data(), 4, getBitRevTable(2));
-    EXPECT_TRUE(sameBits(four, {markedValues(4)[0], markedValues(4)[2], markedValues(4)[1],
-                                markedValues(4)[3]}));
+    EXPECT_TRUE(sameBits(four, quietedWhereMoved({markedValues(4)[0], markedValues(4)[2], markedValues(4)[1],
+                                                  markedValues(4)[3]}, 2)));
     for (int n : {0, 1, 2}) {
         auto few = markedValues(2);
         qel::variant::bitRevPermute(few.data(), n, nullptr);
@@ -476,9 +488,10 @@ TEST_F(FftTables, BitRevCopyRealCopiesIntoBitReversedOrderLeavingTheSourceAlone)
         const std::int32_t* table = order >= 3 ? getBitRevTable(order) : nullptr;
         qel::variant::bitRevCopyReal(src.data(), dst.data(), static_cast<int>(n), table);
         auto want = zv::test::bitReversed(x, order);
-        // Builds that move the few values of N < 8 through the x87 stack
-        // deliver a signalling NaN quiet.
-        if (!qel::variant::kBitRevWordMoves && n < 8)
+        // Builds that move the few values of N < 8 (or all values) through
+        // the x87 stack deliver a signalling NaN quiet.
+        if (qel::variant::kBitRevMoves == BitRevMoves::x87 ||
+            (qel::variant::kBitRevMoves != BitRevMoves::words && n < 8))
             for (SComplex& v : want) v = {quieted(v.re), quieted(v.im)};
         EXPECT_TRUE(sameBits(dst, want)) << "N = " << n;
         EXPECT_TRUE(sameBits(src, x)) << "N = " << n;

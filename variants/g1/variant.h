@@ -70,7 +70,7 @@ using generic::fillDitTwiddles;
 using generic::fillRealTwiddles;
 
 // The bit-reversal moves carry 32-bit words: every value arrives bit for bit.
-inline constexpr bool kBitRevWordMoves = true;
+inline constexpr fft::BitRevMoves kBitRevMoves = fft::BitRevMoves::words;
 using generic::bitRevCopyReal;
 using generic::bitRevPermute;
 using generic::cFftDifBlock;

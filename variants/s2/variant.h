@@ -11,9 +11,7 @@
 #include "kernels/simd/dit_block.h"
 #include "kernels/simd/real_recombine.h"
 #include "kernels/simd/tables.h"
-#include "vector/arith_g1.h"
-#include "vector/cvrts_g1.h"
-#include "vector/vec_g1.h"
+#include "kernels/simd/vector_sse.h"
 
 namespace qel::line {
 inline constexpr int qelsbSet = 1162;
@@ -33,18 +31,18 @@ namespace qel::variant {
 
 inline constexpr const char* kName = "Zentavols2";
 
-// The vector functions run the generic loops until this build has its own.
-using g1::addConst;
-using g1::addVec;
-using g1::conjExtend;
-using g1::floatToInt;
-using g1::intToFloat;
-using g1::maxOf;
-using g1::minOf;
-using g1::mpyConst;
-using g1::mpyVec;
-using g1::setBits;
-using g1::sqrtLoop;
+// The vector loops of the streaming-SIMD family.
+using sse::addConst;
+using sse::addVec;
+using sse::conjExtend;
+using sse::floatToInt;
+using sse::intToFloat;
+using sse::maxOf;
+using sse::minOf;
+using sse::mpyConst;
+using sse::mpyVec;
+using sse::setBits;
+using sse::sqrtLoop;
 
 // FFT limits: one block-kernel call up to 16384 points (also the highest
 // order with a DIT table of its own); larger transforms run in superblocks
@@ -74,7 +72,7 @@ using sse2::cFftDitBlockInv;
 using sse2::realFftRecombine;
 // The bit-reversal moves go through MMX registers when aligned to 8 bytes,
 // through the x87 stack otherwise (a signalling NaN arrives quiet).
-inline constexpr bool kBitRevWordMoves = false;
+inline constexpr fft::BitRevMoves kBitRevMoves = fft::BitRevMoves::mmxOrX87;
 using mmx::bitRevCopyReal;
 using mmx::bitRevPermute;
 

@@ -1,0 +1,177 @@
+// The streaming-SIMD family's fill, add and multiply loops in SSE, and its
+// conjugate extension in integer moves. Linked by ZentavolS2 and ZentavolS1.
+#include <xmmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "kernels/simd/vector_sse.h"
+
+namespace qel::sse {
+
+namespace {
+
+bool aligned16(const void* p) { return (reinterpret_cast<std::uintptr_t>(p) & 15u) == 0; }
+
+// The fill switches to non-temporal stores above this many elements left
+// (beyond the 16 of the first step): such a run does not fit the cache.
+constexpr std::ptrdiff_t kStreamingFill = 4096;
+// The constant forms use the unaligned load and store forms from this many
+// elements on (same values; they cost less there on the processors meant).
+constexpr std::ptrdiff_t kUnalignedConstBlocks = 4104;
+// The vector forms keep aligned stores only below this many elements.
+constexpr std::ptrdiff_t kCachedVecBlocks = 1032;
+
+// The operations take the destination element as their left operand, as the
+// generic loops do (it decides which NaN comes out of two).
+struct Add {
+    static __m128 lanes(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
+    static __m128 single(__m128 a, __m128 b) { return _mm_add_ss(a, b); }
+};
+struct Mpy {
+    static __m128 lanes(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
+    static __m128 single(__m128 a, __m128 b) { return _mm_mul_ss(a, b); }
+};
+
+template <typename Op>
+inline void singleConst(float* at, __m128 v) {
+    _mm_store_ss(at, Op::single(_mm_load_ss(at), v));
+}
+
+template <typename Op>
+void constLoop(float value, float* dst, int n) {
+    const __m128 v = _mm_load1_ps(&value);
+    float* end = dst + n;
+    // Single elements until the end is 16-byte aligned.
+    while (end != dst && !aligned16(end)) {
+        --end;
+        singleConst<Op>(end, v);
+    }
+    std::ptrdiff_t left = end - dst;
+    if (left >= kUnalignedConstBlocks) {
+        for (; left >= 8; left -= 8) {
+            end -= 8;
+            _mm_storeu_ps(end + 4, Op::lanes(_mm_loadu_ps(end + 4), v));
+            _mm_storeu_ps(end, Op::lanes(_mm_loadu_ps(end), v));
+        }
+    } else {
+        for (; left >= 8; left -= 8) {
+            end -= 8;
+            _mm_store_ps(end + 4, Op::lanes(_mm_load_ps(end + 4), v));
+            _mm_store_ps(end, Op::lanes(_mm_load_ps(end), v));
+        }
+    }
+    while (end != dst) {
+        --end;
+        singleConst<Op>(end, v);
+    }
+}
+
+template <typename Op>
+inline void singleVec(const float* from, float* at) {
+    _mm_store_ss(at, Op::single(_mm_load_ss(at), _mm_load_ss(from)));
+}
+
+template <typename Op>
+void vecLoop(const float* src, float* dst, int n) {
+    const float* srcEnd = src + n;
+    float* end = dst + n;
+    while (end != dst && !aligned16(end)) {
+        --end;
+        --srcEnd;
+        singleVec<Op>(srcEnd, end);
+    }
+    std::ptrdiff_t left = end - dst;
+    if (left >= 8 && aligned16(srcEnd) && left < kCachedVecBlocks) {
+        for (; left >= 8; left -= 8) {
+            end -= 8;
+            srcEnd -= 8;
+            _mm_store_ps(end + 4, Op::lanes(_mm_load_ps(end + 4), _mm_load_ps(srcEnd + 4)));
+            _mm_store_ps(end, Op::lanes(_mm_load_ps(end), _mm_load_ps(srcEnd)));
+        }
+    } else if (left >= 8) {
+        // The destination end is aligned, so its blocks may be streamed out;
+        // src may sit anywhere (and may be dst itself).
+        for (; left >= 8; left -= 8) {
+            end -= 8;
+            srcEnd -= 8;
+            const __m128 hi = Op::lanes(_mm_loadu_ps(end + 4), _mm_loadu_ps(srcEnd + 4));
+            const __m128 lo = Op::lanes(_mm_loadu_ps(end), _mm_loadu_ps(srcEnd));
+            _mm_stream_ps(end + 4, hi);
+            _mm_stream_ps(end, lo);
+        }
+        _mm_sfence();
+    }
+    while (end != dst) {
+        --end;
+        --srcEnd;
+        singleVec<Op>(srcEnd, end);
+    }
+}
+
+}  // namespace
+
+void setBits(std::uint32_t bits, float* dst, int n) {
+    // Loaded from memory as bits: no float conversion may touch a
+    // signalling NaN on its way into the register.
+    alignas(16) const std::uint32_t lanes[4] = {bits, bits, bits, bits};
+    const __m128 v = _mm_load_ps(reinterpret_cast<const float*>(lanes));
+    float* at = dst;
+    float* const end = dst + n;
+    while (at != end && !aligned16(at)) _mm_store_ss(at++, v);
+    std::ptrdiff_t left = end - at;
+    if (left - 16 > kStreamingFill) {
+        for (; left >= 16; left -= 16, at += 16) {
+            _mm_stream_ps(at, v);
+            _mm_stream_ps(at + 4, v);
+            _mm_stream_ps(at + 8, v);
+            _mm_stream_ps(at + 12, v);
+        }
+        _mm_sfence();
+    } else {
+        for (; left >= 16; left -= 16, at += 16) {
+            for (int k = 0; k < 16; k += 4) {
+                _mm_storel_pi(reinterpret_cast<__m64*>(at + k), v);
+                _mm_storeh_pi(reinterpret_cast<__m64*>(at + k + 2), v);
+            }
+        }
+    }
+    for (; left >= 4; left -= 4, at += 4) _mm_store_ps(at, v);
+    while (at != end) _mm_store_ss(at++, v);
+}
+
+void addConst(float value, float* dst, int n) { constLoop<Add>(value, dst, n); }
+void mpyConst(float value, float* dst, int n) { constLoop<Mpy>(value, dst, n); }
+void addVec(const float* src, float* dst, int n) { vecLoop<Add>(src, dst, n); }
+void mpyVec(const float* src, float* dst, int n) { vecLoop<Mpy>(src, dst, n); }
+
+namespace {
+
+// The element as one 64-bit word (two 32-bit ones in the 32-bit build): the
+// imaginary part is its high half.
+inline void conjMove(const SComplex* from, SComplex* to) {
+    std::uint64_t w;
+    std::memcpy(&w, from, sizeof w);
+    w ^= std::uint64_t{0x80000000u} << 32;
+    std::memcpy(to, &w, sizeof w);
+}
+
+}  // namespace
+
+void conjExtend(SComplex* vec, int n) {
+    // Pointers, not indices: the last destination 2n-3 does not fit an int
+    // for the largest counts.
+    const SComplex* from = vec + 1;
+    const SComplex* const last = vec + (n - 2);  // the last source, inclusive
+    SComplex* to = vec + (n - 1) + (n - 2);      // element 2n-3
+    for (; last - from >= 3; from += 4, to -= 4) {
+        conjMove(from, to);
+        conjMove(from + 1, to - 1);
+        conjMove(from + 2, to - 2);
+        conjMove(from + 3, to - 3);
+    }
+    for (; from <= last; ++from, --to) conjMove(from, to);
+}
+
+}  // namespace qel::sse

@@ -1,0 +1,54 @@
+// The streaming-SIMD family's vector loops, the same in ZentavolS2 and
+// ZentavolS1: SSE (no SSE2) for the arithmetic, extremes and square root,
+// SSE and MMX for the conversions, integer moves for the conjugate
+// extension. The names are those of the
+// generic family (vector/*_g1.h), so a build picks its family in variant.h.
+#pragma once
+
+#include <cstdint>
+
+#include "zentavol.h"
+
+namespace qel::sse {
+
+// dst[i] = bits: single stores up to a 16-byte boundary, then 64 bytes per
+// step (non-temporal stores and a store fence for long runs, 8-byte stores
+// otherwise), then groups of 4 and single stores.
+void setBits(std::uint32_t bits, float* dst, int n);
+// From the end: single elements up to a 16-byte aligned end, blocks of 8
+// in four lanes, then the leading elements from the last to the first.
+void addConst(float value, float* dst, int n);
+void mpyConst(float value, float* dst, int n);
+// As the constant forms; blocks go through non-temporal stores (and a store
+// fence) unless both operands are aligned and the run is short.
+void addVec(const float* src, float* dst, int n);
+void mpyVec(const float* src, float* dst, int n);
+// vec[2n-2-k] = conj(vec[k]) for k = 1 .. n-2, n > 2: sources ascending,
+// four per step, the sign bit flipped as an integer (a NaN keeps its bits).
+void conjExtend(SComplex* vec, int n);
+
+// Four lanes, each keeping its value unless it is greater (maximum) or
+// smaller (minimum) than the element, otherwise taking the element: equal
+// elements give the later one, a NaN replaces its lane's value and the next
+// element of the lane replaces the NaN. len >= 1.
+float maxOf(const float* vec, int len);
+float minOf(const float* vec, int len);
+// dst[i] = sqrt(src[i]), four lanes at a time: one Newton step from the
+// reciprocal-square-root estimate when all four lanes are normal positive
+// numbers, else the exact root with negative and NaN lanes taken as 0.
+// Returns whether a lane with its sign bit set was met. n >= 1.
+bool sqrtLoop(const float* src, float* dst, int n);
+
+// Float to integer under the SSE rounding mode of the flags, set for the call
+// and restored: single elements up to a 32-byte aligned source, then eight
+// per step (packed, non-temporal 8-byte stores), then single elements. An
+// out-of-range element is written anyway (saturated, low-order bits or as
+// converted, by type and part), and one report after the loop covers them
+// all. size 8, 16 or 32; flags with exactly one rounding bit.
+void floatToInt(const float* src, void* dst, int len, int size, int flags);
+// Eight per step (four for unsigned 32 bits) through MMX widening, under the
+// caller's rounding mode; unsigned 32-bit values as their low 31 bits plus
+// 2^31, rounded twice.
+void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned);
+
+}  // namespace qel::sse

@@ -1,0 +1,20 @@
+// The bit-reversal moves of ZentavolG2: the walk of the MMX builds' moves
+// with single floats through the x87 stack always, since the build may use
+// no MMX register.
+#include "kernels/x87/bitrev_x87.h"
+
+#include "kernels/x87/bitrev_walk.h"
+
+namespace qel::x87 {
+
+void bitRevPermute(SComplex* data, int n, const std::int32_t* table) {
+    if (n < 4) return;
+    bitrev::permute<bitrev::X87>(data, n, table);
+}
+
+void bitRevCopyReal(const SComplex* src, SComplex* dst, int N, const std::int32_t* table) {
+    if (N < 8) return bitrev::copyFew<bitrev::X87>(src, dst, N);
+    bitrev::copyReal<bitrev::X87>(src, dst, N, table);
+}
+
+}  // namespace qel::x87

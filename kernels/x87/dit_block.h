@@ -1,0 +1,17 @@
+// The x87 builds' straight-line radix-4 DIT block kernels, 4 <= n <= 1024,
+// bit-reversed input, natural output, the order's DIT table (the generic
+// layout): the generic stages, scheduled per processor family. One pair
+// serves ZentavolN2 and ZentavolG2 (x87f6), the other ZentavolN1 (x87f5).
+#pragma once
+
+#include "zentavol.h"
+
+namespace qel::x87f6 {
+void cFftDitBlockFwd(SComplex* data, int n, const SComplex* twiddles);
+void cFftDitBlockInv(SComplex* data, int n, const SComplex* twiddles);
+}  // namespace qel::x87f6
+
+namespace qel::x87f5 {
+void cFftDitBlockFwd(SComplex* data, int n, const SComplex* twiddles);
+void cFftDitBlockInv(SComplex* data, int n, const SComplex* twiddles);
+}  // namespace qel::x87f5
