@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Micro-benchmarks of the real-FFT pieces of the streaming-SIMD builds: the
 // four-pair recombination (S2 and S1) against the generic extended-precision
 // one, and the MMX bit-reversed copy against the generic word moves, per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Benchmarks of every variant library, loaded by path, against FFTW
 // (single precision, measured plans), KissFFT and VOLK where they have the
 // operation, with memcpy of the operation's largest vector as the bandwidth

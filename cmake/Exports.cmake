@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Reads the export list (runtime/export_list.h) into ZV_EXPORT_NAMES, in
 # ordinal order, and writes the linker files generated from it.
 file(STRINGS "${PROJECT_SOURCE_DIR}/runtime/export_list.h" _zv_lines REGEX "^ZV_EXPORT\\(")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation and packages: the header, the front library and the variant
 # libraries, qelspectrum, zentavol-which, a pkg-config file and a CMake package; CPack makes
 # a Debian package and a tar archive on Linux, a zip on Windows.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zv_add_variant(<code> [FLAGS <compile flags>] [FLAGS_I686 <compile flags>]
 #                ISA <instruction sets> KERNELS <kernel sources>
 #                [WIDE_KERNELS <kernel sources> WIDE_FLAGS_I686 <flags> WIDE_ISA <sets>]

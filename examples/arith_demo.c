@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Scales and offsets a short ramp with the library's arithmetic and prints
  * each step: the smallest complete use of aligned memory and the vector
  * operations. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Goes through the front library as an application does: links only
  * libZentavol.so, reports which variant library the process was given for
  * this machine, and runs a few calls through the forwarded exports. */

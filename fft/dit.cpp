@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decimation-in-time driver: one block-kernel call up to the build's
 // block limit, otherwise blocks combined by radix-2 stages in superblocks
 // that stay in cache, then the stages across superblocks. Builds whose block

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The FFT drivers every build shares: decimation in time over the build's
 // block kernel, and (in the builds that have one) decimation in frequency,
 // with their radix-2 stages over the big table. Limits and kernels come from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic family of FFT kernels (ZentavolG1's, the reference): the
 // straight-line DIT and split-radix DIF block kernels, the bit-reversal
 // moves, the real-FFT recombination and the fills of the tables they read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelffts: the FFT entry points qelcFft and qelsRealFftNip: their release
 // and initialise requests, argument checks, the per-thread tables with one
 // release-all and retry, the scratch buffer of the builds whose kernels take

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The butterflies of the straight-line radix-4 DIT kernels in the x87
 // extended format: the four-point butterfly and the factors at pi/4 and
 // 3pi/4. Shared by the generic kernels and the x87 builds' own, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic build's real-FFT recombination: turns the half-length complex
 // transform of the packed real input into the spectrum of the real sequence,
 // in extended precision. Linked by ZentavolG1.

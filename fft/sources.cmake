@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared sources of the FFT engine, compiled into every variant. A build's
 # rows name its kernels, its table fills and the DIF driver (fft/dif.cpp)
 # when it has a DIF kernel.

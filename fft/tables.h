@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The FFT engine's per-thread tables: the quarter sine table every twiddle
 // comes from, the DIT, DIF, big and real twiddle tables, the bit-reversal
 // tables, the scratch buffers, and their release. Shared by every variant

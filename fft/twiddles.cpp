@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The twiddle tables: the quarter sine table, the cached DIT, big and real
 // tables built from it (in the layouts and sizes of the build), their getters
 // and releasers, the scratch buffers, and the release of a thread's whole FFT

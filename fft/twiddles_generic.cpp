@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic family's twiddle-table fills: the DIT table of three roots per
 // entry, the DIF table of two, and the real table of halves, all from the
 // quarter sine table. Linked by ZentavolG1.

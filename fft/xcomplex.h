@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Complex arithmetic in the x87 extended format for the generic kernels and
 // the drivers every build shares (their radix-2 stages): a
 // butterfly loads floats, computes in extended precision and rounds to float

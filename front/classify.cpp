@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processor classification and the old-system test, from values the probe
 // read (or a test made up). Linked by libZentavol.
 #include "front/classify.h"

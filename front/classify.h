@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decisions of the processor and system probe as pure functions of the
 // values the probe read, so that every case can be fed in by a test. Linked
 // by libZentavol.

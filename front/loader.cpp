@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The walk along a preference row, the binding of the sixteen slots, and what
 // the front library does when a process loads and unloads it. Linked by
 // libZentavol.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading the preferred variant library and binding the entry slots to its
 // functions, and the front library's own load and unload handling. Linked by
 // libZentavol.

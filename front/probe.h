@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The processor and system probe: the only code of the front library that
 // runs cpuid, touches EFLAGS or asks the system's version. Linked by
 // libZentavol.

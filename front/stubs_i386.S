@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The sixteen exports of the front library on i386, generated from the
  * export list; each jumps through its entry slot with no frame and no check.
  * Linked by libZentavol (ELF) and Zentavol.dll (PE). */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The sixteen exports of libZentavol on x86-64, generated from the export
  * list: each is a single indirect jump through its entry slot, with no frame
  * and no check, so the caller's arguments, return address and result pass

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Zentavol: single-precision signal processing with a C interface.
  *
  * Every function is exported by the front library (libZentavol / Zentavol.dll)

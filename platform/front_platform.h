@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operating-system facilities the front library uses, shaped like the
 // Win32 calls they stand for so that each backend is a thin file:
 // platform/posix/front_platform.cpp (dlopen, stderr) and a Win32 one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operating-system facilities the variant libraries use, shaped like the
 // Win32 calls they stand for so that each backend is a thin file:
 // platform/posix (pthread key and mutex, calloc, stderr) and platform/win32.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Marks the definition of one of the sixteen exports: C linkage, and the only
 // symbols a variant library makes visible (everything else is hidden).
 #pragma once

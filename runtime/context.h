@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-thread record of a variant library, the slot that finds it and the
 // list that holds every thread's record for process detach. Every datum a
 // transform changes lives here, so threads share nothing while they compute.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The sixteen exports in ordinal order: ordinals 1 to 16 are their places in
  * this list, which is sorted by name. The version script and the .def file are
  * generated from it by cmake/Exports.cmake; the front library's slots and

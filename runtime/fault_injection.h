@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A countdown to an injected allocation failure, armed only by unit tests.
 #pragma once
 

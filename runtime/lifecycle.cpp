@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a variant library does when it is loaded and unloaded and when a
 // thread ends. Detach also frees the tables a context holds, so a finished
 // thread leaves no memory behind, and process detach frees the contexts of

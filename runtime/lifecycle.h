@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The variant library's load and unload handling, run by the platform's
 // notifications: the Win32 DllMain, or on POSIX the library's constructor,
 // the slot's per-thread destructor and the library's destructor.

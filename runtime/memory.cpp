@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The aligned allocators and qelFree. Linked by every variant.
 #include "runtime/memory.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The aligned allocators: every block starts at a multiple of 32 bytes and
 // keeps the heap's own pointer in the pointer-sized word just before it.
 #pragma once

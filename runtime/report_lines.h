@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line numbers that reports carry, by check site. The numbers below are
 // the same in every build; a build's own numbers (the arithmetic, the
 // conjugate extension, the conversions' element reports, the square root and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sources of the runtime frame, compiled into every variant.
 set(ZV_RUNTIME_SOURCES
   runtime/context.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status accessors, the reporting path and the status texts. Linked by every
 // variant.
 #include "runtime/status.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status codes, the thread's status and error mode, and the single reporting
 // path through which every failed check and failed table allocation goes.
 #pragma once

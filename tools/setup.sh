@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets a fresh machine up and builds: installs the Debian packages that are
 # missing (the Linux toolchain and the libraries of the tools, and for the
 # 32-bit Windows build the mingw-w64 cross compiler with Wine from the i386

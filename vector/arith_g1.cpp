@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic build's arithmetic loops: one element per step, from the last
 // element to the first; and its conjugate extension. Linked by ZentavolG1.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic family's loops behind qelsbSet, qelsbAdd1/2, qelsbMpy1/2 and
 // qelcbConjExtend1; a build picks its family in its variant.h. Every family
 // writes the same values; they differ in order of visits and instructions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic build's conversion loops: one loop per width, signedness and
 // rounding mode for float to integer, rounding on the float's bits so the
 // processor's rounding mode is never touched; one loop per type for integer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic family's conversion loops behind qelsbFloatToInt and
 // qelsbIntToFloat; a build picks its family in its variant.h. The argument
 // checks are shared (qelcvrts.cpp) and have passed when a loop runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal functions of the vector subsystem shared by every build: the two
 // functions behind qelcbMag, each checking its own arguments and reporting
 // under its own name, and the element report of the conversions. Not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelcvrts: the conversions qelsbFloatToInt and qelsbIntToFloat, the real
 // parts qelcbReal, the magnitudes qelcbMag and the internal power spectrum
 // qelcbPowerSpectr. Checks, copies and magnitudes are the same in every

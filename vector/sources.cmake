@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared sources of the vector functions, compiled into every variant (the
 # per-build loops are kernel files named in each variant's row).
 set(ZV_VECTOR_SOURCES

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic build's extremes and square root: ordered comparisons two
 // elements per step, and the extended-precision square root rounded once to
 // single precision. Linked by ZentavolG1.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic family's loops behind qelsMax, qelsMin and the internal
 // qelsbSqrt2; a build picks its family in its variant.h.
 // The families differ in how NaNs and signed zeros are ordered and in how

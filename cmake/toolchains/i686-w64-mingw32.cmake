@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-build for 32-bit x86 Windows with Debian's mingw-w64 (package
 # g++-mingw-w64-i686). The POSIX-thread-model compilers are used because the
 # test programs need std::thread and std::mutex; the libraries themselves

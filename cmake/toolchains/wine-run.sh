@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a Windows program of the build under Wine, for ctest and for test
 # discovery. The Wine server and system processes that a program may start
 # inherit its output and outlive it; had they ctest's pipe, ctest would wait

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming-SIMD family's fill, add and multiply loops in SSE, and its
 // conjugate extension in integer moves. Linked by ZentavolS2 and ZentavolS1.
 #include <xmmintrin.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bit-reversal moves of ZentavolS2, ZentavolS1 and ZentavolN2: the
 // generic set of exchanges and copies, moving 8-byte values through MMX
 // registers when the arrays allow, single floats through the x87 stack else

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming-SIMD family's conversions: float to integer under the SSE
 // rounding mode set for the call, eight elements per step through MMX
 // registers with packing and non-temporal stores; integer to float with MMX

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming-SIMD decimation-in-time block kernels and their stage-vector
 // twiddle table. ZentavolS2 links the qel::sse2 kernels, ZentavolS1 the
 // qel::sse ones; both link the table fill.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The body of the streaming-SIMD block kernels, shared by ZentavolS2
 // (dit_block_sse2.cpp) and ZentavolS1 (dit_block_sse.cpp). A family passes a
 // policy with its 8-byte loads, its last pass, its prefetch and its limit;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The recombination shared by ZentavolS2 and ZentavolS1: four pairs per step
 // in single precision, the same operations in both builds. A build supplies
 // how two 8-byte values reach one vector and what it prefetches.

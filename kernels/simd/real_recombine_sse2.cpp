@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZentavolS2's real-FFT recombination: the shared four-pair body with its
 // 8-byte values loaded as scalar doubles (SSE2 movsd, the build's only SSE2
 // instruction here) and joined by movlhps; no prefetch.

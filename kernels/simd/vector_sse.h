@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming-SIMD family's vector loops, the same in ZentavolS2 and
 // ZentavolS1: SSE (no SSE2) for the arithmetic, extremes and square root,
 // SSE and MMX for the conversions, integer moves for the conjugate

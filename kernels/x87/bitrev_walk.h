@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The walk of the bit-reversal moves over the compact table (table order
 // within the first level cache, tile by tile beyond it) and the x87
 // single-float moves, internal to each file that includes it: the MMX moves

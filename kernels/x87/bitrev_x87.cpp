@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bit-reversal moves of ZentavolG2: the walk of the MMX builds' moves
 // with single floats through the x87 stack always, since the build may use
 // no MMX register.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The split-radix DIF block kernel of ZentavolN2, ZentavolN1 and ZentavolG2:
 // the generic L-shaped butterflies, block enumeration and table positions in
 // one routine for both directions, K = 0x3F3504F3 at the angle pi/4.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The x87 builds' straight-line radix-4 DIT block kernels, 4 <= n <= 1024,
 // bit-reversed input, natural output, the order's DIT table (the generic
 // layout): the generic stages, scheduled per processor family. One pair

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The radix-4 DIT block kernels of ZentavolN1: the generic stages and
 // butterflies, grouped depth first: each group of a stage is finished as soon
 // as its four sub-transforms are, so a group's values are still in the first

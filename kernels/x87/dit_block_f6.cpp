@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The radix-4 DIT block kernels of ZentavolN2 and ZentavolG2: the generic
 // stages and butterflies, scheduled stage by stage with each twiddle
 // position taken once per stage: its factors are applied to two groups per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a variant library tells the front library whether its process attach
 // succeeded, on ELF systems where a constructor cannot fail its library's
 // load: an ELF note names a word that holds the outcome. Written by the

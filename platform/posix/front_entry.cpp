@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX stand-in for the front library's DllMain: the constructor is process
 // attach, the destructor process detach. Linked by libZentavol.
 #include <unistd.h>

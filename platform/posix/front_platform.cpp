@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX backend of the front library's platform layer: dlopen of the complete
 // file found along the library search path (which holds the front library's
 // own folder through its RUNPATH $ORIGIN), dlsym, dlclose, and standard error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX backend of the platform layer: a pthread key for the TLS slot, a
 // pthread mutex for the list lock, calloc for zero-filled blocks, standard
 // error and abort for the fatal exit. Linked by every variant on POSIX.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX stand-in for a variant library's DllMain: the constructor is process
 // attach, the destructor process detach, and the TLS slot's per-thread
 // destructor (platform.cpp) thread detach. Threads get their context lazily.

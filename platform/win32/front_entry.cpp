@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DllMain of the front library Zentavol.dll: process attach chooses, loads and
 // binds a variant, and refuses the front library's load when that fails, so
 // LoadLibraryA("Zentavol") returns null and an application linked to it does

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 backend of the front library's platform layer: GetVersionExA,
 // LoadLibraryA (the loader's own search path, the application's folder
 // first), GetProcAddress, FreeLibrary, MessageBeep, MessageBoxA and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 backend of the platform layer of the variant libraries: a TLS index
 // for the context slot, a critical section for the list lock,
 // LocalAlloc(LMEM_ZEROINIT) blocks for the contexts and FatalAppExitA for the

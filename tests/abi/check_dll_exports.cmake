@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DLIBRARY=X.dll -DEXPECTED="a;b" -DORDER="<all sixteen>" -DIMPORTS="K.dll;..."
 #       -DOBJDUMP=... -P check_dll_exports.cmake
 # Fails unless the DLL exports exactly EXPECTED by name, each with its place

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DLIBRARY=... -DEXPECTED="a;b" -DNM=... -DREADELF=... -P check_exports.cmake
 # Fails unless the library's defined dynamic symbols are exactly EXPECTED and
 # no dynamic relocation refers to one of them (calls between the exports are

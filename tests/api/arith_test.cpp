@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The arithmetic exports through each shared library: the argument checks as
 // a user sees them, and the values against a double-precision reference.
 // A double holds the exact product of two floats, and its sum of two floats

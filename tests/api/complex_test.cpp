@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The complex-vector exports through each shared library: conjugate
 // extension, real parts and magnitudes, their argument checks as a user
 // sees them, and the values against double-precision references.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversions through each shared library: argument checks and the
 // report of an out-of-range element as a user sees them, and the edge cases
 // of the rounding modes, the range bounds and saturation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every variant against the generic build on the same inputs, through the
 // shared libraries: each export on random and edge data at float offsets 0
 // to 3 from a 16-byte boundary. Equal bits where every build computes the

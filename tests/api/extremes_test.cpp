@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelsMax and qelsMin through each shared library: argument checks as a
 // user sees them, and the ordering of NaNs and signed zeros.
 #include <gtest/gtest.h>

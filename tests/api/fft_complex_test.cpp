@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelcFft through each shared library: values against an independent
 // double-precision DFT in every ordering and direction, the flag semantics,
 // and every failed check as the user sees it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelsRealFftNip through each shared library: the half spectrum against an
 // independent double-precision DFT of the real input, the exact small
 // orders, what it writes and never writes, and every failed check as the

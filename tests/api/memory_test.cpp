@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelMalloc and qelFree through each shared library: alignment, blocks that
 // hold their whole length without touching each other, and freed blocks
 // giving their memory back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Black-box runs of the front library: an application linked against
 // libZentavol.so is started from a folder that holds the front library and a
 // chosen set of variant libraries, and must run on the variant that this

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Damaged variant files: a file cut short (an upgrade interrupted), an empty
 // one, or one built for another machine is passed over like a missing file,
 // by the check itself and in runs of an application, which end on the next

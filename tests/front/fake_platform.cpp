@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fake platform of the front library's unit tests (see fake_platform.h);
 // linked instead of a real backend.
 #include "tests/front/fake_platform.h"

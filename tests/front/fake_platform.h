@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A made-up system for the front library's unit tests: it answers the version
 // query as told, "loads" only the libraries a test declares present (with
 // the exports a test declares missing left out), and records every request,

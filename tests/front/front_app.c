@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The application of the front library's black-box tests: linked against
  * libZentavol.so as any program is, it prints which variant library the
  * process loaded, what each of the sixteen calls answered, and (on x86-64)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scratch folders of the front library's black-box runs: each holds the
 // test application and the front library, and whatever variant files a test
 // puts beside them; the application runs there and its output is collected.

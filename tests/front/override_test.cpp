@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZENTAVOL_VARIANT over the fake platform and made-up processors: which
 // values name a variant, which processors can run which variant, and what the
 // choice loads and says for a taken, unknown, unrunnable or missing one.

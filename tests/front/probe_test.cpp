@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The probe's decisions on made-up register values and version answers:
 // every class of the processor table with what the classification ignores,
 // the identification-flag test, and the old-system test.

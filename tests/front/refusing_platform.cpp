@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fault injection for the variant builds of the front library's tests: the
 // real generic variant, linked with --wrap so that its platform layer refuses
 // the TLS slot (ZentavolRefuseTls) or the first context's memory

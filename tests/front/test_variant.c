@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A stand-in variant library for the front library's tests, built once per
  * variant name (and once without qelsMin): each export answers with the
  * library's name, its own name and the arguments it received, so a test sees

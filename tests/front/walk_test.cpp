@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The walk along the preference rows, the binding of the slots, and the front
 // library's attach and detach, over the fake platform that records every
 // library asked for and every message shown.

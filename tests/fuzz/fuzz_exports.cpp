@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The differential fuzz target (libFuzzer): reads its input as a list of
 // calls, makes each call in every variant library of the build, checks what
 // needs no oracle and compares each variant with the generic one (g1).

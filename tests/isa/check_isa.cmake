@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DOBJDUMP=... "-DOBJECTS=a.obj|b.obj" "-DALLOWED=i386;x87"
 #       ["-DINTEGER_FUNCTIONS=qelsbSet;..."] -P check_isa.cmake
 # Disassembles 32-bit x86 object files and fails on any instruction outside

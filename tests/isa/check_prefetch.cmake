@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DOBJDUMP=... -DOBJECT=a.obj "-DEXPECT=prefetcht0;prefetchnta" -P check_prefetch.cmake
 # The object issues every prefetch kind in EXPECT and no other kind: the
 # builds differ in their prefetches, and a compiler may drop one silently.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Probes for the instruction-set checker, compiled with the first variant's
 // flags: ZV_PROBE_PLAIN is ordinary float code the check must pass; each
 // other probe plants one instruction that the generic build must not use.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DOBJDUMP=... "-DOBJECTS=a.obj|b.obj" -P check_sse2_loads.cmake
 # The SSE2 instructions of ZentavolS2's wide kernel objects (block kernels,
 # real recombination) are 8-byte loads into vector registers and nothing

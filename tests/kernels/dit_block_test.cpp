@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SIMD block kernels of both families against the double-precision
 // reference, and the bit-exact promises: alignment of the caller's array
 // does not change a bit, S2 and S1 agree bit for bit up to S1's limit, and

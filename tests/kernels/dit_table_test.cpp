@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stage-vector DIT table: where each section starts, what each lane
 // holds (an exact copy or negation of a quarter-sine entry, at the right
 // angle), that orders of one parity share their sections bit for bit, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four-wide vocabulary of the SIMD kernels on known lane values: which
 // lane goes where in the shuffles, and the sign conventions of the complex
 // helpers the kernels are built from.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the SIMD kernel tests: the quarter sine table computed here
 // (not the library's), aligned blocks with guard space, and the two kernel
 // families side by side.

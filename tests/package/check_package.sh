@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build, builds a small application against the installed
 # package with pkg-config and with find_package and runs it, then makes the
 # Debian package and the tar archive with CPack, installs the Debian package

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows zip as a user takes it: CPack makes it, it is unpacked into a
 # scratch folder, a small C application is compiled against its header and
 # import library with the mingw compiler, put beside the DLLs and run there

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fixture of the FFT entry points' unit suites: every test starts and
 // ends with no tables cached and no scratch buffer held, and may count the allocator's requests and
 // refuse one or all of them. Linked with each variant's static core.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Random inputs and bitwise comparison for the FFT suites: the unit suites
 // of every variant's core and the black-box suites over the shared
 // libraries draw their signals from here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A single-use count-down latch for tests that line threads up. std::latch
 // is not used: with MinGW's C++ library (its atomic wait without futexes) two
 // threads passing two latches in turn deadlock under Wine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Memory counts of the process for the leak and unload suites.
 #include "tests/support/process_memory.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the process holds in memory, counted two ways: the bytes its
 // allocators have handed out and not taken back, and its resident set.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Death-test child side of ZV_EXPECT_QUIET_EXIT1.
 #include "tests/support/quiet_exit.h"
 

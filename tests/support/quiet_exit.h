@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks a failed argument check as a user sees it: the process ends with
 // exit code 1, prints nothing on stdout or stderr, and the watched output
 // bytes are as they were. Runs the statement in a GoogleTest death-test child.

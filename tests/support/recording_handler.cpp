@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/recording_handler.h"
 
 #include <ostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A handler that records each report instead of ending the process, for unit
 // tests that observe the five arguments and what a function did after the
 // report. Installed in the calling thread's context only; the guard puts the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An independent double-precision DFT for the FFT tests: a plain recursive
 // radix-2 transform with its roots from the C library's sine and cosine in
 // long double, plus the bit-reversal permutation written the obvious way.

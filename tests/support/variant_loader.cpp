@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Library loading for the black-box suites.
 #include "tests/support/variant_loader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opens a library of the system by path, as an application would, and finds
 // its sixteen exports; the black-box suites run once per variant through it
 // (fixtures derived from VariantTest, instances named by variantName).

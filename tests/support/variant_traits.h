@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the black-box suites may expect of each build where the builds
 // differ, one row per variant code; the suites ask these traits, never a
 // build's name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows unit programs link a variant's static core into the .exe, where the
 // loader never calls the core's DllMain. A TLS callback of the program gets
 // the same four notifications (process attach before main, thread attach and

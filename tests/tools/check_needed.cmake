@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails unless PROGRAM needs libZentavol.so and no variant library directly:
 # the variant is the front library's choice at run time.
 execute_process(COMMAND "${READELF}" -d "${PROGRAM}" OUTPUT_VARIABLE dynamic RESULT_VARIABLE failed)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelspectrum as users run it: the peaks of its default signal and of WAV
 // and FLAC files written here, its one-line errors, and the pictures it
 // draws, read back with cairo.

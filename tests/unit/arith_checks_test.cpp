@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The argument checks of the arithmetic exports, observed through a
 // recording handler: the order of the checks, the five report arguments,
 // the stored status, and that nothing is written after a report.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Float-to-integer conversion of a dense stratified sample of all 2^32 float
 // bit patterns, for every width, signedness and rounding mode, against an
 // exact reference written here with the C library's rounding functions on

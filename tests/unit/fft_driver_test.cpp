@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decimation-in-time driver of the build under test, against the calls
 // it is to make, built here by hand from its limits: one block call up to
 // the block limit; above it, the blocks of each superblock joined by one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelcFft inside the library: the reports of its checks (texts, lines,
 // statuses, order), the tables each call leaves cached, the release and
 // rebuild, per-thread tables, and recovery from a failed table allocation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The FFT kernels below the entry point: properties the accuracy tests
 // cannot see, because they hold bit for bit: the chunk size of the radix-2
 // stages does not change their results, and the four-point transforms of

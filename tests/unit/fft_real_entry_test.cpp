@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qelsRealFftNip inside the library: the reports of its checks, the tables
 // of orders L-1 and L it caches and releases, the rebuild, recovery from a
 // failed table allocation, and the recombination's edges.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scratch buffer of slot 3 that the FFT entries keep in the builds whose
 // block kernels take one (kFftScratchLength elements; none elsewhere): made
 // before the initialise-only return, freed by any release, never allocated

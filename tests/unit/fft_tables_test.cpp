@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The FFT engine's tables: the quarter sine table, the contents and sizes of
 // the DIT, DIF, big and real twiddle tables, the bit-reversal tables and the
 // two bit-reversal routines, bit for bit where they promise it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The magnitudes' two paths and the two internal functions behind them:
 // which elements go through the single-precision power spectrum, the square
 // root's treatment of negative values, NaNs and zeros, and its report.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The internal allocators and the heap-failure hook.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Process detach with other threads about: it frees the contexts and tables
 // of threads still alive and of threads that ended without their thread
 // detach, and a thread ending at the same time is freed once. Each test runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The runtime frame: status texts, the reporting rules, the default handler,
 // context creation and the load/unload handling.
 #include <gtest/gtest-spi.h>

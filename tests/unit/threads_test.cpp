@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Many threads at once: each gets its own context and status, and a thread
 // that ends leaves no memory behind (checked by LeakSanitizer in the
 // sanitizer build).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The argument checks of the complex-vector, extreme and conversion
 // functions and of the two internal functions behind the magnitudes,
 // observed through a recording handler: order, the five report arguments,

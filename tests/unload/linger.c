@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A library whose destructor waits a moment. Loaded after a variant, it is
    finalised after it when the process ends, so threads still running then
    go on computing with whatever the variant's destructor left them. */

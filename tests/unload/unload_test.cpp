@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A variant library unloaded while a thread that used it lives on: the
 // unload frees that thread's context and tables as well, and the thread goes
 // on running. A program of its own, so that no other test holds the library.

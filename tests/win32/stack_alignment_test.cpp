@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // 32-bit Windows callers promise only 4-byte stack alignment, while code that
 // spills SSE registers needs 16. Every export of every variant DLL is called
 // here with the stack pointer at 0, 4, 8 and 12 (mod 16) at the call, and

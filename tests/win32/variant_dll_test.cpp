@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each variant DLL under the Windows loader: DllMain refuses the load when no
 // TLS index is left, so LoadLibraryA returns null (the front library then
 // tries the next variant), and a DLL that did load holds one index and gives

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* qelspectrum's analysis, done the way an application uses the library: its
  * blocks from qelMalloc, the window applied with qelsbMpy2, qelsRealFftNip,
  * qelcbMag and qelsMax, the averaging with the element-wise arithmetic. */

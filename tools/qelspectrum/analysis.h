@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* qelspectrum's analysis through the front library: windowed frames, real
  * FFT, magnitudes, an averaged power spectrum, peaks and, on request, a
  * coarse spectrogram. */

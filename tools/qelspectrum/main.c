@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* qelspectrum: magnitude spectra of an audio file, or of a built-in test
  * signal, through the front library libZentavol; prints the strongest peaks
  * and the variant library the process runs on, and draws the spectrum. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* qelspectrum's pictures with cairo: axes with rounded ticks (linear or
  * logarithmic in frequency), the averaged level per pixel column (the highest
  * bin that falls in it, so narrow peaks survive the reduction), marked peaks,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* qelspectrum's pictures: the averaged spectrum and, on request, a
  * spectrogram below it, drawn with cairo to a PNG or SVG file. */
 #ifndef QELSPECTRUM_PLOT_H

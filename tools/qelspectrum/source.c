@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* qelspectrum's input: a channel of an audio file through libsndfile, read in
  * chunks so that long files need no more memory than a frame, or the default
  * signal of a few tones over low noise, generated here. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Where qelspectrum's samples come from: one channel of an audio file read
  * with libsndfile, or the default signal generated in the program. Frames are
  * delivered in order; the front library is not involved here. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zentavol-which: says which variant library this machine gets and why, with
 // the front library's own probe, override check and walk (its internal core
 // and platform backend linked in), as the first lines of a bug report.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZentavolG1, the generic build: x87 arithmetic only, the reference for
 // behaviour. Shared code reaches this build's kernels, table layouts and
 // limits through qel::variant, and its own report line numbers through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZentavolG2, the fallback of the family-6 classes: the family-6 instruction
 // set without MMX, x87 arithmetic. The generic FFT with N2's block kernels,
 // the x87 split-radix kernel and x87 bit-reversal moves.

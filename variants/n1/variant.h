@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZentavolN1, for family-5 processors: x87 arithmetic, neither MMX nor
 // conditional moves. The generic FFT with its own block kernels and the x87
 // split-radix kernel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZentavolN2, for family-6 processors with MMX: x87 arithmetic, MMX only in
 // the bit-reversal moves. The generic FFT with G2's block kernels and the
 // x87 split-radix kernel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZentavolS1, a streaming-SIMD build: SSE without SSE2, MMX bit-reversal moves, x87 elsewhere; the
 // combining stages prefetch with prefetchnta.
 // Shared code reaches its kernels, table layouts and limits through

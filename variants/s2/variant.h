@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZentavolS2, a streaming-SIMD build: SSE and SSE2 (the SSE2 8-byte loads of the block kernels and the real
 // recombination only), MMX bit-reversal moves, x87 elsewhere.
 // Shared code reaches its kernels, table layouts and limits through

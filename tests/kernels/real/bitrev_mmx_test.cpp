@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bit-reversal moves of the MMX builds against the generic moves, bit
 // for bit: 8-byte MMX moves for arrays at multiples of 8 bytes, x87 moves
 // (which quiet signalling NaNs) otherwise, and the MMX state left clear.

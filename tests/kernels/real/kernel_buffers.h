@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffers for the kernel tests: SComplex arrays at a chosen distance from a
 // 32-byte boundary with guard words on both sides, bit patterns of floats,
 // and the real twiddle tables of both layouts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four-pair recombination of the streaming-SIMD builds against the
 // generic one (extended precision) and the double-precision DFT of the real
 // input; its special

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real twiddle table of the streaming-SIMD builds against the generic
 // table (another fill of the same definition) and against cos and sin.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The x87 builds' split-radix DIF block kernel, one routine for both
 // directions: its constant at pi/4, and the generic kernel's values up to
 // rounding everywhere else, every size from 2 to 1024.

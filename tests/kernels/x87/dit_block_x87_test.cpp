@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The x87 builds' two pairs of DIT block kernels against the double-precision
 // reference and against the generic kernels, every size from 4 to 1024, both
 // directions.

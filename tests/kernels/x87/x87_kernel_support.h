@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the x87 kernel tests: the generic tables of an order (from the
 // generic core, the layout these builds share), the tolerance of a block
 // kernel, and transforms through a kernel or the generic build's.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* An application built outside the source tree against an installed
  * Zentavol: the spectrum of a sine through the front library, its peak in
  * the right bin, every vector from qelMalloc. Prints "spectrum_app: ok", and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the programs of the front library's tests: which variant the
 // process has loaded, and whether each of the front library's sixteen exports
 // jumps to the function of the same name in it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application side of the front library's choice: run from a folder that
 // holds it, Zentavol.dll and some variant DLLs, it loads "Zentavol" by name
 // as an application does and reports, as its exit code, the index (0..5 in

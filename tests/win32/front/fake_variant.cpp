@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in variant DLL for the tests of the front library's choice: every
 // export exists and does nothing but qelsbSet, which sets as it should (the
 // application linked to the front library calls it). Built as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The front library's choice under the Windows loader, with stand-in variant
 // DLLs in a folder beside a small application (choose.exe): the variant
 // loaded is the first of the processor's preference row among those present,

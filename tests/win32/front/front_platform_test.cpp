@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 backend of the front library's platform layer against the system
 // itself: the two sizes of the version record, and the bounded formatting of
 // the missing-function message (wsprintfA takes no buffer size).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An application linked to Zentavol.dll through its import library, as
 // applications are: the loader loads the front library before main runs, and
 // a failed front library keeps the program from starting at all. Exits with
