@@ -261,19 +261,27 @@ TEST_F(FrontChoice, TheRealGenericVariantIsChosenAndBound) {
 // Every real variant built: the row's first among them is chosen (S2 on a
 // processor with SSE2), then, without it, the next one; a linked
 // application runs on each.
-TEST_F(FrontChoice, TheRealVariantsAreChosenAlongTheRow) {
+// Every subset of the real DLLs of the machine's row: the first of the row
+// among them is loaded; the linked application starts on each.
+TEST_F(FrontChoice, EverySubsetOfTheRealVariantsLoadsTheFirstOfTheRow) {
     const auto built = zv::test::builtVariants();
-    Stand real[6] = {};
     std::vector<int> present;
     for (int index : row)
         if (std::find(built.begin(), built.end(), kCodes[index]) != built.end()) present.push_back(index);
-    for (int index : present) real[index] = Stand::Real;
-    for (int index : present) {
-        const std::string name = std::string("real_from_") + kCodes[index];
-        EXPECT_EQ(choose(name, real), index);
-        EXPECT_EQ(choose(name + "_linked", real, "zv_front_linked.exe"), 0);
-        real[index] = Stand::Absent;
+    ASSERT_FALSE(present.empty());
+    for (unsigned mask = 1; mask < (1u << present.size()); ++mask) {
+        Stand real[6] = {};
+        int expected = kNone;
+        for (std::size_t i = 0; i < present.size(); ++i) {
+            if (((mask >> i) & 1) == 0) continue;
+            real[present[i]] = Stand::Real;
+            if (expected == kNone) expected = present[i];
+        }
+        EXPECT_EQ(choose("real" + std::to_string(mask), real), expected) << "present: mask " << mask;
     }
+    Stand all[6] = {};
+    for (int index : present) all[index] = Stand::Real;
+    EXPECT_EQ(choose("real_linked", all, "zv_front_linked.exe"), 0);
 }
 
 // The application that links the import library starts when a variant
