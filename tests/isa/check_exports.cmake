@@ -287,7 +287,7 @@ foreach(export IN LISTS EXPORTS)
 endforeach()
 
 if(indirect)
-  message(STATUS "indirect calls in reach, not followed:\n${indirect}")
+  message(STATUS "indirect calls in reach (targets followed where the code takes their addresses):\n${indirect}")
 endif()
 if(errors)
   message(FATAL_ERROR "build ${BUILD}: instructions outside the export's sets:\n${errors}")
