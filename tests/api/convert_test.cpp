@@ -282,8 +282,9 @@ TEST_P(Convert, LaneConversionsWriteOutOfRangeElements) {
 TEST_P(Convert, LowBitConversionsWriteOutOfRangeElements) {
     if (!traits().lowBitConversions) GTEST_SKIP() << "out-of-range elements are not written as low-order bits";
     const float nan = std::nanf("");
-    const float f[15] = {1.4f,  300,     nan,   -300.5f, 70000, -1,   3e9f,  5,
-                         300,   -300.5f, 70000.5f, -2.5f, kInf, -1e20f, -nan};
+    const float f[15] = {1.4f, 300, nan, -300.5f, 70000, -1, 3e9f, 5,  // steps through the integer stores
+                         300, -300.5f, 70000.5f, -2.5f,                 // a step of magic sums
+                         kInf, -1e20f, -nan};                           // single elements
     auto convert = [&](auto zero, int flags) {
         std::vector<decltype(zero)> out(15, decltype(zero){99});
         api->qelsbFloatToInt(f, out.data(), 15, 8 * sizeof zero, flags);
