@@ -38,7 +38,6 @@ struct Build {
     ExtremesRule extremes;
     int magBlockUlps;              // magnitudes of the 128-element blocks against g1
     bool magExitsOnNegativeNaN;    // a NaN with its sign set in a block ends the process
-    bool truncUnsignedReportDown;  // 32-bit 0x2900 rounds down: (-1, 0) is out of range
     bool unsigned32ToFloatTwice;   // unsigned 32-bit values >= 2^31 may be 1 ulp off
 };
 
@@ -46,7 +45,7 @@ Build describe(const LibraryApi* api) {
     const std::string& c = api->name;
     const bool simd = c == "s1" || c == "s2";
     const bool x87Int = c == "g2" || c == "n1" || c == "n2";
-    Build b{api, ExtremesRule::kAnyElement, 0, false, false, false};
+    Build b{api, ExtremesRule::kAnyElement, 0, false, false};
     if (c == "g1") b.extremes = ExtremesRule::kFirstOrdered;
     // The x87 integer builds run the generic loops until they get their own.
     if (x87Int)
@@ -55,7 +54,6 @@ Build describe(const LibraryApi* api) {
     // software square root (n1) instead of a correctly rounded one.
     b.magBlockUlps = (simd || c == "n1") ? 8 : (c == "g1" ? 0 : 1);
     b.magExitsOnNegativeNaN = simd || c == "n1";
-    b.truncUnsignedReportDown = x87Int;
     b.unsigned32ToFloatTwice = simd;
     return b;
 }
@@ -632,12 +630,11 @@ void fuzzFloatToInt(Input& in) {
     // QEL_CVT_REPORT would end the process, so such a call goes without it.
     std::vector<std::uint8_t> want = dst;
     std::vector<int> where(src.size());
-    bool outOfRange = false, truncUnsignedDown = false;
+    bool outOfRange = false;
     for (std::size_t i = 0; i < src.size(); ++i) {
         std::int64_t r = 0;
         where[i] = roundInto(src[i], rounding, t, &r);
         outOfRange |= where[i] != 0;
-        truncUnsignedDown |= src[i] < 0 && src[i] > -1;
         if (where[i] == 0) storeInt(&want[i * t.bytes()], r, t.bytes());
         else if (flags & QEL_CVT_SATURATE)
             storeInt(&want[i * t.bytes()], static_cast<std::int64_t>(where[i] < 0 ? t.min() : t.max()), t.bytes());
@@ -645,7 +642,6 @@ void fuzzFloatToInt(Input& in) {
     if (outOfRange) flags &= ~QEL_CVT_REPORT;
 
     for (const Build& b : builds) {
-        if (b.truncUnsignedReportDown && t.size == 32 && (flags & 0x3F80) == 0x2900 && truncUnsignedDown) continue;
         Exact<float> s(src, shiftSrc);
         // The integers need no alignment: they start at any byte (the end is
         // exact; the bytes before them are in the block).

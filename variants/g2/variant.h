@@ -11,10 +11,10 @@
 #include "fft/generic.h"
 #include "fft/tables.h"
 #include "kernels/x87/bitrev_x87.h"
+#include "kernels/x87/cvrts_x87.h"
 #include "kernels/x87/dif_block.h"
 #include "kernels/x87/dit_block.h"
 #include "vector/arith_g1.h"
-#include "vector/cvrts_g1.h"
 #include "vector/vec_g1.h"
 
 namespace qel::line {
@@ -35,12 +35,13 @@ namespace qel::variant {
 
 inline constexpr const char* kName = "Zentavolg2";
 
-// The vector functions run the generic loops until this build has its own.
+// The conversions are the x87 family's; the other vector functions run the
+// generic loops until this build has its own.
 using g1::addConst;
 using g1::addVec;
 using g1::conjExtend;
-using g1::floatToInt;
-using g1::intToFloat;
+using x87::floatToInt;
+using x87::intToFloat;
 using g1::maxOf;
 using g1::minOf;
 using g1::mpyConst;
