@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "fft/tables.h"
+#include "kernels/x87/control_word.h"
 #include "runtime/context.h"
 #include "runtime/memory.h"
 #include "variant.h"
@@ -65,17 +66,15 @@ SComplex*& slotOf(TableSlots slots, int order) { return (qelGetContext()->*slots
 #if defined(__i386__) && !defined(__SSE__)
 class NearestRounding {
 public:
-    NearestRounding() {
-        asm volatile("fnstcw %0" : "=m"(saved_));
-        const auto nearest = static_cast<unsigned short>(saved_ & ~0x0C00u);
-        asm volatile("fldcw %0" : : "m"(nearest));
+    NearestRounding() : saved_(x87::x87ControlWord()) {
+        x87::setX87ControlWord(static_cast<std::uint16_t>(saved_ & ~0x0C00u));
     }
-    ~NearestRounding() { asm volatile("fldcw %0" : : "m"(saved_)); }
+    ~NearestRounding() { x87::setX87ControlWord(saved_); }
     NearestRounding(const NearestRounding&) = delete;
     NearestRounding& operator=(const NearestRounding&) = delete;
 
 private:
-    unsigned short saved_;
+    std::uint16_t saved_;
 };
 #else
 class NearestRounding {
