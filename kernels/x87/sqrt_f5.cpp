@@ -22,10 +22,10 @@ constexpr std::uint32_t kHalfExponent = 126u << 23;  // the bits of 0.5
 // on [0.5, 1) is off by less than 0.0077 relative (at m = 0.5 and m = 1,
 // and at m = 0.7175 where the line is parallel to the root). A Heron step
 // y' = (y + m / y) / 2 turns a relative error e into e^2 / (2 (1 + e)):
-// below 3.0e-5, 4.4e-10, then 9.7e-20 (2^-63) after three steps. Each step
+// below 3.0e-5, 4.5e-10, then 1.02e-19 (under 2^-63) after three. Each step
 // rounds twice (the division and the sum; the halving is exact), at most
-// 2^-64 each with 64-bit working precision, 2^-53 under 53-bit precision
-// (the Windows default), and the factor sqrt(2) of odd exponents rounds
+// 2^-64 each with 64-bit working precision, 2^-53 where the process runs
+// the x87 unit at 53 bits, and the factor sqrt(2) of odd exponents rounds
 // once more: the root before its rounding to float is within 2^-61
 // (64 bits) or 2^-50 (53 bits) of the exact one, relative.
 // The root of a float lies at least 2^-51 relative from every midpoint of

@@ -5,8 +5,8 @@
 // Every value is the generic build's: the destination element is the left
 // operand, and the sum or product of two floats is computed in the x87
 // unit and rounded once more when stored as a float. With at least 53 bits
-// of working precision (64 by default on Linux, 53 under the Windows
-// default precision) that second rounding is innocuous: an operation on
+// of working precision (64, or 53 where the process runs the x87 unit at
+// double precision) that second rounding is innocuous: an operation on
 // q-bit operands rounded to p >= 2q + 2 bits and then to q bits gives the
 // directly rounded q-bit result, and 53 >= 2 * 24 + 2; the x87 exponent
 // range holds every intermediate, so overflow and subnormal results are
