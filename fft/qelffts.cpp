@@ -4,6 +4,7 @@
 // release-all and retry, the scratch buffer of the builds whose kernels take
 // one, the orderings, the real-input split and the inverse scaling. Shared by
 // every variant library.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -42,7 +43,9 @@ bool obtainTables(Fetch fetch) {
 // Multiplies `count` floats of the result by 2^-order, which is exact unless
 // a value leaves the normal range.
 void scaleInverse(float* values, std::int64_t count, int order) {
-    const float factor = std::ldexp(1.0f, -order);
+    // Built from its exponent field: the C runtime's ldexp uses conditional
+    // moves, which the builds for older processors must not run.
+    const float factor = std::bit_cast<float>(static_cast<std::uint32_t>(127 - order) << 23);
     // The count fits a 32-bit call for every order whose tables can exist;
     // a larger one is split all the same.
     std::int64_t remaining = count;

@@ -58,7 +58,26 @@ SComplex*& slotOf(TableSlots slots, int order) { return (qelGetContext()->*slots
 
 // A table outlives the call that builds it and serves every later transform
 // of the thread, so it is built rounding to nearest whatever mode the caller
-// has set; the caller's mode comes back afterwards.
+// has set; the caller's mode comes back afterwards. A 32-bit build without
+// SSE sets the x87 control word alone: the C runtime's fesetround also
+// probes for and writes the SSE control register, instructions such a build
+// must not contain.
+#if defined(__i386__) && !defined(__SSE__)
+class NearestRounding {
+public:
+    NearestRounding() {
+        asm volatile("fnstcw %0" : "=m"(saved_));
+        const auto nearest = static_cast<unsigned short>(saved_ & ~0x0C00u);
+        asm volatile("fldcw %0" : : "m"(nearest));
+    }
+    ~NearestRounding() { asm volatile("fldcw %0" : : "m"(saved_)); }
+    NearestRounding(const NearestRounding&) = delete;
+    NearestRounding& operator=(const NearestRounding&) = delete;
+
+private:
+    unsigned short saved_;
+};
+#else
 class NearestRounding {
 public:
     NearestRounding() : saved_(std::fegetround()) { std::fesetround(FE_TONEAREST); }
@@ -69,6 +88,7 @@ public:
 private:
     int saved_;
 };
+#endif
 
 }  // namespace
 

@@ -12,6 +12,18 @@
 namespace {
 constexpr const char* kModule = "qelarith";
 namespace line = qel::line;
+
+// The constant handed on through an integer register: a 32-bit x87 build
+// otherwise moves it through the x87 stack, an instruction set the SSE
+// builds' constant loops do not otherwise use.
+inline float asBits(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    asm("" : "+r"(bits));
+    float out;
+    std::memcpy(&out, &bits, sizeof out);
+    return out;
+}
 }  // namespace
 
 QEL_EXPORT void qelsbSet(float value, float* dst, int n) {
@@ -29,7 +41,7 @@ QEL_EXPORT void qelsbSet(float value, float* dst, int n) {
 QEL_EXPORT void qelsbAdd1(float value, float* dst, int n) {
     if (n < 1) return qelReportBadArgument("qelsbAdd1", "n<=0", kModule, line::qelsbAdd1);
     if (dst == nullptr) return qelReportBadArgument("qelsbAdd1", "dst==0", kModule, line::qelsbAdd1);
-    qel::variant::addConst(value, dst, n);
+    qel::variant::addConst(asBits(value), dst, n);
 }
 
 QEL_EXPORT void qelsbAdd2(const float* src, float* dst, int n) {
@@ -42,7 +54,7 @@ QEL_EXPORT void qelsbAdd2(const float* src, float* dst, int n) {
 QEL_EXPORT void qelsbMpy1(float value, float* dst, int n) {
     if (n < 1) return qelReportBadArgument("qelsbMpy1", "n<=0", kModule, line::qelsbMpy1);
     if (dst == nullptr) return qelReportBadArgument("qelsbMpy1", "dst==0", kModule, line::qelsbMpy1);
-    qel::variant::mpyConst(value, dst, n);
+    qel::variant::mpyConst(asBits(value), dst, n);
 }
 
 QEL_EXPORT void qelsbMpy2(const float* src, float* dst, int n) {

@@ -56,6 +56,19 @@ void constLoop(float value, float* dst, int n) {
             _mm_storeu_ps(end, Op::lanes(_mm_loadu_ps(end), v));
         }
     } else {
+        // Two blocks a turn: the loop's own instructions would otherwise
+        // take as many issue slots as the stores.
+        for (; left >= 16; left -= 16) {
+            end -= 16;
+            const __m128 a = Op::lanes(_mm_load_ps(end + 12), v);
+            const __m128 b = Op::lanes(_mm_load_ps(end + 8), v);
+            const __m128 c = Op::lanes(_mm_load_ps(end + 4), v);
+            const __m128 d = Op::lanes(_mm_load_ps(end), v);
+            _mm_store_ps(end + 12, a);
+            _mm_store_ps(end + 8, b);
+            _mm_store_ps(end + 4, c);
+            _mm_store_ps(end, d);
+        }
         for (; left >= 8; left -= 8) {
             end -= 8;
             _mm_store_ps(end + 4, Op::lanes(_mm_load_ps(end + 4), v));
@@ -84,6 +97,18 @@ void vecLoop(const float* src, float* dst, int n) {
     }
     std::ptrdiff_t left = end - dst;
     if (left >= 8 && aligned16(srcEnd) && left < kCachedVecBlocks) {
+        for (; left >= 16; left -= 16) {
+            end -= 16;
+            srcEnd -= 16;
+            const __m128 a = Op::lanes(_mm_load_ps(end + 12), _mm_load_ps(srcEnd + 12));
+            const __m128 b = Op::lanes(_mm_load_ps(end + 8), _mm_load_ps(srcEnd + 8));
+            const __m128 c = Op::lanes(_mm_load_ps(end + 4), _mm_load_ps(srcEnd + 4));
+            const __m128 d = Op::lanes(_mm_load_ps(end), _mm_load_ps(srcEnd));
+            _mm_store_ps(end + 12, a);
+            _mm_store_ps(end + 8, b);
+            _mm_store_ps(end + 4, c);
+            _mm_store_ps(end, d);
+        }
         for (; left >= 8; left -= 8) {
             end -= 8;
             srcEnd -= 8;

@@ -52,7 +52,7 @@ struct alignas(16) Lanes {
     float v[4];
 };
 
-Lanes broadcast(float x) { return Lanes{{x, x, x, x}}; }
+constexpr Lanes broadcast(float x) { return Lanes{{x, x, x, x}}; }
 
 // What a kernel needs of the type and mode: the inclusive range of floats
 // that round into the type (for the report), and the clamp of the saturating
@@ -64,12 +64,33 @@ struct Setup {
 
 constexpr float k2p31 = 2147483648.0f;
 constexpr float k2p32 = 4294967296.0f;
+// In memory, loaded by SSE: a 32-bit build would otherwise make the lanes on
+// the x87 stack.
+constexpr Lanes k2p31Lanes = broadcast(k2p31);
+constexpr Lanes k2p32Lanes = broadcast(k2p32);
 
-float below(float x) { return std::nextafter(x, -std::numeric_limits<float>::infinity()); }
-float above(float x) { return std::nextafter(x, std::numeric_limits<float>::infinity()); }
+// The neighbouring floats of a finite, nonzero x.
+constexpr float below(float x) {
+    const auto bits = std::bit_cast<std::uint32_t>(x);
+    return std::bit_cast<float>(x > 0 ? bits - 1 : bits + 1);
+}
+constexpr float above(float x) {
+    const auto bits = std::bit_cast<std::uint32_t>(x);
+    return std::bit_cast<float>(x > 0 ? bits + 1 : bits - 1);
+}
+
+// Rounding modes in the order the flags are tested.
+enum Mode { kNearest, kTruncate, kFloor, kCeil };
+
+int modeOf(int flags) {
+    if (flags & QEL_CVT_NEAREST) return kNearest;
+    if (flags & QEL_CVT_TRUNCATE) return kTruncate;
+    if (flags & QEL_CVT_FLOOR) return kFloor;
+    return kCeil;
+}
 
 template <typename T>
-Setup setupFor(int flags) {
+constexpr Setup setupFor(int mode) {
     // The bounds below are exact floats for 8 and 16 bits; for 32 bits
     // every float of the range's neighbourhood is an integer, so the
     // range in floats is the same in every mode.
@@ -80,22 +101,28 @@ Setup setupFor(int flags) {
     if constexpr (sizeof(T) == 4) {
         inHigh = std::is_signed_v<T> ? below(k2p31) : below(k2p32);
         if constexpr (std::is_unsigned_v<T>) {
-            if (flags & QEL_CVT_NEAREST) inLow = -0.5f;
-            else if (flags & (QEL_CVT_TRUNCATE | QEL_CVT_CEIL)) inLow = above(-1.0f);
+            if (mode == kNearest) inLow = -0.5f;
+            else if (mode == kTruncate || mode == kCeil) inLow = above(-1.0f);
         }
-    } else if (flags & QEL_CVT_NEAREST) {
+    } else if (mode == kNearest) {
         inLow = lo - 0.5f;
         inHigh = below(hi + 0.5f);
-    } else if (flags & QEL_CVT_TRUNCATE) {
+    } else if (mode == kTruncate) {
         inLow = above(lo - 1.0f);
         inHigh = below(hi + 1.0f);
-    } else if (flags & QEL_CVT_FLOOR) {
+    } else if (mode == kFloor) {
         inHigh = below(hi + 1.0f);
     } else {
         inLow = above(lo - 1.0f);
     }
     return {broadcast(inLow), broadcast(inHigh), broadcast(lo), broadcast(hi)};
 }
+
+// Every mode's setup made by the compiler: built at run time, the floats
+// would pass through the x87 stack.
+template <typename T>
+constexpr Setup kSetups[4] = {setupFor<T>(kNearest), setupFor<T>(kTruncate), setupFor<T>(kFloor),
+                              setupFor<T>(kCeil)};
 
 unsigned controlCode(int flags) {
     if (flags & QEL_CVT_TRUNCATE) return 0x7F80u;
@@ -104,12 +131,23 @@ unsigned controlCode(int flags) {
     return 0x1F80u;
 }
 
+// One float into the low lane by an SSE load of its own, kept in a vector
+// register: a 32-bit compiler otherwise treats the lane as a plain float and
+// may hold it on the x87 stack, or load it once there for this use and for
+// a read of the same float's bits (the saturating 32-bit forms).
+__m128 loadLow(const float* p) {
+    asm("" : "+r"(p));
+    __m128 x = _mm_load_ss(p);
+    asm("" : "+x"(x));
+    return x;
+}
+
 // Unsigned 32-bit values from 2^31 up convert as x - 2^31 (exact: such
 // floats are integers) with the top bit put back; everything else converts
 // to a signed 32-bit integer, 0x80000000 when out of its range or NaN.
 template <typename T>
 std::uint32_t convertOne(const float* p) {
-    __m128 x = _mm_load_ss(p);
+    __m128 x = loadLow(p);
     if constexpr (std::is_same_v<T, std::uint32_t>) {
         const __m128 top = _mm_set_ss(k2p31);
         if (_mm_comige_ss(x, top) && _mm_comilt_ss(x, _mm_set_ss(k2p32)))
@@ -137,12 +175,12 @@ std::uint32_t bitsAt(const float* p) {
 template <typename T, bool Saturate, bool Report>
 void convertSingle(const float* p, unsigned char* dst, std::size_t i, const Setup& s, bool& outside) {
     if constexpr (Report) {
-        const __m128 x = _mm_load_ss(p);
+        const __m128 x = loadLow(p);
         if (!(_mm_comige_ss(x, _mm_load_ss(s.inLow.v)) && _mm_comile_ss(x, _mm_load_ss(s.inHigh.v))))
             outside = true;
     }
     if constexpr (Saturate && sizeof(T) < 4) {
-        const __m128 x = _mm_min_ss(_mm_max_ss(_mm_load_ss(p), _mm_load_ss(s.clampLow.v)),
+        const __m128 x = _mm_min_ss(_mm_max_ss(loadLow(p), _mm_load_ss(s.clampLow.v)),
                                     _mm_load_ss(s.clampHigh.v));
         float clamped;
         _mm_store_ss(&clamped, x);
@@ -191,11 +229,10 @@ void convertEight(const float* p, unsigned char* dst, std::size_t i, const Setup
     if constexpr (std::is_same_v<T, std::uint32_t>) {
         // Lanes from 2^31 below 2^32 lose 2^31 before and get the top bit
         // after the conversion; which lanes, the float's bits tell.
-        const Lanes top = broadcast(k2p31);
+        const __m128 top = _mm_load_ps(k2p31Lanes.v);
         for (__m128& v : x) {
-            const __m128 big = _mm_and_ps(_mm_cmpge_ps(v, _mm_load_ps(top.v)),
-                                          _mm_cmplt_ps(v, _mm_load_ps(broadcast(k2p32).v)));
-            v = _mm_sub_ps(v, _mm_and_ps(big, _mm_load_ps(top.v)));
+            const __m128 big = _mm_and_ps(_mm_cmpge_ps(v, top), _mm_cmplt_ps(v, _mm_load_ps(k2p32Lanes.v)));
+            v = _mm_sub_ps(v, _mm_and_ps(big, top));
         }
     }
     r[0] = _mm_cvtps_pi32(x[0]);
@@ -241,7 +278,7 @@ void convertEight(const float* p, unsigned char* dst, std::size_t i, const Setup
 
 template <typename T, bool Saturate, bool Report>
 void floatToIntKernel(const float* src, unsigned char* dst, int len, int flags) {
-    const Setup s = setupFor<T>(flags);
+    const Setup& s = kSetups<T>[modeOf(flags)];
     const auto count = static_cast<std::size_t>(len);
     bool outside = false;
     {
@@ -291,19 +328,21 @@ __m128 fourUnsigned(__m64 low, __m64 high) {
     const __m128 value = fourFloats(_mm_and_si64(low, mask31), _mm_and_si64(high, mask31));
     // -1.0 where the top bit is set: a lane mask for 2^31.
     const __m128 top = _mm_cmplt_ps(fourFloats(_mm_srai_pi32(low, 31), _mm_srai_pi32(high, 31)), _mm_setzero_ps());
-    return _mm_add_ps(value, _mm_and_ps(top, _mm_load_ps(broadcast(k2p31).v)));
+    return _mm_add_ps(value, _mm_and_ps(top, _mm_load_ps(k2p31Lanes.v)));
 }
 
 template <typename T>
 void singleFloat(const unsigned char* src, float* dst, std::size_t i) {
     T value;
     std::memcpy(&value, src + i * sizeof(T), sizeof(T));
+    // Through an MMX register (cvtpi2ps): the scalar conversion is turned
+    // into an x87 one by a 32-bit compiler.
     __m128 f;
     if constexpr (std::is_same_v<T, std::uint32_t>) {
-        f = _mm_cvt_si2ss(_mm_setzero_ps(), static_cast<int>(value & 0x7FFFFFFFu));
-        if (value & 0x80000000u) f = _mm_add_ss(f, _mm_set_ss(k2p31));
+        f = _mm_cvtpi32_ps(_mm_setzero_ps(), _mm_cvtsi32_si64(static_cast<int>(value & 0x7FFFFFFFu)));
+        if (value & 0x80000000u) f = _mm_add_ss(f, _mm_load_ss(k2p31Lanes.v));
     } else {
-        f = _mm_cvt_si2ss(_mm_setzero_ps(), static_cast<int>(value));
+        f = _mm_cvtpi32_ps(_mm_setzero_ps(), _mm_cvtsi32_si64(static_cast<int>(value)));
     }
     _mm_store_ss(dst + i, f);
 }
@@ -332,8 +371,8 @@ void intToFloatKernel(const unsigned char* src, float* dst, int len) {
     const auto count = static_cast<std::size_t>(len);
     constexpr std::size_t step = std::is_same_v<T, std::uint32_t> ? 4 : 8;
     std::size_t i = 0;
+    const MmxScope mmx;  // the single elements go through MMX too
     if (count >= step) {
-        const MmxScope mmx;
         for (; count - i >= step; i += step) {
             const unsigned char* p = src + i * sizeof(T);
             if constexpr (sizeof(T) == 1) {

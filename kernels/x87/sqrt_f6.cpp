@@ -12,6 +12,9 @@ namespace qel::x87f6 {
 
 namespace {
 
+// The precision field of the control word, bits 8 and 9; 00 is 24 bits.
+constexpr std::uint16_t kPrecisionField = 0x0300;
+
 // The x87 instruction itself, on every target (a library call or a
 // compiler's own choice might take another unit or precision).
 inline long double x87Sqrt(long double x) {
@@ -27,8 +30,8 @@ bool sqrtLoop(const float* src, float* dst, int n) {
     // is never subnormal, so the store is exact and the value is the
     // generic build's correctly rounded root. +inf, NaNs and -0 give
     // themselves (a NaN quiet).
-    const std::uint16_t caller = x87ControlWord();
-    setX87ControlWord(static_cast<std::uint16_t>((caller & ~kX87PrecisionMask) | kX87Precision24));
+    const std::uint16_t caller = x87::x87ControlWord();
+    x87::setX87ControlWord(static_cast<std::uint16_t>(caller & ~kPrecisionField));
     bool negative = false;
     for (int i = 0; i < n; ++i) {
         const long double x = src[i];
@@ -39,7 +42,7 @@ bool sqrtLoop(const float* src, float* dst, int n) {
         }
         dst[i] = static_cast<float>(x87Sqrt(x));
     }
-    setX87ControlWord(caller);
+    x87::setX87ControlWord(caller);
     return negative;
 }
 

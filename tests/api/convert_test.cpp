@@ -111,6 +111,40 @@ TEST_P(Convert, SaturationAtTheRangeBounds) {
     EXPECT_EQ(one<std::uint8_t>(255.25f, kCeil | kSat), 255);
 }
 
+// Truncation toward zero of negative values, in the steps of four and in
+// the single elements after them, with and without the clamp: -2.5 gives -2,
+// never -3.
+TEST_P(Convert, TruncationTakesNegativeValuesTowardZero) {
+    const float f[9] = {-2.5f, -0.5f, -7.75f, -100.5f, 2.5f, -1.0f, fromBits(0xBF7FFFFFu), -127.25f, -3.5f};
+    const std::vector<std::int64_t> want = {-2, 0, -7, -100, 2, -1, 0, -127, -3};
+    auto convert = [&](auto zero, int flags) {
+        std::vector<decltype(zero)> out(9, decltype(zero){99});
+        api->qelsbFloatToInt(f, out.data(), 9, 8 * sizeof zero, flags);
+        return std::vector<std::int64_t>(out.begin(), out.end());
+    };
+    for (int flags : {kTrunc, kTrunc | kSat}) {
+        EXPECT_EQ(convert(std::int8_t{}, flags), want) << flags;
+        EXPECT_EQ(convert(std::int16_t{}, flags), want) << flags;
+        EXPECT_EQ(convert(std::int32_t{}, flags), want) << flags;
+    }
+}
+
+// Unsigned truncation with the report flag and nothing else: a value in
+// (-1, 0) truncates to 0 like any other, in range, and nothing is reported
+// (a report would end the process).
+TEST_P(Convert, UnsignedTruncationWithReportsKeepsSmallNegativesInRange) {
+    const float f[6] = {-0.5f, fromBits(0xBF7FFFFFu), 3.75f, -0.0f, 200.5f, -0.25f};
+    auto convert = [&](auto zero) {
+        std::vector<decltype(zero)> out(6, decltype(zero){99});
+        api->qelsbFloatToInt(f, out.data(), 6, 8 * sizeof zero, kU | kTrunc | QEL_CVT_REPORT);
+        return std::vector<std::int64_t>(out.begin(), out.end());
+    };
+    const std::vector<std::int64_t> want = {0, 0, 3, 0, 200, 0};
+    EXPECT_EQ(convert(std::uint8_t{}), want);
+    EXPECT_EQ(convert(std::uint16_t{}), want);
+    EXPECT_EQ(convert(std::uint32_t{}), want);
+}
+
 // Out-of-range elements: the generic build leaves them as they were unless
 // saturating, and saturates a NaN to the maximum. The other builds write
 // something of their own there.
@@ -162,6 +196,19 @@ TEST_P(Convert, IntegerToFloat) {
     EXPECT_EQ(h[1], 32767.0f);
     EXPECT_EQ(h[2], -1.0f);
     EXPECT_EQ(h[3], 42.0f);
+}
+
+// 32-bit integers converted in place, in steps and single elements alike.
+TEST_P(Convert, IntegerToFloatInPlace) {
+    const std::uint32_t words[9] = {0xFFFFFFFFu, 16777217u, 0x80000000u, 7u, 0u, 0xFFFFFF00u, 100u, 3u, 0xC0000000u};
+    for (int flags : {0, kU}) {
+        std::uint32_t data[9];
+        std::memcpy(data, words, sizeof data);
+        float want[9];
+        api->qelsbIntToFloat(words, want, 9, 32, flags);
+        api->qelsbIntToFloat(data, reinterpret_cast<float*>(data), 9, 32, flags);
+        for (int i = 0; i < 9; ++i) EXPECT_EQ(std::bit_cast<float>(data[i]), want[i]) << flags << " " << i;
+    }
 }
 
 // Integer vectors need no alignment: elements at an odd address are read
@@ -224,6 +271,44 @@ TEST_P(Convert, LaneConversionsWriteOutOfRangeElements) {
     float f = 0;
     api->qelsbIntToFloat(&big, &f, 1, 32, kU);
     EXPECT_EQ(f, 3221225472.0f);  // correctly rounded: 3221225728
+}
+
+// Out-of-range elements written as the low-order bits of the x87 unit's
+// 64-bit integer store of the rounded value: in steps of four through that
+// store (a NaN or a value beyond 2^21 in the step), in steps of four through
+// the magic-constant sums (elements 8 to 11), and in the single elements at
+// the end; a NaN, an infinity and 1e20 (beyond 2^63) store the integer
+// indefinite, whose low bits are 0. Saturating, a NaN goes by its sign.
+TEST_P(Convert, LowBitConversionsWriteOutOfRangeElements) {
+    if (!traits().lowBitConversions) GTEST_SKIP() << "out-of-range elements are not written as low-order bits";
+    const float nan = std::nanf("");
+    const float f[15] = {1.4f, 300, nan, -300.5f, 70000, -1, 3e9f, 5,  // steps through the integer stores
+                         300, -300.5f, 70000.5f, -2.5f,                 // a step of magic sums
+                         kInf, -1e20f, -nan};                           // single elements
+    auto convert = [&](auto zero, int flags) {
+        std::vector<decltype(zero)> out(15, decltype(zero){99});
+        api->qelsbFloatToInt(f, out.data(), 15, 8 * sizeof zero, flags);
+        return std::vector<std::int64_t>(out.begin(), out.end());
+    };
+    using V = std::vector<std::int64_t>;
+    constexpr std::int64_t kMin32 = INT32_MIN, kMax32 = INT32_MAX, kMaxU32 = UINT32_MAX;
+    EXPECT_EQ(convert(std::int8_t{}, kNear), (V{1, 44, 0, -44, 112, -1, 0, 5, 44, -44, 112, -2, 0, 0, 0}));
+    EXPECT_EQ(convert(std::int8_t{}, kNear | kSat),
+              (V{1, 127, 127, -128, 127, -1, 127, 5, 127, -128, 127, -2, 127, -128, -128}));
+    EXPECT_EQ(convert(std::int16_t{}, kCeil),
+              (V{2, 300, 0, -300, 4464, -1, 24064, 5, 300, -300, 4465, -2, 0, 0, 0}));
+    EXPECT_EQ(convert(std::uint16_t{}, kTrunc | kU),
+              (V{1, 300, 0, 65236, 4464, 65535, 24064, 5, 300, 65236, 4464, 65534, 0, 0, 0}));
+    EXPECT_EQ(convert(std::uint16_t{}, kTrunc | kU | kSat),
+              (V{1, 300, 65535, 0, 65535, 0, 65535, 5, 300, 0, 65535, 0, 65535, 0, 0}));
+    EXPECT_EQ(convert(std::int32_t{}, kFloor),
+              (V{1, 300, 0, -301, 70000, -1, -1294967296, 5, 300, -301, 70000, -3, 0, 0, 0}));
+    EXPECT_EQ(convert(std::int32_t{}, kFloor | kSat),
+              (V{1, 300, kMax32, -301, 70000, -1, kMax32, 5, 300, -301, 70000, -3, kMax32, kMin32, kMin32}));
+    EXPECT_EQ(convert(std::uint32_t{}, kCeil | kU),
+              (V{2, 300, 0, 4294966996, 70000, kMaxU32, 3000000000, 5, 300, 4294966996, 70001, 4294967294, 0, 0, 0}));
+    EXPECT_EQ(convert(std::uint32_t{}, kCeil | kU | kSat),
+              (V{2, 300, kMaxU32, 0, 70000, 0, 3000000000, 5, 300, 0, 70001, 0, kMaxU32, 0, 0}));
 }
 
 // Every conversion leaves the caller's SSE control register (sticky flags

@@ -38,15 +38,13 @@ struct Build {
     ExtremesRule extremes;
     int magBlockUlps;              // magnitudes of the 128-element blocks against g1
     bool magExitsOnNegativeNaN;    // a NaN with its sign set in a block ends the process
-    bool truncUnsignedReportDown;  // 32-bit 0x2900 rounds down: (-1, 0) is out of range
     bool unsigned32ToFloatTwice;   // unsigned 32-bit values >= 2^31 may be 1 ulp off
 };
 
 Build describe(const LibraryApi* api) {
     const std::string& c = api->name;
     const bool simd = c == "s1" || c == "s2";
-    const bool x87Int = c == "g2" || c == "n1" || c == "n2";
-    Build b{api, ExtremesRule::kAnyElement, 0, false, false, false};
+    Build b{api, ExtremesRule::kAnyElement, 0, false, false};
     const zv::test::VariantTraits& traits = zv::test::traitsOf(c);
     if (traits.genericExtremeOrder) b.extremes = ExtremesRule::kFirstOrdered;
     if (traits.bitOrderExtremes) b.extremes = ExtremesRule::kBitOrder;
@@ -55,7 +53,6 @@ Build describe(const LibraryApi* api) {
     // (n1); the others take the correctly rounded root of the same power.
     b.magBlockUlps = traits.estimatedBlockRoots ? 8 : (traits.softwareBlockRoots ? 1 : 0);
     b.magExitsOnNegativeNaN = traits.estimatedBlockRoots || traits.softwareBlockRoots;
-    b.truncUnsignedReportDown = x87Int;
     b.unsigned32ToFloatTwice = simd;
     return b;
 }
@@ -632,12 +629,11 @@ void fuzzFloatToInt(Input& in) {
     // QEL_CVT_REPORT would end the process, so such a call goes without it.
     std::vector<std::uint8_t> want = dst;
     std::vector<int> where(src.size());
-    bool outOfRange = false, truncUnsignedDown = false;
+    bool outOfRange = false;
     for (std::size_t i = 0; i < src.size(); ++i) {
         std::int64_t r = 0;
         where[i] = roundInto(src[i], rounding, t, &r);
         outOfRange |= where[i] != 0;
-        truncUnsignedDown |= src[i] < 0 && src[i] > -1;
         if (where[i] == 0) storeInt(&want[i * t.bytes()], r, t.bytes());
         else if (flags & QEL_CVT_SATURATE)
             storeInt(&want[i * t.bytes()], static_cast<std::int64_t>(where[i] < 0 ? t.min() : t.max()), t.bytes());
@@ -645,7 +641,6 @@ void fuzzFloatToInt(Input& in) {
     if (outOfRange) flags &= ~QEL_CVT_REPORT;
 
     for (const Build& b : builds) {
-        if (b.truncUnsignedReportDown && t.size == 32 && (flags & 0x3F80) == 0x2900 && truncUnsignedDown) continue;
         Exact<float> s(src, shiftSrc);
         // The integers need no alignment: they start at any byte (the end is
         // exact; the bytes before them are in the block).

@@ -24,6 +24,9 @@ struct VariantTraits {
                                // rounded root; an element with its sign bit set (a NaN too) is reported
     bool elementReports;       // conversions report each out-of-range element and leave it unwritten
     bool laneConversions;      // conversions eight per step in SSE lanes (see the conversion suite)
+    bool lowBitConversions;    // out-of-range conversions written as the low-order bits of the x87 unit's
+                               // 64-bit integer store (0 for NaN, infinity, 2^63 and beyond), saturated NaNs
+                               // clamped by their sign, one report per call
     bool twiceRoundedUnsigned; // unsigned 32-bit integers from 2^31 become floats through two roundings
     // FFT.
     int fftScratchLength;      // SComplex elements the entries keep in scratch slot 3 (0: none)
@@ -37,12 +40,12 @@ struct VariantTraits {
 // The N and G2 builds' split-radix kernel takes the float nearest to the
 // square root of one half at pi/4, the generic one 0x3F3504F7.
 inline constexpr VariantTraits kVariantTraits[] = {
-    {"g1", true, true, true, false, false, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F7u},
-    {"g2", false, true, false, false, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
-    {"n1", false, true, false, false, true, false, true, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
-    {"n2", false, true, false, false, true, false, false, true, false, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
-    {"s1", false, true, false, true, false, true, false, false, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
-    {"s2", false, true, false, true, false, true, false, false, true, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"g1", true, true, true, false, false, false, false, true, false, false, false, 0, false, 0x3F3504F3u, 0x3F3504F7u},
+    {"g2", false, true, false, false, true, false, false, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"n1", false, true, false, false, true, false, true, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"n2", false, true, false, false, true, false, false, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"s1", false, true, false, true, false, true, false, false, true, false, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"s2", false, true, false, true, false, true, false, false, true, false, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
 };
 
 inline const VariantTraits& traitsOf(const std::string& code) {

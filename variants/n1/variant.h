@@ -10,11 +10,11 @@
 
 #include "fft/generic.h"
 #include "fft/tables.h"
+#include "kernels/x87/cvrts_x87.h"
 #include "kernels/x87/dif_block.h"
 #include "kernels/x87/dit_block.h"
 #include "kernels/x87/vector_x87.h"
 #include "vector/conj_words.h"
-#include "vector/cvrts_g1.h"
 
 namespace qel::line {
 inline constexpr int qelsbSet = 232;
@@ -37,13 +37,13 @@ inline constexpr const char* kName = "Zentavoln1";
 // The vector loops of the x87 builds: set, add and multiply scheduled for
 // N1; a software square root within one unit of the correctly rounded root
 // that reports every element with its sign bit set; extremes under the
-// order of the bit patterns; the integer conjugate extension; the generic
-// conversions.
+// order of the bit patterns; the integer conjugate extension; the x87
+// family's conversions.
 using x87f5::addConst;
 using x87f5::addVec;
 using words::conjExtend;
-using g1::floatToInt;
-using g1::intToFloat;
+using x87::floatToInt;
+using x87::intToFloat;
 using x87::maxOf;
 using x87::minOf;
 using x87f5::mpyConst;

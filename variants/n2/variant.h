@@ -11,11 +11,11 @@
 #include "fft/generic.h"
 #include "fft/tables.h"
 #include "kernels/simd/bitrev_mmx.h"
+#include "kernels/x87/cvrts_x87.h"
 #include "kernels/x87/dif_block.h"
 #include "kernels/x87/dit_block.h"
 #include "kernels/x87/vector_x87.h"
 #include "vector/conj_words.h"
-#include "vector/cvrts_g1.h"
 
 namespace qel::line {
 inline constexpr int qelsbSet = 232;
@@ -36,13 +36,14 @@ namespace qel::variant {
 inline constexpr const char* kName = "Zentavoln2";
 
 // The vector loops of the x87 builds: set, add and multiply scheduled for
-// N2 and G2, the x87 root under 24-bit precision (the generic values); extremes under the order of the bit
-// patterns; the integer conjugate extension; the generic conversions.
+// N2 and G2; the x87 root under 24-bit precision (the generic values);
+// extremes under the order of the bit patterns; the integer conjugate
+// extension; the x87 family's conversions.
 using x87f6::addConst;
 using x87f6::addVec;
 using words::conjExtend;
-using g1::floatToInt;
-using g1::intToFloat;
+using x87::floatToInt;
+using x87::intToFloat;
 using x87::maxOf;
 using x87::minOf;
 using x87f6::mpyConst;
