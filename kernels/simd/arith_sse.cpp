@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The streaming-SIMD family's fill, add and multiply loops in SSE, and its
-// conjugate extension in integer moves. Linked by ZentavolS2 and ZentavolS1.
+// The streaming-SIMD family's fill, add and multiply loops in SSE. Linked by
+// ZentavolS2 and ZentavolS1.
 #include <xmmintrin.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "kernels/simd/vector_sse.h"
 
@@ -171,33 +170,5 @@ void addConst(float value, float* dst, int n) { constLoop<Add>(value, dst, n); }
 void mpyConst(float value, float* dst, int n) { constLoop<Mpy>(value, dst, n); }
 void addVec(const float* src, float* dst, int n) { vecLoop<Add>(src, dst, n); }
 void mpyVec(const float* src, float* dst, int n) { vecLoop<Mpy>(src, dst, n); }
-
-namespace {
-
-// The element as one 64-bit word (two 32-bit ones in the 32-bit build): the
-// imaginary part is its high half.
-inline void conjMove(const SComplex* from, SComplex* to) {
-    std::uint64_t w;
-    std::memcpy(&w, from, sizeof w);
-    w ^= std::uint64_t{0x80000000u} << 32;
-    std::memcpy(to, &w, sizeof w);
-}
-
-}  // namespace
-
-void conjExtend(SComplex* vec, int n) {
-    // Pointers, not indices: the last destination 2n-3 does not fit an int
-    // for the largest counts.
-    const SComplex* from = vec + 1;
-    const SComplex* const last = vec + (n - 2);  // the last source, inclusive
-    SComplex* to = vec + (n - 1) + (n - 2);      // element 2n-3
-    for (; last - from >= 3; from += 4, to -= 4) {
-        conjMove(from, to);
-        conjMove(from + 1, to - 1);
-        conjMove(from + 2, to - 2);
-        conjMove(from + 3, to - 3);
-    }
-    for (; from <= last; ++from, --to) conjMove(from, to);
-}
 
 }  // namespace qel::sse

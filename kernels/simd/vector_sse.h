@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The streaming-SIMD family's vector loops, the same in ZentavolS2 and
 // ZentavolS1: SSE (no SSE2) for the arithmetic, extremes and square root,
-// SSE and MMX for the conversions, integer moves for the conjugate
-// extension. The names are those of the
-// generic family (vector/*_g1.h), so a build picks its family in variant.h.
+// SSE and MMX for the conversions (the conjugate extension is the shared
+// integer one, vector/conj_words.h). The names are those of the generic
+// family (vector/*_g1.h), so a build picks its family in variant.h.
 #pragma once
 
 #include <cstdint>
-
-#include "zentavol.h"
 
 namespace qel::sse {
 
@@ -24,9 +22,6 @@ void mpyConst(float value, float* dst, int n);
 // fence) unless both operands are aligned and the run is short.
 void addVec(const float* src, float* dst, int n);
 void mpyVec(const float* src, float* dst, int n);
-// vec[2n-2-k] = conj(vec[k]) for k = 1 .. n-2, n > 2: sources ascending,
-// four per step, the sign bit flipped as an integer (a NaN keeps its bits).
-void conjExtend(SComplex* vec, int n);
 
 // Four lanes, each keeping its value unless it is greater (maximum) or
 // smaller (minimum) than the element, otherwise taking the element: equal

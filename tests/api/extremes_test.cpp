@@ -119,6 +119,55 @@ TEST_P(Extremes, LaneNaNAndZeroOrder) {
     }
 }
 
+// The order of the bit patterns: -NaN < -inf < ... < -0 < +0 < ... < +inf <
+// +NaN, whatever the positions. The integer comparisons change from the
+// unsigned to the signed form (or back) when the running value changes
+// sign, and a block of four in which that happens is compared again: the
+// random vectors mix signs, zeros and NaNs so that such changes fall
+// anywhere in a block and in the trailing elements.
+TEST_P(Extremes, BitPatternOrder) {
+    if (!traits().bitOrderExtremes) GTEST_SKIP() << "extremes are not taken in the order of the bit patterns";
+    const float plusNaN = std::bit_cast<float>(0x7FC00001u);
+    const float minusNaN = std::bit_cast<float>(0xFFC00002u);
+    for (const auto& v : {std::vector<float>{-0.0f, 0.0f}, std::vector<float>{0.0f, -0.0f}}) {
+        EXPECT_EQ(bitsOf(max(v)), 0u);
+        EXPECT_EQ(bitsOf(min(v)), 0x80000000u);
+    }
+    EXPECT_EQ(bitsOf(max({1, plusNaN, minusNaN, kInf, 2})), bitsOf(plusNaN));
+    EXPECT_EQ(bitsOf(min({1, plusNaN, minusNaN, -kInf, 2})), bitsOf(minusNaN));
+    EXPECT_EQ(bitsOf(max({minusNaN, -kInf, -3})), 0xC0400000u);  // -3: no -NaN while a number is there
+    EXPECT_EQ(bitsOf(min({plusNaN, kInf, 3})), 0x40400000u);
+    EXPECT_EQ(bitsOf(max({-5, -1, 3, 7, 2})), bitsOf(7.0f));  // turns non-negative inside the first block
+    EXPECT_EQ(bitsOf(min({5, 1, -3, -7, -2})), bitsOf(-7.0f));
+
+    // Quiet NaNs only: a 32-bit caller receives the float through the x87
+    // stack, which would quiet a signalling one.
+    const std::uint32_t specials[] = {0x00000000u, 0x80000000u, 0x7F800000u, 0xFF800000u, 0x7FC00000u,
+                                      0xFFC00000u, 0x7FFFFFFFu, 0xFFFFFFFFu, 0x00000001u, 0x80000001u};
+    auto key = [](std::uint32_t u) { return (u & 0x80000000u) ? ~u : (u | 0x80000000u); };
+    std::mt19937 random(17);
+    for (int round = 0; round < 400; ++round) {
+        const int n = 1 + round % 23;
+        const bool withNaNs = round % 3 == 0;
+        std::vector<std::uint32_t> bits(n);
+        for (auto& u : bits) {
+            u = static_cast<std::uint32_t>(random());
+            if (!withNaNs && (u & 0x7F800000u) == 0x7F800000u) u &= 0xBFFFFFFFu;
+            if (random() % 4 == 0) u = specials[random() % (withNaNs ? 10 : 4)];
+            if (withNaNs && (u & 0x7F800000u) == 0x7F800000u && (u & 0x007FFFFFu) != 0) u |= 0x00400000u;
+        }
+        std::uint32_t hi = bits[0], lo = bits[0];
+        for (std::uint32_t u : bits) {
+            if (key(u) > key(hi)) hi = u;
+            if (key(u) < key(lo)) lo = u;
+        }
+        std::vector<float> v(n);
+        for (int i = 0; i < n; ++i) v[i] = std::bit_cast<float>(bits[i]);
+        ASSERT_EQ(bitsOf(max(v)), hi) << "round " << round;
+        ASSERT_EQ(bitsOf(min(v)), lo) << "round " << round;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllVariants, Extremes, ::testing::ValuesIn(zv::test::builtVariants()),
                          zv::test::variantName);
 

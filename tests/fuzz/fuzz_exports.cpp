@@ -44,16 +44,15 @@ struct Build {
 Build describe(const LibraryApi* api) {
     const std::string& c = api->name;
     const bool simd = c == "s1" || c == "s2";
-    const bool x87Int = c == "g2" || c == "n1" || c == "n2";
     Build b{api, ExtremesRule::kAnyElement, 0, false, false};
-    if (c == "g1") b.extremes = ExtremesRule::kFirstOrdered;
-    // The x87 integer builds run the generic loops until they get their own.
-    if (x87Int)
-        b.extremes = zv::test::traitsOf(c).genericExtremeOrder ? ExtremesRule::kFirstOrdered : ExtremesRule::kBitOrder;
-    // One Newton step on the reciprocal square root estimate (SIMD) or a
-    // software square root (n1) instead of a correctly rounded one.
-    b.magBlockUlps = (simd || c == "n1") ? 8 : (c == "g1" ? 0 : 1);
-    b.magExitsOnNegativeNaN = simd || c == "n1";
+    const zv::test::VariantTraits& traits = zv::test::traitsOf(c);
+    if (traits.genericExtremeOrder) b.extremes = ExtremesRule::kFirstOrdered;
+    if (traits.bitOrderExtremes) b.extremes = ExtremesRule::kBitOrder;
+    // One Newton step on the reciprocal square root estimate (SIMD), or a
+    // software square root within one unit of the correctly rounded one
+    // (n1); the others take the correctly rounded root of the same power.
+    b.magBlockUlps = traits.estimatedBlockRoots ? 8 : (traits.softwareBlockRoots ? 1 : 0);
+    b.magExitsOnNegativeNaN = traits.estimatedBlockRoots || traits.softwareBlockRoots;
     b.unsigned32ToFloatTwice = simd;
     return b;
 }

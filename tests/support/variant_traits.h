@@ -17,8 +17,11 @@ struct VariantTraits {
     bool floatPowerSpectrum;   // magnitudes of long vectors square in single precision (|z| = 1e20 overflows)
     bool genericExtremeOrder;  // NaNs and signed zeros ordered as the generic loops do
     bool laneExtremeOrder;     // extremes in four lanes: the later of equal elements, a NaN replaced by its lane's next
+    bool bitOrderExtremes;     // extremes under the order of the bit patterns: -NaN < -inf < ... < -0 < +0 < ... < +NaN
     bool estimatedBlockRoots;  // block roots of magnitudes from an estimate and one Newton step (+inf gives NaN,
                                // a NaN lane 0 or a report, by its sign)
+    bool softwareBlockRoots;   // block roots of magnitudes from Heron steps: within one unit of the correctly
+                               // rounded root; an element with its sign bit set (a NaN too) is reported
     bool elementReports;       // conversions report each out-of-range element and leave it unwritten
     bool laneConversions;      // conversions eight per step in SSE lanes (see the conversion suite)
     bool lowBitConversions;    // out-of-range conversions written as the low-order bits of the x87 unit's
@@ -34,16 +37,15 @@ struct VariantTraits {
     std::uint32_t fftPiQuarterReversed;
 };
 
-// G2, N1 and N2 run the generic vector loops, the conversions aside, until
-// they get their own. The N and G2 builds' split-radix kernel takes the float
-// nearest to the square root of one half at pi/4, the generic one 0x3F3504F7.
+// The N and G2 builds' split-radix kernel takes the float nearest to the
+// square root of one half at pi/4, the generic one 0x3F3504F7.
 inline constexpr VariantTraits kVariantTraits[] = {
-    {"g1", true, true, true, false, false, true, false, false, false, 0, false, 0x3F3504F3u, 0x3F3504F7u},
-    {"g2", true, true, true, false, false, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
-    {"n1", true, true, true, false, false, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
-    {"n2", true, true, true, false, false, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
-    {"s1", false, true, false, true, true, false, true, false, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
-    {"s2", false, true, false, true, true, false, true, false, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"g1", true, true, true, false, false, false, false, true, false, false, false, 0, false, 0x3F3504F3u, 0x3F3504F7u},
+    {"g2", false, true, false, false, true, false, false, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"n1", false, true, false, false, true, false, true, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"n2", false, true, false, false, true, false, false, false, false, true, false, 0, false, 0x3F3504F3u, 0x3F3504F3u},
+    {"s1", false, true, false, true, false, true, false, false, true, false, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
+    {"s2", false, true, false, true, false, true, false, false, true, false, true, 16384, true, 0x3F3504F4u, 0x3F3504F4u},
 };
 
 inline const VariantTraits& traitsOf(const std::string& code) {

@@ -107,4 +107,26 @@ TEST(ArithStatus, SuccessLeavesTheStatusAsItWas) {
     qelSetStatus(QEL_STATUS_OK);
 }
 
+// The add and multiply loops leave nothing on the x87 stack (it takes
+// eight values afterwards) whatever the split into blocks of 8 and leading
+// elements, and the values stay right after many calls in a row.
+TEST(ArithLoops, LeaveTheX87StackEmpty) {
+    std::vector<float> src(40), dst(40);
+    for (int n = 1; n <= 40; ++n) {
+        for (int i = 0; i < n; ++i) {
+            src[i] = static_cast<float>(i) + 0.5f;
+            dst[i] = 2.0f;
+        }
+        qel::variant::addConst(1.0f, dst.data(), n);   // 3
+        qel::variant::mpyConst(2.0f, dst.data(), n);   // 6
+        qel::variant::addVec(src.data(), dst.data(), n);  // 6.5 + i
+        qel::variant::mpyVec(src.data(), dst.data(), n);  // (6.5 + i)(0.5 + i)
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(dst[i], (6.5f + static_cast<float>(i)) * (0.5f + static_cast<float>(i))) << n << " " << i;
+        volatile long double sum = 0;
+        for (int k = 1; k <= 8; ++k) sum = sum + static_cast<long double>(k);
+        ASSERT_EQ(sum, 36.0L) << n;
+    }
+}
+
 }  // namespace

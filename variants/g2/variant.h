@@ -14,8 +14,8 @@
 #include "kernels/x87/cvrts_x87.h"
 #include "kernels/x87/dif_block.h"
 #include "kernels/x87/dit_block.h"
-#include "vector/arith_g1.h"
-#include "vector/vec_g1.h"
+#include "kernels/x87/vector_x87.h"
+#include "vector/conj_words.h"
 
 namespace qel::line {
 inline constexpr int qelsbSet = 1162;
@@ -35,19 +35,21 @@ namespace qel::variant {
 
 inline constexpr const char* kName = "Zentavolg2";
 
-// The conversions are the x87 family's; the other vector functions run the
-// generic loops until this build has its own.
-using g1::addConst;
-using g1::addVec;
-using g1::conjExtend;
+// The vector loops of the x87 builds: set, add and multiply scheduled for
+// N2 and G2; the x87 root under 24-bit precision (the generic values);
+// extremes under the order of the bit patterns; the integer conjugate
+// extension; the x87 family's conversions.
+using x87f6::addConst;
+using x87f6::addVec;
+using words::conjExtend;
 using x87::floatToInt;
 using x87::intToFloat;
-using g1::maxOf;
-using g1::minOf;
-using g1::mpyConst;
-using g1::mpyVec;
-using g1::setBits;
-using g1::sqrtLoop;
+using x87::maxOf;
+using x87::minOf;
+using x87f6::mpyConst;
+using x87f6::mpyVec;
+using x87f6::setBits;
+using x87f6::sqrtLoop;
 
 // FFT limits: one block-kernel call up to 2^kFftBlockOrder points (also the
 // highest order with a DIT table of its own); larger transforms run in

@@ -13,8 +13,8 @@
 #include "kernels/x87/cvrts_x87.h"
 #include "kernels/x87/dif_block.h"
 #include "kernels/x87/dit_block.h"
-#include "vector/arith_g1.h"
-#include "vector/vec_g1.h"
+#include "kernels/x87/vector_x87.h"
+#include "vector/conj_words.h"
 
 namespace qel::line {
 inline constexpr int qelsbSet = 232;
@@ -34,19 +34,22 @@ namespace qel::variant {
 
 inline constexpr const char* kName = "Zentavoln1";
 
-// The conversions are the x87 family's; the other vector functions run the
-// generic loops until this build has its own.
-using g1::addConst;
-using g1::addVec;
-using g1::conjExtend;
+// The vector loops of the x87 builds: set, add and multiply scheduled for
+// N1; a software square root within one unit of the correctly rounded root
+// that reports every element with its sign bit set; extremes under the
+// order of the bit patterns; the integer conjugate extension; the x87
+// family's conversions.
+using x87f5::addConst;
+using x87f5::addVec;
+using words::conjExtend;
 using x87::floatToInt;
 using x87::intToFloat;
-using g1::maxOf;
-using g1::minOf;
-using g1::mpyConst;
-using g1::mpyVec;
-using g1::setBits;
-using g1::sqrtLoop;
+using x87::maxOf;
+using x87::minOf;
+using x87f5::mpyConst;
+using x87f5::mpyVec;
+using x87f5::setBits;
+using x87f5::sqrtLoop;
 
 // FFT limits: one block-kernel call up to 2^kFftBlockOrder points (also the
 // highest order with a DIT table of its own); larger transforms run in

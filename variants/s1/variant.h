@@ -13,6 +13,7 @@
 #include "kernels/simd/real_recombine.h"
 #include "kernels/simd/tables.h"
 #include "kernels/simd/vector_sse.h"
+#include "vector/conj_words.h"
 
 namespace qel::line {
 inline constexpr int qelsbSet = 1162;
@@ -32,10 +33,11 @@ namespace qel::variant {
 
 inline constexpr const char* kName = "Zentavols1";
 
-// The vector loops of the streaming-SIMD family.
+// The vector loops of the streaming-SIMD family; the shared integer conjugate
+// extension.
 using sse::addConst;
 using sse::addVec;
-using sse::conjExtend;
+using words::conjExtend;
 using sse::floatToInt;
 using sse::intToFloat;
 using sse::maxOf;

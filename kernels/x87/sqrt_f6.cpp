@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+// The square root behind the magnitudes of ZentavolN2 and ZentavolG2: the
+// x87 root with the precision field set to 24 bits for the loop, the
+// caller's control word put back after it. Linked by ZentavolN2 and
+// ZentavolG2.
+#include <cstdint>
+
+#include "kernels/x87/control_word.h"
+#include "kernels/x87/vector_x87.h"
+
+namespace qel::x87f6 {
+
+namespace {
+
+// The precision field of the control word, bits 8 and 9; 00 is 24 bits.
+constexpr std::uint16_t kPrecisionField = 0x0300;
+
+// The x87 instruction itself, on every target (a library call or a
+// compiler's own choice might take another unit or precision).
+inline long double x87Sqrt(long double x) {
+    asm("fsqrt" : "+t"(x));
+    return x;
+}
+
+}  // namespace
+
+bool sqrtLoop(const float* src, float* dst, int n) {
+    // Under 24-bit precision the root is rounded once, correctly, to a
+    // float's significand, with the x87 exponent range: the root of a float
+    // is never subnormal, so the store is exact and the value is the
+    // generic build's correctly rounded root. +inf, NaNs and -0 give
+    // themselves (a NaN quiet).
+    const std::uint16_t caller = x87::x87ControlWord();
+    x87::setX87ControlWord(static_cast<std::uint16_t>(caller & ~kPrecisionField));
+    bool negative = false;
+    for (int i = 0; i < n; ++i) {
+        const long double x = src[i];
+        // Ordered: a NaN is not negative and gets its (NaN) root.
+        if (0.0L > x) {
+            negative = true;
+            continue;
+        }
+        dst[i] = static_cast<float>(x87Sqrt(x));
+    }
+    x87::setX87ControlWord(caller);
+    return negative;
+}
+
+}  // namespace qel::x87f6

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+// The conjugate extension in integer moves: no floating-point instruction
+// touches the values. Linked by ZentavolS2, ZentavolS1, ZentavolN2,
+// ZentavolN1 and ZentavolG2.
+#include "vector/conj_words.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace qel::words {
+
+namespace {
+
+// The element as one 64-bit word (two 32-bit ones in the 32-bit build): the
+// imaginary part is its high half.
+inline void conjMove(const SComplex* from, SComplex* to) {
+    std::uint64_t w;
+    std::memcpy(&w, from, sizeof w);
+    w ^= std::uint64_t{0x80000000u} << 32;
+    std::memcpy(to, &w, sizeof w);
+}
+
+}  // namespace
+
+void conjExtend(SComplex* vec, int n) {
+    // Pointers, not indices: the last destination 2n-3 does not fit an int
+    // for the largest counts.
+    const SComplex* from = vec + 1;
+    const SComplex* const last = vec + (n - 2);  // the last source, inclusive
+    SComplex* to = vec + (n - 1) + (n - 2);      // element 2n-3
+    for (; last - from >= 3; from += 4, to -= 4) {
+        conjMove(from, to);
+        conjMove(from + 1, to - 1);
+        conjMove(from + 2, to - 2);
+        conjMove(from + 3, to - 3);
+    }
+    for (; from <= last; ++from, --to) conjMove(from, to);
+}
+
+}  // namespace qel::words
