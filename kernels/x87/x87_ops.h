@@ -25,8 +25,11 @@ struct Mpy {
 };
 
 // The second operand: a constant, or the element of src at the same index.
+// The constant stays a float: the operation is the same either way, and
+// where the x87 unit is not the only floating-point unit (x86-64) the
+// compiler may then use the single-precision instruction, as for src.
 struct ConstOperand {
-    long double value;
+    float value;
     long double at(std::ptrdiff_t) const { return value; }
 };
 struct VecOperand {
