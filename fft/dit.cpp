@@ -64,9 +64,11 @@ inline T* secondView(T* p) {
 // use: t's real and imaginary parts read b and the twiddle through separate
 // views, and b' is stored before a' is formed, so a is read again. The four
 // stores go one float at a time, which also keeps compilers from packing them
-// into a vector register through memory.
+// into a vector register through memory. Out of line, the loop has the
+// registers to itself; inlined into the stage's loops it reloaded its
+// stride from the stack every butterfly.
 template <bool Fwd, bool SecondQuarter, bool Prefetch>
-void ditRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1) {
+__attribute__((noinline)) void ditRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1) {
     for (int j = c0; j < c1; ++j) {
         if constexpr (Prefetch) {
             // Each step of two butterflies asks for the next step's values
