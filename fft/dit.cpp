@@ -43,17 +43,32 @@ void blockKernel(Complex* data, int n, int direction, const Complex* twiddles) {
     }
 }
 
+// A second pointer to the same value that the optimiser cannot see through.
+template <typename T>
+inline T* secondView(T* p) {
+    asm("" : "+r"(p));
+    return p;
+}
+
 // The butterflies j = c0..c1-1 of one quarter of one group: a = y[j],
 // b = z[j], t = b * v_j, a' = a + t, b' = a - t. v_j is table[j * step]
 // (conjugated for the inverse) in the first quarter and that value turned by
 // -i (+i for the inverse) in the second; each form is written out with the
 // table's own components, which gives the bits of the product with the turned
-// twiddle: the products of floats are exact and x - (-y) is x + y. The four
-// stores go one float at a time, in an order that keeps compilers from
-// packing them into a vector register through memory, and the loop has no
-// branch on the quarter.
+// twiddle: the products of floats are exact and x - (-y) is x + y. The loop has
+// no branch on the quarter.
+//
+// An x87 operation overwrites its top operand, so a value kept on the stack
+// for two uses costs a register copy or an exchange, and those, not the
+// arithmetic, set the pace. Here every operand is read from memory for each
+// use: t's real and imaginary parts read b and the twiddle through separate
+// views, and b' is stored before a' is formed, so a is read again. The four
+// stores go one float at a time, which also keeps compilers from packing them
+// into a vector register through memory. Out of line, the loop has the
+// registers to itself; inlined into the stage's loops it reloaded its
+// stride from the stack every butterfly.
 template <bool Fwd, bool SecondQuarter, bool Prefetch>
-void ditRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1) {
+__attribute__((noinline)) void ditRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1) {
     for (int j = c0; j < c1; ++j) {
         if constexpr (Prefetch) {
             // Each step of two butterflies asks for the next step's values
@@ -66,31 +81,32 @@ void ditRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, i
                 __builtin_prefetch(&table[(j + 3) * step], 0, 0);
             }
         }
-        const long double wr = table[j * step].re;
-        const long double wi = table[j * step].im;
-        const long double br = z[j].re;
-        const long double bi = z[j].im;
-        long double tr;
+        const SComplex* w = &table[j * step];
+        const SComplex* w2 = secondView(w);
+        const SComplex* b = &z[j];
+        const SComplex* b2 = secondView(b);
+        // For t's imaginary part, then (with the 2s) for its real part.
+        const long double wr = w->re, wi = w->im, br = b->re, bi = b->im;
+        const long double wr2 = w2->re, wi2 = w2->im, br2 = b2->re, bi2 = b2->im;
         long double ti;
-        if constexpr (!SecondQuarter && Fwd) {
-            tr = br * wr - bi * wi;  // b * w
+        long double tr;
+        if constexpr (!SecondQuarter && Fwd) {  // b * w
             ti = br * wi + bi * wr;
-        } else if constexpr (!SecondQuarter) {
-            tr = br * wr + bi * wi;  // b * conj(w)
+            tr = br2 * wr2 - bi2 * wi2;
+        } else if constexpr (!SecondQuarter) {  // b * conj(w)
             ti = bi * wr - br * wi;
-        } else if constexpr (Fwd) {
-            tr = br * wi + bi * wr;  // b * (-i * w)
+            tr = br2 * wr2 + bi2 * wi2;
+        } else if constexpr (Fwd) {  // b * (-i * w)
             ti = bi * wi - br * wr;
-        } else {
-            tr = br * wi - bi * wr;  // b * (+i * conj(w))
+            tr = br2 * wi2 + bi2 * wr2;
+        } else {  // b * (+i * conj(w))
             ti = br * wr + bi * wi;
+            tr = br2 * wi2 - bi2 * wr2;
         }
-        const long double ar = y[j].re;
-        const long double ai = y[j].im;
-        y[j].re = static_cast<float>(ar + tr);
-        z[j].re = static_cast<float>(ar - tr);
-        y[j].im = static_cast<float>(ai + ti);
-        z[j].im = static_cast<float>(ai - ti);
+        z[j].re = static_cast<float>(y[j].re - tr);
+        y[j].re = static_cast<float>(y[j].re + tr);
+        z[j].im = static_cast<float>(y[j].im - ti);
+        y[j].im = static_cast<float>(y[j].im + ti);
     }
 }
 

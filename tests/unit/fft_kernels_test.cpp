@@ -58,6 +58,45 @@ TEST_F(FftKernels, RadixTwoStagesGiveTheSameBitsForEveryChunkSize) {
     }
 }
 
+// A combining stage is the butterfly a + b*v, a - b*v with v the table's
+// root (turned by -i, or +i for the inverse, in a span's second quarter),
+// computed in extended precision and rounded to float once; the products of
+// floats are exact, so this model fixes every bit. Stride 1 and 2 through
+// the table.
+TEST_F(FftKernels, ACombiningStageRoundsTheExtendedButterflyOnce) {
+    constexpr int order = 12;
+    constexpr int n = 1 << order;
+    const SComplex* big = getBigTwiddles(order);
+    ASSERT_NE(big, nullptr);
+    for (int len : {n, n / 2}) {
+        const int h = len / 2;
+        const int step = n / (2 * h);
+        for (int direction : {1, -1}) {
+            const auto x = zv::test::randomSignalOfLength(static_cast<std::size_t>(len), 5u);
+            auto got = x;
+            cFftDitCombine(got.data(), len, h, big, n, direction, qel::variant::kFftCombineChunk);
+            std::vector<SComplex> want(x.size());
+            for (int j = 0; j < h; ++j) {
+                const SComplex w = big[(j % (h / 2)) * step];
+                long double vr = w.re;
+                long double vi = direction > 0 ? w.im : -w.im;
+                if (j >= h / 2) {  // times -i forward, +i inverse
+                    const long double r = vr;
+                    vr = direction > 0 ? vi : -vi;
+                    vi = direction > 0 ? -r : r;
+                }
+                const SComplex a = x[static_cast<std::size_t>(j)];
+                const SComplex b = x[static_cast<std::size_t>(j + h)];
+                const long double tr = b.re * vr - b.im * vi;
+                const long double ti = b.re * vi + b.im * vr;
+                want[static_cast<std::size_t>(j)] = {static_cast<float>(a.re + tr), static_cast<float>(a.im + ti)};
+                want[static_cast<std::size_t>(j + h)] = {static_cast<float>(a.re - tr), static_cast<float>(a.im - ti)};
+            }
+            EXPECT_TRUE(sameBits(got, want)) << "len " << len << ", direction " << direction;
+        }
+    }
+}
+
 TEST_F(FftKernels, FourPointTransformsOfBothKindsAgreeBitForBit) {
     if constexpr (!qel::variant::kFftHasDif) GTEST_SKIP() << "no DIF kernel";
     for (int direction : {1, -1}) {
