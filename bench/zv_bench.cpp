@@ -313,11 +313,18 @@ public:
                 std::fprintf(stderr, "  %s: %s\n", base.c_str(), run.error_message.c_str());
                 continue;
             }
-            times_[base] = run.real_accumulated_time / static_cast<double>(run.iterations) * 1e9;
-            std::fprintf(stderr, "  %-40s %12s\n", base.c_str(), formatTime(times_[base]).c_str());
+            const double ns = run.real_accumulated_time / static_cast<double>(run.iterations) * 1e9;
+            runs_[base].push_back(ns);
+            std::fprintf(stderr, "  %-40s %12s\n", base.c_str(), formatTime(ns).c_str());
         }
     }
     void Finalize() override {
+        // The median of each benchmark's repetitions: they are spread over the
+        // whole run, so a burst of other work on the machine hits one of them.
+        for (auto& [name, values] : runs_) {
+            std::sort(values.begin(), values.end());
+            times_[name] = values[values.size() / 2];
+        }
         for (const std::string& operation : gOperations) printOperation(operation);
     }
 
@@ -382,17 +389,21 @@ private:
         }
     }
 
+    std::map<std::string, std::vector<double>> runs_;
     std::map<std::string, double> times_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Short runs by default (the machine is usually shared); a later
-    // --benchmark_min_time on the command line wins.
+    // By default three short repetitions of every benchmark, interleaved at
+    // random over the run, and their median (the machine is usually shared);
+    // the same options later on the command line win.
     std::vector<char*> arguments(argv, argv + argc);
     static char defaultMinTime[] = "--benchmark_min_time=0.1";
-    arguments.insert(arguments.begin() + 1, defaultMinTime);
+    static char defaultRepetitions[] = "--benchmark_repetitions=3";
+    static char defaultInterleaving[] = "--benchmark_enable_random_interleaving=true";
+    arguments.insert(arguments.begin() + 1, {defaultMinTime, defaultRepetitions, defaultInterleaving});
     int count = static_cast<int>(arguments.size());
     benchmark::Initialize(&count, arguments.data());
     if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 2;
