@@ -65,49 +65,41 @@ struct X87 {
 // quarter, the rest being fetched again three times later. Hence tiles:
 // with m = 2^k, write i = c*m/4 + 4t + a (quarter c, tile t, a the lowest
 // two bits); then r(i) = r2(a)*m/4 + 4*rt + r2(c), rt the reversal of t
-// over k-4 bits. One cursor per quarter, all four at tile t, visit the
-// pairs whose i lies in t: they use whole lines of x at tile t and at
-// tile rt. Quarter c lists 3-c pairs of tile t (the a with r2(a) > c), and
-// one more (r2(a) = c) when t < rt. So every tile takes 6 or 10 pairs, the
-// table says which, and quarter c starts after the M(3-c) + D pairs of
-// each quarter before it (M = m/16 tiles, of which D = (M - 2^ceil((k-4)/2))/2
-// have t < rt: the non-palindromes, half of them). Within the first level
-// cache table order is a little faster: its loop has no branch to
-// mispredict.
+// over k-4 bits. The pairs between the i of tile t and those of tile rt use
+// whole lines of x at both tiles and no others, so the two tiles are taken
+// together, once, when t <= rt: all 16 (c, a) when t < rt, the 6 with
+// r2(a) > c when t = rt (the rest of a palindromic tile is self-reversed).
+// Each line is then fetched once. The pairs come from the indices, not from
+// the table, whose pair list says the same; the self-reversed words that
+// follow it are returned. Within the first level cache table order is a
+// little faster: its loop has no branch to mispredict.
 template <class Pair>
 const std::int32_t* forEachPairByTiles(const std::int32_t* word, int m, Pair pair) {
     int k = 4;
     while ((1 << k) < m) ++k;
-    const int M = m / 16;
-    const int D = (M - (1 << ((k - 3) / 2))) / 2;
-    const std::int32_t* c0 = word;
-    const std::int32_t* c1 = c0 + 2 * (3 * M + D);
-    const std::int32_t* c2 = c1 + 2 * (2 * M + D);
-    const std::int32_t* c3 = c2 + 2 * (M + D);
-    // Quarter 0's tile t holds i below 4(t+1), stored as words below end.
-    for (std::int32_t end = 16; end <= m; end += 16) {
-        const bool more = c0[6] < end;  // the fourth pair of quarter 0 is tile t's
-        pair(c0[0] / 2, c0[1] / 2);
-        pair(c0[2] / 2, c0[3] / 2);
-        pair(c0[4] / 2, c0[5] / 2);
-        pair(c1[0] / 2, c1[1] / 2);
-        pair(c1[2] / 2, c1[3] / 2);
-        pair(c2[0] / 2, c2[1] / 2);
-        c0 += 6;
-        c1 += 4;
-        c2 += 2;
-        if (more) {
-            pair(c0[0] / 2, c0[1] / 2);
-            pair(c1[0] / 2, c1[1] / 2);
-            pair(c2[0] / 2, c2[1] / 2);
-            pair(c3[0] / 2, c3[1] / 2);
-            c0 += 2;
-            c1 += 2;
-            c2 += 2;
-            c3 += 2;
+    const int tiles = m / 16;
+    const int q = m / 4;
+    constexpr int r2[4] = {0, 2, 1, 3};
+    int rt = 0;  // the reversal of t over k-4 bits
+    for (int t = 0; t < tiles; ++t) {
+        if (t < rt) {
+            for (int c = 0; c < 4; ++c)
+                for (int a = 0; a < 4; ++a) pair(2 * (c * q + 4 * t + a), 2 * (r2[a] * q + 4 * rt + r2[c]));
+        } else if (t == rt) {
+            for (int c = 0; c < 3; ++c)
+                for (int a = 1; a < 4; ++a)
+                    if (r2[a] > c) pair(2 * (c * q + 4 * t + a), 2 * (r2[a] * q + 4 * t + r2[c]));
         }
+        int bit = tiles / 2;
+        while (bit > 0 && (rt & bit) != 0) {
+            rt ^= bit;
+            bit /= 2;
+        }
+        rt |= bit;
     }
-    return c3;
+    // (m - S) / 2 pairs, S = 2^ceil(k/2) self-reversed indices, then the list
+    // of those, beginning with the pairs' ending word 0 (i = 0).
+    return word + (m - (1 << ((k + 1) / 2)));
 }
 
 // A pair (4i, 4r(i)) stands for u = 2i and v = 2r(i): u, u+1, half+u and
