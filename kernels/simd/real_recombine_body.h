@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "kernels/simd/real_recombine.h"
+#include "kernels/simd/simd4.h"
 
 namespace qel::simd {
 
@@ -66,20 +67,22 @@ template <class Build, bool Fwd>
     const __m128 bim = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
     const __m128 A = _mm_load_ps(twd);
     const __m128 B = _mm_load_ps(twd + 4);
+    // Sums through simd::add, which keeps the written operand order and so
+    // the sign of a NaN that meets another.
     const __m128 p = _mm_sub_ps(are, bre);
-    const __m128 q = _mm_add_ps(aim, bim);
+    const __m128 q = add(aim, bim);
     __m128 kre, kim, mre, mim;  // the new Z[k], Z[N-k]
     if constexpr (Fwd) {
-        const __m128 x = _mm_add_ps(_mm_mul_ps(B, p), _mm_mul_ps(A, q));
+        const __m128 x = add(_mm_mul_ps(B, p), _mm_mul_ps(A, q));
         const __m128 y = _mm_sub_ps(_mm_mul_ps(B, q), _mm_mul_ps(A, p));
-        kre = _mm_add_ps(bre, x);
+        kre = add(bre, x);
         kim = _mm_sub_ps(y, bim);
         mre = _mm_sub_ps(are, x);
         mim = _mm_sub_ps(y, aim);
     } else {
         const __m128 u = _mm_sub_ps(_mm_mul_ps(A, q), _mm_mul_ps(B, p));
-        const __m128 v = _mm_add_ps(_mm_mul_ps(A, p), _mm_mul_ps(B, q));
-        kre = _mm_add_ps(are, u);
+        const __m128 v = add(_mm_mul_ps(A, p), _mm_mul_ps(B, q));
+        kre = add(are, u);
         kim = _mm_sub_ps(aim, v);
         mre = _mm_sub_ps(bre, u);
         mim = _mm_sub_ps(bim, v);

@@ -42,7 +42,19 @@ QEL_SIMD_INLINE V4 loadLowHigh(const void* lo, const void* hi) {
     return _mm_loadh_pi(low, static_cast<const __m64*>(hi));
 }
 
-QEL_SIMD_INLINE V4 add(V4 a, V4 b) { return _mm_add_ps(a, b); }
+// a + b with a as the instruction's first operand. When both lanes hold NaNs
+// the first operand's NaN is the result, so the sign and payload of a NaN
+// that meets another (inf - inf gives a negative one, a sign flip by
+// exclusive-or a positive one) follow the order written in the source.
+// Compilers take addition as commutative and swap the operands of
+// _mm_add_ps when it saves a register copy, differently in every function
+// and with every set of flags; the asm keeps the written order. The
+// subtractions cannot be swapped, and the products never meet two NaNs
+// (one factor is always a finite constant or twiddle).
+QEL_SIMD_INLINE V4 add(V4 a, V4 b) {
+    asm("addps %1, %0" : "+x"(a) : "xm"(b));
+    return a;
+}
 QEL_SIMD_INLINE V4 sub(V4 a, V4 b) { return _mm_sub_ps(a, b); }
 QEL_SIMD_INLINE V4 mul(V4 a, V4 b) { return _mm_mul_ps(a, b); }
 QEL_SIMD_INLINE V4 bitXor(V4 a, V4 b) { return _mm_xor_ps(a, b); }

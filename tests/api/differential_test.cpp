@@ -280,46 +280,68 @@ TEST_P(Differential, ExactTransformsGiveTheGenericValues) {
 }
 
 // Data at 4, 8 and 12 bytes past a 16-byte boundary give the bits of the
-// aligned data: the block kernels read and write them in their first and
-// last passes, every other pass is the same.
-void expectAlignmentFree(const zv::test::LibraryApi* api, int order) {
+// aligned data in every ordering and direction: the block kernels read and
+// write them in their first and last passes, every other pass is the same.
+// With `nonFinite`, infinities and NaNs among the data (quiet ones only: an
+// x87 move quiets a signalling NaN, an MMX move does not, and which one a
+// build takes depends on the alignment), so that the NaNs' signs are compared
+// too.
+void expectAlignmentFree(const zv::test::LibraryApi* api, int order, bool nonFinite, bool everyOrdering = true) {
     const std::size_t n = std::size_t{1} << order;
-    const auto x = randomSignal(order, static_cast<unsigned>(order + 7));
-    const auto r = randomSamples(order + 1, static_cast<unsigned>(order + 8));
-    for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
-        std::vector<SComplex> complexes[4];
-        std::vector<SComplex> reals[4];
-        for (int offset = 0; offset < 4; ++offset) {
-            Placed a(api, 2 * n, offset);
-            a.fill(x);
-            api->qelcFft(a.c(), order, direction);
-            complexes[offset] = a.read<SComplex>(n);
-            Placed in(api, 2 * n, offset);
-            Placed out(api, 2 * n + 2, offset);
-            in.fill(r);
-            api->qelsRealFftNip(in.f(), out.c(), order + 1, direction);
-            reals[offset] = out.read<SComplex>(n + 1);
-        }
-        for (int offset = 1; offset < 4; ++offset) {
-            EXPECT_TRUE(sameBits(complexes[offset], complexes[0])) << "order " << order << " offset " << offset;
-            EXPECT_TRUE(sameBits(reals[offset], reals[0])) << "real order " << order + 1 << " offset " << offset;
+    auto x = randomSignal(order, static_cast<unsigned>(order + 7));
+    auto r = randomSamples(order + 1, static_cast<unsigned>(order + 8));
+    if (nonFinite) {
+        // A few (single NaNs meeting each other) in the lower orders, one in
+        // 32 in the higher ones.
+        zv::test::sprinkleNonFinite(x, 3 + n / 32, static_cast<unsigned>(order + 17));
+        zv::test::sprinkleNonFinite(r, 3 + n / 32, static_cast<unsigned>(order + 18));
+    }
+    for (int ordering : kOrderings) {
+        if (ordering != 0 && !everyOrdering) break;
+        for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
+            std::vector<SComplex> complexes[4];
+            std::vector<SComplex> reals[4];
+            for (int offset = 0; offset < 4; ++offset) {
+                Placed a(api, 2 * n, offset);
+                a.fill(x);
+                api->qelcFft(a.c(), order, direction | ordering);
+                complexes[offset] = a.read<SComplex>(n);
+                if (ordering != 0) continue;  // the real transform takes no ordering
+                Placed in(api, 2 * n, offset);
+                Placed out(api, 2 * n + 2, offset);
+                in.fill(r);
+                api->qelsRealFftNip(in.f(), out.c(), order + 1, direction);
+                reals[offset] = out.read<SComplex>(n + 1);
+            }
+            for (int offset = 1; offset < 4; ++offset) {
+                EXPECT_TRUE(sameBits(complexes[offset], complexes[0]))
+                    << "order " << order << " flags " << (direction | ordering) << " offset " << offset;
+                EXPECT_TRUE(sameBits(reals[offset], reals[0]))
+                    << "real order " << order + 1 << " direction " << direction << " offset " << offset;
+            }
         }
     }
 }
 
 TEST_P(Differential, UnalignedDataGiveTheAlignedBitsUpToOrder16) {
-    for (int order = 0; order <= 16; ++order) expectAlignmentFree(api, order);
+    for (int order = 0; order <= 16; ++order) expectAlignmentFree(api, order, false);
+}
+
+TEST_P(Differential, UnalignedDataWithInfinitiesAndNaNsGiveTheAlignedBitsUpToOrder16) {
+    for (int order = 0; order <= 16; ++order) expectAlignmentFree(api, order, true);
 }
 
 TEST_P(Differential, LongUnalignedDataGiveTheAlignedBitsForOrders17To20) {
-    for (int order = 17; order <= 20; ++order) expectAlignmentFree(api, order);
+    for (int order = 17; order <= 20; ++order) expectAlignmentFree(api, order, false, false);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Differential, ::testing::ValuesIn(zv::test::builtVariants()),
                          zv::test::variantName);
 
 // S2 and S1 run the same single-precision operations in the same order up to
-// S1's block limit: equal bits, complex and real, both directions.
+// S1's block limit: equal bits, complex and real, every ordering and both
+// directions, on finite data and on data with infinities and NaNs (whose
+// signs show the order of every sum's operands).
 TEST(StreamingBuilds, S2AndS1GiveTheSameBitsUpToOrder10) {
     const auto codes = zv::test::builtVariants();
     if (std::find(codes.begin(), codes.end(), "s2") == codes.end() ||
@@ -331,26 +353,35 @@ TEST(StreamingBuilds, S2AndS1GiveTheSameBitsUpToOrder10) {
     ASSERT_NE(s1, nullptr);
     for (int order = 0; order <= 10; ++order) {
         const std::size_t n = std::size_t{1} << order;
-        const auto x = randomSignal(order, static_cast<unsigned>(order + 90));
-        const auto r = randomSamples(order, static_cast<unsigned>(order + 91));
-        for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INVERSE, QEL_FFT_FORWARD | QEL_FFT_OUTPUT_REVERSED,
-                          QEL_FFT_INVERSE | QEL_FFT_INPUT_REVERSED | QEL_FFT_NO_SCALE}) {
-            std::vector<SComplex> complexes[2];
-            std::vector<SComplex> reals[2];
-            const zv::test::LibraryApi* libraries[2] = {s2, s1};
-            for (int which = 0; which < 2; ++which) {
-                Placed a(libraries[which], 2 * n, order % 4);
-                a.fill(x);
-                libraries[which]->qelcFft(a.c(), order, flags);
-                complexes[which] = a.read<SComplex>(n);
-                Placed in(libraries[which], n, 0);
-                Placed out(libraries[which], n + 2, 2);
-                in.fill(r);
-                libraries[which]->qelsRealFftNip(in.f(), out.c(), order, flags);
-                reals[which] = out.read<SComplex>(n / 2 + 1);
+        for (bool nonFinite : {false, true}) {
+            auto x = randomSignal(order, static_cast<unsigned>(order + 90));
+            auto r = randomSamples(order, static_cast<unsigned>(order + 91));
+            if (nonFinite) {
+                zv::test::sprinkleNonFinite(x, 3 + n / 32, static_cast<unsigned>(order + 92));
+                zv::test::sprinkleNonFinite(r, 3 + n / 64, static_cast<unsigned>(order + 93));
             }
-            EXPECT_TRUE(sameBits(complexes[0], complexes[1])) << "order " << order << " flags " << flags;
-            EXPECT_TRUE(sameBits(reals[0], reals[1])) << "real order " << order << " flags " << flags;
+            for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INVERSE, QEL_FFT_FORWARD | QEL_FFT_OUTPUT_REVERSED,
+                              QEL_FFT_INVERSE | QEL_FFT_OUTPUT_REVERSED, QEL_FFT_FORWARD | QEL_FFT_INPUT_REVERSED,
+                              QEL_FFT_INVERSE | QEL_FFT_INPUT_REVERSED | QEL_FFT_NO_SCALE}) {
+                std::vector<SComplex> complexes[2];
+                std::vector<SComplex> reals[2];
+                const zv::test::LibraryApi* libraries[2] = {s2, s1};
+                for (int which = 0; which < 2; ++which) {
+                    Placed a(libraries[which], 2 * n, order % 4);
+                    a.fill(x);
+                    libraries[which]->qelcFft(a.c(), order, flags);
+                    complexes[which] = a.read<SComplex>(n);
+                    Placed in(libraries[which], n, 0);
+                    Placed out(libraries[which], n + 2, 2);
+                    in.fill(r);
+                    libraries[which]->qelsRealFftNip(in.f(), out.c(), order, flags);
+                    reals[which] = out.read<SComplex>(n / 2 + 1);
+                }
+                EXPECT_TRUE(sameBits(complexes[0], complexes[1]))
+                    << "order " << order << " flags " << flags << (nonFinite ? " with NaNs" : "");
+                EXPECT_TRUE(sameBits(reals[0], reals[1]))
+                    << "real order " << order << " flags " << flags << (nonFinite ? " with NaNs" : "");
+            }
         }
     }
 }
