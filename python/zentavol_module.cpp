@@ -7,12 +7,16 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "zentavol.h"
 
@@ -315,7 +319,7 @@ py::array arithmetic(py::handle aArgument, py::handle bArgument, py::handle outA
 
 // ---- Complex vectors ----
 
-py::array complexToReal(py::handle z, py::handle outArgument, bool magnitudes) {
+py::array real(py::handle z, py::handle outArgument) {
     py::array in = readable(z, Element::Complex, "z");
     py::array out;
     if (outArgument.is_none()) {
@@ -330,10 +334,80 @@ py::array complexToReal(py::handle z, py::handle outArgument, bool magnitudes) {
     const int n = count(in);
     {
         py::gil_scoped_release unlocked;
-        if (magnitudes)
-            qelcbMag(source, result, n);
-        else
-            qelcbReal(source, result, n);
+        qelcbReal(source, result, n);
+    }
+    return out;
+}
+
+// The library takes the magnitudes of more than 128 values through a float
+// power spectrum and a square root of the build's own: there a NaN with its
+// sign bit set ends the process in three builds, an overflowed square comes
+// out infinite or NaN, a +NaN may come out 0, and an underflowed one loses
+// its digits. So an element whose square is not a normal float, or which
+// has a NaN or infinite part, is worked here as the library's short path
+// works every element, and the library sees 0 in its place.
+bool ownMagnitude(const SComplex& z, float& magnitude) {
+    if (std::isinf(z.re) || std::isinf(z.im)) {
+        magnitude = INFINITY;  // even beside a NaN, as numpy.abs
+        return true;
+    }
+    if (std::isnan(z.re) || std::isnan(z.im)) {
+        magnitude = NAN;
+        return true;
+    }
+    const long double re = z.re;
+    const long double im = z.im;
+    const long double square = re * re + im * im;  // the squares exact, the sum rounded once
+    const float rounded = static_cast<float>(square);
+    if (!std::isinf(rounded) && (rounded >= FLT_MIN || square == 0.0L)) return false;
+    magnitude = static_cast<float>(std::sqrt(square));
+    return true;
+}
+
+// Values are copied into a buffer a chunk at a time, so that the library
+// never reads what another thread may be writing meanwhile. A chunk is a
+// multiple of 128 values and the last one keeps more than 128 of a longer
+// vector, so the library splits the vector into the same blocks as in one
+// call.
+constexpr py::ssize_t kMagnitudeChunk = 128 * 64;
+
+void magnitudes(const SComplex* source, float* result, py::ssize_t n) {
+    std::vector<SComplex> buffer(static_cast<std::size_t>(std::min(n, 2 * kMagnitudeChunk)));
+    std::vector<std::pair<py::ssize_t, float>> own;
+    for (py::ssize_t start = 0; start < n;) {
+        const py::ssize_t length = n - start > 2 * kMagnitudeChunk ? kMagnitudeChunk : n - start;
+        std::memcpy(buffer.data(), source + start, static_cast<std::size_t>(length) * sizeof(SComplex));
+        own.clear();
+        for (py::ssize_t i = 0; i < length; ++i) {
+            float magnitude = 0.0f;
+            if (ownMagnitude(buffer[static_cast<std::size_t>(i)], magnitude)) {
+                own.emplace_back(i, magnitude);
+                buffer[static_cast<std::size_t>(i)] = SComplex{0.0f, 0.0f};
+            }
+        }
+        float* chunk = result + start;
+        qelcbMag(buffer.data(), chunk, static_cast<int>(length));
+        for (const auto& [i, magnitude] : own) chunk[i] = magnitude;
+        start += length;
+    }
+}
+
+py::array magnitude(py::handle z, py::handle outArgument) {
+    py::array in = readable(z, Element::Complex, "z");
+    py::array out;
+    if (outArgument.is_none()) {
+        out = newArray(in.shape(0), "float32");
+    } else {
+        out = writable(outArgument, "float32", "out");
+        checkLengthIs(out, in.shape(0), "out");
+        checkDisjoint(out, in, "out", "z");
+    }
+    const SComplex* source = readComplexes(in);
+    float* result = floats(out);
+    const py::ssize_t n = in.shape(0);
+    {
+        py::gil_scoped_release unlocked;
+        magnitudes(source, result, n);
     }
     return out;
 }
@@ -605,16 +679,19 @@ PYBIND11_MODULE(zentavol, m) {
         "a * b in float32, b a number or a vector as long as a, each product correctly rounded.\n\n"
         "out as for add().");
 
-    m.def(
-        "magnitude", [](py::handle z, py::handle out) { return complexToReal(z, out, true); }, py::arg("z"),
-        py::kw_only(), py::arg("out") = py::none(),
-        "|z| of each complex value, float32. Vectors longer than 128 go through a single-precision\n"
-        "power spectrum, so |z| above about 1.8e19 may come out infinite there.\n"
-        "out: a float32 array as long as z, not sharing memory with it.");
-    m.def(
-        "real", [](py::handle z, py::handle out) { return complexToReal(z, out, false); }, py::arg("z"),
-        py::kw_only(), py::arg("out") = py::none(),
-        "The real parts of z, bit for bit, float32. out as for magnitude().");
+    m.def("magnitude", &magnitude, py::arg("z"), py::kw_only(), py::arg("out") = py::none(),
+          "|z| of each complex value, float32, as numpy.abs: the magnitude rounded to float32\n"
+          "(infinite only beyond the float32 range), +inf where a part is infinite (even beside\n"
+          "a NaN), otherwise NaN where a part is NaN.\n\n"
+          "Checks the data: elements whose squared magnitude is not a normal float32 (a NaN or\n"
+          "infinite part, |z| above about 1.8e19 or below about 1.1e-19) are worked by the module,\n"
+          "which the library's single-precision power spectrum for vectors longer than 128 would\n"
+          "turn infinite, NaN or 0, or end the process for; they come out the same on every\n"
+          "variant, and z is never changed. The others come from the library (within two units\n"
+          "in the last place; the SIMD and MMX builds may differ in the last place).\n"
+          "out: a float32 array as long as z, not sharing memory with it.");
+    m.def("real", &real, py::arg("z"), py::kw_only(), py::arg("out") = py::none(),
+          "The real parts of z, bit for bit, float32. out as for magnitude().");
     m.def("conj_extend", &conjExtend, py::arg("half"), py::kw_only(), py::arg("out") = py::none(),
           "The full spectrum of N = 2n - 2 points from its first n points (what rfft returns):\n"
           "X[N - k] = conj(X[k]). Returns a new complex64 array, or fills out (N values; in place\n"
