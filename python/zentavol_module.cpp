@@ -503,15 +503,59 @@ double roundAs(double x, int rounding) {
     }
 }
 
-// The first element outside the type after rounding (a NaN counts as
-// above), or -1.
+bool outOfRange(float x, const IntegerType& type, int rounding) {
+    if (std::isnan(x)) return true;  // counted as above
+    const double rounded = roundAs(static_cast<double>(x), rounding);
+    return rounded < type.minimum || rounded > type.maximum;
+}
+
+// The first element outside the type after rounding, or -1.
 py::ssize_t firstOutOfRange(const float* data, py::ssize_t n, const IntegerType& type, int rounding) {
-    for (py::ssize_t i = 0; i < n; ++i) {
-        if (std::isnan(data[i])) return i;
-        const double rounded = roundAs(static_cast<double>(data[i]), rounding);
-        if (rounded < type.minimum || rounded > type.maximum) return i;
-    }
+    for (py::ssize_t i = 0; i < n; ++i)
+        if (outOfRange(data[i], type, rounding)) return i;
     return -1;
+}
+
+// An element's contents as an unsigned value of its width, and back.
+std::uint32_t loadElement(const void* data, py::ssize_t i, const IntegerType& type) {
+    const auto* at = static_cast<const unsigned char*>(data) + i * (type.size / 8);
+    std::uint8_t byte;
+    std::uint16_t half;
+    std::uint32_t word;
+    switch (type.size) {
+        case 8: std::memcpy(&byte, at, 1); return byte;
+        case 16: std::memcpy(&half, at, 2); return half;
+        default: std::memcpy(&word, at, 4); return word;
+    }
+}
+
+void storeElement(void* data, py::ssize_t i, const IntegerType& type, std::uint32_t value) {
+    auto* at = static_cast<unsigned char*>(data) + i * (type.size / 8);
+    const auto byte = static_cast<std::uint8_t>(value);
+    const auto half = static_cast<std::uint16_t>(value);
+    switch (type.size) {
+        case 8: std::memcpy(at, &byte, 1); break;
+        case 16: std::memcpy(at, &half, 2); break;
+        default: std::memcpy(at, &value, 4); break;
+    }
+}
+
+// The builds write out-of-range elements their own ways: without
+// saturation the generic one leaves them as they were and the others write
+// bits of their own, and a saturated NaN lands on either side. The module
+// makes every build do what the generic one does: such elements keep their
+// old contents, and a saturated NaN becomes the maximum.
+void convert(const float* source, void* destination, py::ssize_t n, const IntegerType& type, int rounding, bool saturate) {
+    const int flags = rounding | (type.isUnsigned ? QEL_CVT_UNSIGNED : 0) | (saturate ? QEL_CVT_SATURATE : 0);
+    // the maximum's bits at the type's width, whatever its signedness
+    const auto maximum = static_cast<std::uint32_t>(static_cast<long long>(type.maximum));
+    std::vector<std::pair<py::ssize_t, std::uint32_t>> kept;  // index, contents to leave
+    for (py::ssize_t i = 0; i < n; ++i) {
+        if (saturate ? std::isnan(source[i]) : outOfRange(source[i], type, rounding))
+            kept.emplace_back(i, saturate ? maximum : loadElement(destination, i, type));
+    }
+    qelsbFloatToInt(source, destination, static_cast<int>(n), type.size, flags);
+    for (const auto& [i, contents] : kept) storeElement(destination, i, type, contents);
 }
 
 py::array floatToInt(py::handle x, py::handle dtype, const std::string& rounding, bool saturate, bool report,
@@ -543,14 +587,13 @@ py::array floatToInt(py::handle x, py::handle dtype, const std::string& rounding
     const float* source = readFloats(in);
     void* destination = out.mutable_data();
     const int n = count(in);
-    int flags = roundingBit | (type->isUnsigned ? QEL_CVT_UNSIGNED : 0) | (saturate ? QEL_CVT_SATURATE : 0);
     py::ssize_t bad = -1;
     {
         py::gil_scoped_release unlocked;
         // The library would end the process at an out-of-range element; it
-        // is found first, and the library is called without the report.
+        // is found first, and the library is never asked to report.
         if (report) bad = firstOutOfRange(source, n, *type, roundingBit);
-        if (bad < 0) qelsbFloatToInt(source, destination, n, type->size, flags);
+        if (bad < 0) convert(source, destination, n, *type, roundingBit, saturate);
     }
     if (bad >= 0) {
         char value[64];
@@ -713,8 +756,11 @@ PYBIND11_MODULE(zentavol, m) {
           "rounding: 'nearest' (ties to even), 'truncate', 'floor' or 'ceil'; the processor's\n"
           "rounding mode is not used. An element outside the type after rounding (NaN counts as\n"
           "above) becomes the type's minimum or maximum with saturate=True; with report=True it\n"
-          "raises ValueError before anything is written; with neither, its value is unspecified\n"
-          "(the generic build leaves the element of out as it was, other builds write their own).\n"
+          "raises ValueError naming the first one before anything is written; with neither, the\n"
+          "element of out is left as it was (0 in a new array).\n\n"
+          "Checks the data: the module finds the out-of-range elements itself (the library would\n"
+          "end the process at one with report, and the builds write their own values there\n"
+          "otherwise), so every variant gives the same integers.\n"
           "out: an integer array to write (its dtype is the type), not sharing memory with x.");
     m.def("int_to_float", &intToFloat, py::arg("x"), py::kw_only(), py::arg("dtype") = py::none(),
           py::arg("out") = py::none(),
