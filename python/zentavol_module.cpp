@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The Python module zentavol: the library's functions over NumPy arrays,
 // through the front library libZentavol like any application. The library
-// ends the process on a bad argument, so every argument is checked here
-// first and a bad one raises TypeError or ValueError. Linux only.
+// ends the process on a bad argument and on some data, so every argument is
+// checked here first and a bad one raises TypeError or ValueError, and the
+// data the library would report are dealt with here. Linux only.
 #include <link.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -675,7 +676,11 @@ PYBIND11_MODULE(zentavol, m) {
         "imported; variant() tells which. Every argument is checked before the library is\n"
         "called: a bad one raises TypeError or ValueError. Inputs of another dtype (float64,\n"
         "integers, lists) are converted to float32 or complex64; arrays written in place or\n"
-        "passed as out= must already be of the exact type, one-dimensional and contiguous.\n"
+        "passed as out= must already be of the exact type, one-dimensional and contiguous.\n\n"
+        "No data end the process either: infinities and NaNs pass through the transforms and\n"
+        "the arithmetic as IEEE arithmetic makes them; magnitude() and float_to_int() check\n"
+        "the data (see their help) and give the same values for awkward elements on every\n"
+        "variant. max() and min() order NaNs and signed zeros the variant's way.\n"
         "Calls release the GIL; each thread keeps its own FFT tables.";
     m.attr("LARGEST_ORDER") = kLargestOrder;
 
