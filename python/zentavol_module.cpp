@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: MIT
 // The Python module zentavol: the library's functions over NumPy arrays,
 // through the front library libZentavol like any application. The library
-// ends the process on a bad argument, so every argument is checked here
-// first and a bad one raises TypeError or ValueError. Linux only.
+// ends the process on a bad argument and on some data, so every argument is
+// checked here first and a bad one raises TypeError or ValueError, and the
+// data the library would report are dealt with here. Linux only.
 #include <link.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "zentavol.h"
 
@@ -315,7 +320,7 @@ py::array arithmetic(py::handle aArgument, py::handle bArgument, py::handle outA
 
 // ---- Complex vectors ----
 
-py::array complexToReal(py::handle z, py::handle outArgument, bool magnitudes) {
+py::array real(py::handle z, py::handle outArgument) {
     py::array in = readable(z, Element::Complex, "z");
     py::array out;
     if (outArgument.is_none()) {
@@ -330,10 +335,80 @@ py::array complexToReal(py::handle z, py::handle outArgument, bool magnitudes) {
     const int n = count(in);
     {
         py::gil_scoped_release unlocked;
-        if (magnitudes)
-            qelcbMag(source, result, n);
-        else
-            qelcbReal(source, result, n);
+        qelcbReal(source, result, n);
+    }
+    return out;
+}
+
+// The library takes the magnitudes of more than 128 values through a float
+// power spectrum and a square root of the build's own: there a NaN with its
+// sign bit set ends the process in three builds, an overflowed square comes
+// out infinite or NaN, a +NaN may come out 0, and an underflowed one loses
+// its digits. So an element whose square is not a normal float, or which
+// has a NaN or infinite part, is worked here as the library's short path
+// works every element, and the library sees 0 in its place.
+bool ownMagnitude(const SComplex& z, float& magnitude) {
+    if (std::isinf(z.re) || std::isinf(z.im)) {
+        magnitude = INFINITY;  // even beside a NaN, as numpy.abs
+        return true;
+    }
+    if (std::isnan(z.re) || std::isnan(z.im)) {
+        magnitude = NAN;
+        return true;
+    }
+    const long double re = z.re;
+    const long double im = z.im;
+    const long double square = re * re + im * im;  // the squares exact, the sum rounded once
+    const float rounded = static_cast<float>(square);
+    if (!std::isinf(rounded) && (rounded >= FLT_MIN || square == 0.0L)) return false;
+    magnitude = static_cast<float>(std::sqrt(square));
+    return true;
+}
+
+// Values are copied into a buffer a chunk at a time, so that the library
+// never reads what another thread may be writing meanwhile. A chunk is a
+// multiple of 128 values and the last one keeps more than 128 of a longer
+// vector, so the library splits the vector into the same blocks as in one
+// call.
+constexpr py::ssize_t kMagnitudeChunk = 128 * 64;
+
+void magnitudes(const SComplex* source, float* result, py::ssize_t n) {
+    std::vector<SComplex> buffer(static_cast<std::size_t>(std::min(n, 2 * kMagnitudeChunk)));
+    std::vector<std::pair<py::ssize_t, float>> own;
+    for (py::ssize_t start = 0; start < n;) {
+        const py::ssize_t length = n - start > 2 * kMagnitudeChunk ? kMagnitudeChunk : n - start;
+        std::memcpy(buffer.data(), source + start, static_cast<std::size_t>(length) * sizeof(SComplex));
+        own.clear();
+        for (py::ssize_t i = 0; i < length; ++i) {
+            float magnitude = 0.0f;
+            if (ownMagnitude(buffer[static_cast<std::size_t>(i)], magnitude)) {
+                own.emplace_back(i, magnitude);
+                buffer[static_cast<std::size_t>(i)] = SComplex{0.0f, 0.0f};
+            }
+        }
+        float* chunk = result + start;
+        qelcbMag(buffer.data(), chunk, static_cast<int>(length));
+        for (const auto& [i, magnitude] : own) chunk[i] = magnitude;
+        start += length;
+    }
+}
+
+py::array magnitude(py::handle z, py::handle outArgument) {
+    py::array in = readable(z, Element::Complex, "z");
+    py::array out;
+    if (outArgument.is_none()) {
+        out = newArray(in.shape(0), "float32");
+    } else {
+        out = writable(outArgument, "float32", "out");
+        checkLengthIs(out, in.shape(0), "out");
+        checkDisjoint(out, in, "out", "z");
+    }
+    const SComplex* source = readComplexes(in);
+    float* result = floats(out);
+    const py::ssize_t n = in.shape(0);
+    {
+        py::gil_scoped_release unlocked;
+        magnitudes(source, result, n);
     }
     return out;
 }
@@ -429,15 +504,59 @@ double roundAs(double x, int rounding) {
     }
 }
 
-// The first element outside the type after rounding (a NaN counts as
-// above), or -1.
+bool outOfRange(float x, const IntegerType& type, int rounding) {
+    if (std::isnan(x)) return true;  // counted as above
+    const double rounded = roundAs(static_cast<double>(x), rounding);
+    return rounded < type.minimum || rounded > type.maximum;
+}
+
+// The first element outside the type after rounding, or -1.
 py::ssize_t firstOutOfRange(const float* data, py::ssize_t n, const IntegerType& type, int rounding) {
-    for (py::ssize_t i = 0; i < n; ++i) {
-        if (std::isnan(data[i])) return i;
-        const double rounded = roundAs(static_cast<double>(data[i]), rounding);
-        if (rounded < type.minimum || rounded > type.maximum) return i;
-    }
+    for (py::ssize_t i = 0; i < n; ++i)
+        if (outOfRange(data[i], type, rounding)) return i;
     return -1;
+}
+
+// An element's contents as an unsigned value of its width, and back.
+std::uint32_t loadElement(const void* data, py::ssize_t i, const IntegerType& type) {
+    const auto* at = static_cast<const unsigned char*>(data) + i * (type.size / 8);
+    std::uint8_t byte;
+    std::uint16_t half;
+    std::uint32_t word;
+    switch (type.size) {
+        case 8: std::memcpy(&byte, at, 1); return byte;
+        case 16: std::memcpy(&half, at, 2); return half;
+        default: std::memcpy(&word, at, 4); return word;
+    }
+}
+
+void storeElement(void* data, py::ssize_t i, const IntegerType& type, std::uint32_t value) {
+    auto* at = static_cast<unsigned char*>(data) + i * (type.size / 8);
+    const auto byte = static_cast<std::uint8_t>(value);
+    const auto half = static_cast<std::uint16_t>(value);
+    switch (type.size) {
+        case 8: std::memcpy(at, &byte, 1); break;
+        case 16: std::memcpy(at, &half, 2); break;
+        default: std::memcpy(at, &value, 4); break;
+    }
+}
+
+// The builds write out-of-range elements their own ways: without
+// saturation the generic one leaves them as they were and the others write
+// bits of their own, and a saturated NaN lands on either side. The module
+// makes every build do what the generic one does: such elements keep their
+// old contents, and a saturated NaN becomes the maximum.
+void convert(const float* source, void* destination, py::ssize_t n, const IntegerType& type, int rounding, bool saturate) {
+    const int flags = rounding | (type.isUnsigned ? QEL_CVT_UNSIGNED : 0) | (saturate ? QEL_CVT_SATURATE : 0);
+    // the maximum's bits at the type's width, whatever its signedness
+    const auto maximum = static_cast<std::uint32_t>(static_cast<long long>(type.maximum));
+    std::vector<std::pair<py::ssize_t, std::uint32_t>> kept;  // index, contents to leave
+    for (py::ssize_t i = 0; i < n; ++i) {
+        if (saturate ? std::isnan(source[i]) : outOfRange(source[i], type, rounding))
+            kept.emplace_back(i, saturate ? maximum : loadElement(destination, i, type));
+    }
+    qelsbFloatToInt(source, destination, static_cast<int>(n), type.size, flags);
+    for (const auto& [i, contents] : kept) storeElement(destination, i, type, contents);
 }
 
 py::array floatToInt(py::handle x, py::handle dtype, const std::string& rounding, bool saturate, bool report,
@@ -469,14 +588,13 @@ py::array floatToInt(py::handle x, py::handle dtype, const std::string& rounding
     const float* source = readFloats(in);
     void* destination = out.mutable_data();
     const int n = count(in);
-    int flags = roundingBit | (type->isUnsigned ? QEL_CVT_UNSIGNED : 0) | (saturate ? QEL_CVT_SATURATE : 0);
     py::ssize_t bad = -1;
     {
         py::gil_scoped_release unlocked;
         // The library would end the process at an out-of-range element; it
-        // is found first, and the library is called without the report.
+        // is found first, and the library is never asked to report.
         if (report) bad = firstOutOfRange(source, n, *type, roundingBit);
-        if (bad < 0) qelsbFloatToInt(source, destination, n, type->size, flags);
+        if (bad < 0) convert(source, destination, n, *type, roundingBit, saturate);
     }
     if (bad >= 0) {
         char value[64];
@@ -558,7 +676,11 @@ PYBIND11_MODULE(zentavol, m) {
         "imported; variant() tells which. Every argument is checked before the library is\n"
         "called: a bad one raises TypeError or ValueError. Inputs of another dtype (float64,\n"
         "integers, lists) are converted to float32 or complex64; arrays written in place or\n"
-        "passed as out= must already be of the exact type, one-dimensional and contiguous.\n"
+        "passed as out= must already be of the exact type, one-dimensional and contiguous.\n\n"
+        "No data end the process either: infinities and NaNs pass through the transforms and\n"
+        "the arithmetic as IEEE arithmetic makes them; magnitude() and float_to_int() check\n"
+        "the data (see their help) and give the same values for awkward elements on every\n"
+        "variant. max() and min() order NaNs and signed zeros the variant's way.\n"
         "Calls release the GIL; each thread keeps its own FFT tables.";
     m.attr("LARGEST_ORDER") = kLargestOrder;
 
@@ -605,16 +727,19 @@ PYBIND11_MODULE(zentavol, m) {
         "a * b in float32, b a number or a vector as long as a, each product correctly rounded.\n\n"
         "out as for add().");
 
-    m.def(
-        "magnitude", [](py::handle z, py::handle out) { return complexToReal(z, out, true); }, py::arg("z"),
-        py::kw_only(), py::arg("out") = py::none(),
-        "|z| of each complex value, float32. Vectors longer than 128 go through a single-precision\n"
-        "power spectrum, so |z| above about 1.8e19 may come out infinite there.\n"
-        "out: a float32 array as long as z, not sharing memory with it.");
-    m.def(
-        "real", [](py::handle z, py::handle out) { return complexToReal(z, out, false); }, py::arg("z"),
-        py::kw_only(), py::arg("out") = py::none(),
-        "The real parts of z, bit for bit, float32. out as for magnitude().");
+    m.def("magnitude", &magnitude, py::arg("z"), py::kw_only(), py::arg("out") = py::none(),
+          "|z| of each complex value, float32, as numpy.abs: the magnitude rounded to float32\n"
+          "(infinite only beyond the float32 range), +inf where a part is infinite (even beside\n"
+          "a NaN), otherwise NaN where a part is NaN.\n\n"
+          "Checks the data: elements whose squared magnitude is not a normal float32 (a NaN or\n"
+          "infinite part, |z| above about 1.8e19 or below about 1.1e-19) are worked by the module,\n"
+          "which the library's single-precision power spectrum for vectors longer than 128 would\n"
+          "turn infinite, NaN or 0, or end the process for; they come out the same on every\n"
+          "variant, and z is never changed. The others come from the library (within two units\n"
+          "in the last place; the SIMD and MMX builds may differ in the last place).\n"
+          "out: a float32 array as long as z, not sharing memory with it.");
+    m.def("real", &real, py::arg("z"), py::kw_only(), py::arg("out") = py::none(),
+          "The real parts of z, bit for bit, float32. out as for magnitude().");
     m.def("conj_extend", &conjExtend, py::arg("half"), py::kw_only(), py::arg("out") = py::none(),
           "The full spectrum of N = 2n - 2 points from its first n points (what rfft returns):\n"
           "X[N - k] = conj(X[k]). Returns a new complex64 array, or fills out (N values; in place\n"
@@ -636,8 +761,11 @@ PYBIND11_MODULE(zentavol, m) {
           "rounding: 'nearest' (ties to even), 'truncate', 'floor' or 'ceil'; the processor's\n"
           "rounding mode is not used. An element outside the type after rounding (NaN counts as\n"
           "above) becomes the type's minimum or maximum with saturate=True; with report=True it\n"
-          "raises ValueError before anything is written; with neither, its value is unspecified\n"
-          "(the generic build leaves the element of out as it was, other builds write their own).\n"
+          "raises ValueError naming the first one before anything is written; with neither, the\n"
+          "element of out is left as it was (0 in a new array).\n\n"
+          "Checks the data: the module finds the out-of-range elements itself (the library would\n"
+          "end the process at one with report, and the builds write their own values there\n"
+          "otherwise), so every variant gives the same integers.\n"
           "out: an integer array to write (its dtype is the type), not sharing memory with x.");
     m.def("int_to_float", &intToFloat, py::arg("x"), py::kw_only(), py::arg("dtype") = py::none(),
           py::arg("out") = py::none(),

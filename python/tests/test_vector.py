@@ -77,7 +77,7 @@ ROUNDINGS = {"nearest": np.rint, "truncate": np.trunc, "floor": np.floor, "ceil"
 
 @pytest.mark.parametrize("rounding", sorted(ROUNDINGS))
 @pytest.mark.parametrize("dtype", ["int8", "uint8", "int16", "uint16", "int32", "uint32"])
-def test_float_to_int_in_range_and_saturated(rounding, dtype):
+def test_float_to_int_in_range(rounding, dtype):
     info = np.iinfo(dtype)
     x = np.array([0.5, 1.5, 2.5, -0.0, 3.25, 3.75, 100.5, -2.5, -0.75, info.max, info.min], np.float32)
     rounded = ROUNDINGS[rounding](np.float64(x))
@@ -85,12 +85,7 @@ def test_float_to_int_in_range_and_saturated(rounding, dtype):
     got = zentavol.float_to_int(x, dtype, rounding=rounding)
     assert got.dtype == np.dtype(dtype)
     assert np.array_equal(got, ROUNDINGS[rounding](np.float64(x)).astype(dtype))
-    # out of range both ways, and NaN above
-    wild = np.array([1e10, -1e10, np.nan, np.inf, -np.inf], np.float32)
-    saturated = zentavol.float_to_int(wild, dtype, rounding=rounding, saturate=True)
-    assert list(saturated[:2]) == [info.max, info.min]
-    assert list(saturated[3:]) == [info.max, info.min]
-    assert saturated[2] in (info.min, info.max)  # a NaN's side is the build's own
+    # out-of-range elements: test_data.py
 
 
 def test_float_to_int_edges():
