@@ -40,8 +40,11 @@ static const char kUsage[] =
     "  -h, --help         show this text\n"
     "\n"
     "Levels are in dB full scale: a sine of amplitude 1.0 reads 0 dB.\n"
-    "Exit status: 0 on success, 2 on a bad option, unreadable input or an\n"
-    "unwritable plot.\n";
+    "Input is read until its decoder has no more; a cut or broken stream is\n"
+    "analysed as far as it goes, with a warning. Samples must be finite and\n"
+    "small enough for the spectrum to stay finite.\n"
+    "Exit status: 0 on success (also after a warning), 2 on a bad option,\n"
+    "unreadable or unfit input, or an unwritable plot.\n";
 
 /* Every failure is one line on stderr and exit status 2. */
 static _Noreturn void fail(const char* format, ...) {
@@ -141,6 +144,31 @@ static Options parseOptions(int argc, char** argv) {
     return o;
 }
 
+/* Progress on a terminal: a percentage of what the source promises, or,
+ * when it promises nothing, how far it has got. The promise only labels the
+ * display; the frames analysed are those the source delivers. */
+typedef struct Progress {
+    int shown;
+    long long expected; /* frames, -1 when unknown */
+    int last;
+} Progress;
+
+static void showProgress(Progress* progress, long long frames, double seconds) {
+    if (!progress->shown) return;
+    if (progress->expected > 0) {
+        long long total = frames > progress->expected ? frames : progress->expected;
+        int percent = (int)(100 * frames / total);
+        if (percent == progress->last) return;
+        progress->last = percent;
+        fprintf(stderr, "\rqelspectrum: %3d%% (%lld of %lld frames)", percent, frames, total);
+    } else {
+        int tenths = (int)(seconds * 10.0);
+        if (tenths == progress->last) return;
+        progress->last = tenths;
+        fprintf(stderr, "\rqelspectrum: %lld frames (%.1f s)", frames, seconds);
+    }
+}
+
 /* Everything main holds, so that a failure after the start releases it. */
 typedef struct Run {
     Options options;
@@ -148,6 +176,7 @@ typedef struct Run {
     Analysis analysis;
     float* samples;
     Peak* peaks;
+    Progress progress;
 } Run;
 
 static void release(Run* run) {
@@ -166,6 +195,8 @@ static _Noreturn void failRun(Run* run, const char* format, ...) {
     vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
     release(run);
+    /* the message replaces an unfinished progress line */
+    if (run->progress.shown) fputs("\r\033[K", stderr);
     fail("%s", text);
 }
 
@@ -197,31 +228,6 @@ static void analyseFrame(Run* run, long long frame) {
                 (double)(frame * run->options.hop) / run->source.rate);
 }
 
-/* Progress on a terminal: a percentage of what the source promises, or,
- * when it promises nothing, how far it has got. The promise only labels the
- * display; the frames analysed are those the source delivers. */
-typedef struct Progress {
-    int shown;
-    long long expected; /* frames, -1 when unknown */
-    int last;
-} Progress;
-
-static void showProgress(Progress* progress, long long frames, double seconds) {
-    if (!progress->shown) return;
-    if (progress->expected > 0) {
-        long long total = frames > progress->expected ? frames : progress->expected;
-        int percent = (int)(100 * frames / total);
-        if (percent == progress->last) return;
-        progress->last = percent;
-        fprintf(stderr, "\rqelspectrum: %3d%% (%lld of %lld frames)", percent, frames, total);
-    } else {
-        int tenths = (int)(seconds * 10.0);
-        if (tenths == progress->last) return;
-        progress->last = tenths;
-        fprintf(stderr, "\rqelspectrum: %lld frames (%.1f s)", frames, seconds);
-    }
-}
-
 int main(int argc, char** argv) {
     Run run;
     memset(&run, 0, sizeof run);
@@ -245,10 +251,12 @@ int main(int argc, char** argv) {
 
     /* Frames that fit entirely, as many as the source delivers; a signal
      * shorter than one frame is padded. */
-    Progress progress = {0, -1, -1};
+    Progress* progress = &run.progress;
+    progress->expected = -1;
+    progress->last = -1;
     const long long promised = run.source.promised;
-    if (promised >= 0) progress.expected = promised <= n ? 1 : 1 + (promised - n) / options->hop;
-    progress.shown = isatty(STDERR_FILENO) && (progress.expected < 0 || progress.expected >= 200);
+    if (promised >= 0) progress->expected = promised <= n ? 1 : 1 + (promised - n) / options->hop;
+    progress->shown = isatty(STDERR_FILENO) && (progress->expected < 0 || progress->expected >= 200);
 
     long long frames = 0;
     long long got = sourceRead(&run.source, run.samples, n);
@@ -256,7 +264,7 @@ int main(int argc, char** argv) {
         checkSamples(&run, run.samples, (int)got, 0, 0);
         analyseFrame(&run, 0);
         frames = 1;
-        showProgress(&progress, frames, (double)run.source.position / run.source.rate);
+        showProgress(progress, frames, (double)run.source.position / run.source.rate);
     }
     /* the loop ends at the decoder's end: a read or skip that comes short */
     while (got > 0) {
@@ -277,15 +285,16 @@ int main(int argc, char** argv) {
         checkSamples(&run, fresh, (int)wanted, first, frames);
         analyseFrame(&run, frames);
         ++frames;
-        showProgress(&progress, frames, (double)run.source.position / run.source.rate);
+        showProgress(progress, frames, (double)run.source.position / run.source.rate);
     }
-    if (progress.shown) {
-        if (progress.expected > 0) {
-            progress.expected = frames;
-            progress.last = -1;
-            showProgress(&progress, frames, 0.0);
+    if (progress->shown) {
+        if (progress->expected > 0) {
+            progress->expected = frames;
+            progress->last = -1;
+            showProgress(progress, frames, 0.0);
         }
         fputs("\r\033[K", stderr);
+        progress->shown = 0;
     }
 
     char shortfall[400];
