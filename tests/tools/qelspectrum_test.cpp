@@ -456,7 +456,11 @@ TEST(Qelspectrum, AnalysesEveryCutOfACompressedRecordingAsFarAsItGoes) {
             SCOPED_TRACE(size);
             std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
             fs::remove(plot);
-            ToolRun run = runTool({cut.string(), "--plot", plot.string()});
+            // a plot of every third (drawing is the slow part)
+            const bool plotted = part % 3 == 0;
+            std::vector<std::string> arguments = {cut.string()};
+            if (plotted) arguments.insert(arguments.end(), {"--plot", plot.string()});
+            ToolRun run = runTool(arguments);
             ASSERT_FALSE(run.timedOut);
             if (run.status == 2) {
                 expectOneLineError(run, cut.string());
@@ -471,7 +475,7 @@ TEST(Qelspectrum, AnalysesEveryCutOfACompressedRecordingAsFarAsItGoes) {
             const std::vector<Peak> peaks = peaksOf(run.out);
             ASSERT_FALSE(peaks.empty()) << run.out;
             EXPECT_NEAR(peaks[0].frequency, 440.0, 16000.0 / 4096) << run.out;
-            EXPECT_TRUE(fs::exists(plot));
+            EXPECT_EQ(fs::exists(plot), plotted);
             ++analysed;
         }
         EXPECT_GT(analysed, 10);
