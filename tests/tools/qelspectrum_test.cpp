@@ -10,19 +10,23 @@
 #include <libxml/tree.h>
 #include <pty.h>
 #include <sndfile.h>
-#include <spawn.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "front/loader.h"
@@ -38,6 +42,7 @@ namespace fs = std::filesystem;
 
 struct ToolRun {
     int status = -1;  // exit status, or -1 if the program did not exit normally
+    bool timedOut = false;
     std::string out, err;
 };
 
@@ -54,25 +59,58 @@ fs::path scratch() {
     return folder;
 }
 
-ToolRun runTool(std::vector<std::string> arguments) {
+// How a run differs from the test's own environment.
+struct RunSettings {
+    std::string variant;                  // ZENTAVOL_VARIANT, unless empty
+    rlim_t fileSizeLimit = RLIM_INFINITY; // with SIGXFSZ ignored, so writes fail with EFBIG
+};
+
+// No run may take longer: a hang fails the test instead of stalling it.
+constexpr auto kTimeLimit = std::chrono::seconds(20);
+
+ToolRun runTool(std::vector<std::string> arguments, const RunSettings& settings = {}) {
     arguments.insert(arguments.begin(), ZV_QELSPECTRUM);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-
-    fs::path out = scratch() / "stdout", err = scratch() / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    ToolRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::string(*entry).rfind("ZENTAVOL_VARIANT=", 0) != 0) environment.emplace_back(*entry);
     }
-    posix_spawn_file_actions_destroy(&actions);
+    if (!settings.variant.empty()) environment.push_back("ZENTAVOL_VARIANT=" + settings.variant);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    const fs::path out = scratch() / "stdout", err = scratch() / "stderr";
+    ToolRun run;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // only async-signal-safe calls between fork and exec
+        const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
+        if (settings.fileSizeLimit != RLIM_INFINITY) {
+            const struct rlimit limit = {settings.fileSizeLimit, settings.fileSizeLimit};
+            signal(SIGXFSZ, SIG_IGN);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+        }
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    if (pid < 0) return run;
+    const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            run.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    run.status = !run.timedOut && WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     run.out = slurp(out);
     run.err = slurp(err);
     return run;
@@ -297,6 +335,191 @@ TEST(Qelspectrum, ReportsAPlotItCannotWrite) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("qelspectrum: cannot write", 0), 0u) << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+}
+
+// The entries of a folder, by name.
+std::vector<std::string> entriesOf(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+fs::path writeFloatWav(const fs::path& path, const std::vector<float>& samples, int rate) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
+    if (file == nullptr) return path;
+    EXPECT_EQ(sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size())),
+              static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    return path;
+}
+
+// Samples no spectrum can be made of: an infinity (its transform holds NaNs
+// with the sign bit set, on which some builds' magnitudes end the process),
+// a NaN, and values near the largest float (whose spectrum overflows); and
+// samples each of whose frames is fine but whose summed power overflows.
+// Every build the front library loads gives one line naming the sample or
+// frame, exit 2, and no plot.
+TEST(Qelspectrum, RefusesSamplesWhoseSpectrumCannotBeMadeOnEveryVariant) {
+    const fs::path folder = scratch() / "unfit";
+    fs::create_directories(folder);
+    std::vector<float> tone(8000);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<float>(0.5 * std::sin(2.0 * M_PI * 440.0 * i / 8000));
+    std::vector<float> withInfinity = tone, withHuge = tone, withNan = tone;
+    withInfinity[5000] = INFINITY;
+    withHuge[1234] = 3e38f;
+    withHuge[1235] = -3e38f;
+    withNan[3000] = -std::numeric_limits<float>::quiet_NaN();
+    // Just below the bound for frames of 16 samples with the rectangular
+    // window: each frame's power is finite, 17 frames' sum is not.
+    const std::vector<float> loud(400, 2.8e17f);
+    const std::vector<float> loudButFew(100, 2.8e17f);
+
+    struct Case {
+        fs::path file;
+        std::vector<std::string> options;
+        std::string fragment;
+    };
+    const std::vector<Case> cases = {
+        {writeFloatWav(folder / "inf.wav", withInfinity, 8000), {}, "inf.wav: sample 5000 (0.625 s, frame 1) is +inf"},
+        {writeFloatWav(folder / "huge.wav", withHuge, 8000), {}, "huge.wav: sample 1234 (0.154 s, frame 0) is 3e+38, beyond"},
+        {writeFloatWav(folder / "nan.wav", withNan, 8000), {}, "nan.wav: sample 3000 (0.375 s, frame 0) is NaN"},
+        {writeFloatWav(folder / "loud.wav", loud, 8000), {"-o", "4", "-w", "rectangular"},
+         "loud.wav: the summed power of some frequency overflows at frame 16 (0.016 s)"},
+    };
+    const fs::path fewer = writeFloatWav(folder / "fewer.wav", loudButFew, 8000);
+    const std::vector<std::string> inputs = entriesOf(folder);
+    const fs::path plot = folder / "plot.png";
+    for (const std::string& variant : zv::test::builtVariants()) {
+        SCOPED_TRACE(variant);
+        for (const Case& c : cases) {
+            for (bool plotted : {false, true}) {
+                std::vector<std::string> arguments = c.options;
+                arguments.push_back(c.file.string());
+                if (plotted) arguments.insert(arguments.end(), {"--plot", plot.string()});
+                expectOneLineError(runTool(arguments, {variant}), c.fragment);
+            }
+        }
+        // 11 frames of the loud samples: finite throughout
+        ToolRun run = runTool({"-o", "4", "-w", "rectangular", fewer.string()}, {variant});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find("analysis: 11 frames"), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(entriesOf(folder), inputs);
+}
+
+// A few seconds of something like a recording: two tones over noise.
+fs::path writeRecording(const fs::path& path, int format) {
+    SF_INFO info{};
+    info.samplerate = 16000;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
+    if (file == nullptr) return path;
+    std::vector<float> samples(3 * 16000);
+    unsigned state = 12345u;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        state = state * 1103515245u + 12345u;
+        const double noise = (state >> 8) / 8388608.0 - 1.0;
+        samples[i] = static_cast<float>(0.4 * std::sin(2.0 * M_PI * 440.0 * i / 16000) +
+                                        0.2 * std::sin(2.0 * M_PI * 3000.0 * i / 16000) + 0.05 * noise);
+    }
+    sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    return path;
+}
+
+// Cut anywhere, a compressed recording is analysed as far as it decodes,
+// with a warning, or refused with one line when nothing of it does; never
+// analysed for ever from a length the file cannot back (a cut Ogg file
+// reports the largest count there is).
+TEST(Qelspectrum, AnalysesEveryCutOfACompressedRecordingAsFarAsItGoes) {
+    const fs::path folder = scratch() / "cuts";
+    fs::create_directories(folder);
+    for (const auto& [name, format] : {std::pair<std::string, int>{"recording.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+                                       std::pair<std::string, int>{"recording.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16}}) {
+        SCOPED_TRACE(name);
+        const fs::path full = writeRecording(folder / name, format);
+        expectTones(runTool({full.string()}), {{440.0, 0.4}, {3000.0, 0.2}}, 16000.0 / 4096);
+
+        const std::string bytes = slurp(full);
+        const fs::path cut = folder / ("cut-" + name), plot = folder / "cut.png";
+        int analysed = 0, refused = 0;
+        for (int part = 1; part < 25; ++part) {
+            const size_t size = bytes.size() * part / 25;
+            SCOPED_TRACE(size);
+            std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+            fs::remove(plot);
+            // a plot of every third (drawing is the slow part)
+            const bool plotted = part % 3 == 0;
+            std::vector<std::string> arguments = {cut.string()};
+            if (plotted) arguments.insert(arguments.end(), {"--plot", plot.string()});
+            ToolRun run = runTool(arguments);
+            ASSERT_FALSE(run.timedOut);
+            if (run.status == 2) {
+                expectOneLineError(run, cut.string());
+                EXPECT_FALSE(fs::exists(plot));
+                ++refused;
+                continue;
+            }
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.err.rfind("qelspectrum: warning: " + cut.string() + ": the input ends after ", 0), 0u)
+                << run.err;
+            EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+            const std::vector<Peak> peaks = peaksOf(run.out);
+            ASSERT_FALSE(peaks.empty()) << run.out;
+            EXPECT_NEAR(peaks[0].frequency, 440.0, 16000.0 / 4096) << run.out;
+            EXPECT_EQ(fs::exists(plot), plotted);
+            ++analysed;
+        }
+        EXPECT_GT(analysed, 10);
+        EXPECT_GT(refused, 0);
+    }
+}
+
+// A write that fails part-way (a file size limit stands in for a full disk)
+// leaves no partial plot and no temporary, and an earlier plot keeps its
+// bytes; a plot that is written replaces the earlier one with its
+// permissions, or gets a new file's.
+TEST(Qelspectrum, ReplacesAPlotWholeOrNotAtAll) {
+    const fs::path folder = scratch() / "replace";
+    fs::create_directories(folder);
+    const mode_t mask = umask(0);
+    umask(mask);
+    RunSettings limited;
+    limited.fileSizeLimit = 4096;
+    for (const std::string name : {"plot.png", "plot.svg"}) {
+        SCOPED_TRACE(name);
+        const fs::path plot = folder / name;
+        auto expectFailedWrite = [&](const ToolRun& run) {
+            EXPECT_EQ(run.status, 2);
+            EXPECT_EQ(run.err, "qelspectrum: cannot write '" + plot.string() + "': File too large\n");
+        };
+        expectFailedWrite(runTool({"--plot", plot.string()}, limited));
+        EXPECT_FALSE(fs::exists(plot));
+
+        ASSERT_EQ(runTool({"--plot", plot.string(), "--spectrogram"}).status, 0);
+        struct stat status {};
+        ASSERT_EQ(stat(plot.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0666 & ~mask);
+        const std::string earlier = slurp(plot);
+        ASSERT_GT(earlier.size(), 4096u);
+        ASSERT_EQ(chmod(plot.c_str(), 0604), 0);
+        expectFailedWrite(runTool({"--plot", plot.string()}, limited));
+        EXPECT_EQ(slurp(plot), earlier);
+
+        ASSERT_EQ(runTool({"--plot", plot.string()}).status, 0);
+        EXPECT_NE(slurp(plot), earlier);
+        ASSERT_EQ(stat(plot.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0604u);
+    }
+    EXPECT_EQ(entriesOf(folder), (std::vector<std::string>{"plot.png", "plot.svg"}));
 }
 
 TEST(Qelspectrum, DrawsAPngThatReadsBack) {

@@ -4,6 +4,7 @@
  * qelcbMag and qelsMax, the averaging with the element-wise arithmetic. */
 #include "analysis.h"
 
+#include <float.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -34,14 +35,17 @@ static double windowValue(WindowKind kind, int i, int n) {
 
 static void* allocate(int bytes) { return qelMalloc(bytes); }
 
-int analysisInit(Analysis* a, int order, WindowKind window, double rate, long long frames, int spectrogram,
-                 char* error, size_t errorSize) {
+/* Spectrogram columns kept however long the input: when they fill up, pairs
+ * merge and each column then covers twice as many frames. */
+enum { kSpectrogramColumns = 1000 };
+
+int analysisInit(Analysis* a, int order, WindowKind window, double rate, int spectrogram, char* error,
+                 size_t errorSize) {
     memset(a, 0, sizeof *a);
     a->order = order;
     a->n = 1 << order;
     a->bins = a->n / 2 + 1;
     a->rate = rate;
-    a->frames = frames;
     a->window = (float*)allocate(a->n * (int)sizeof(float));
     a->frame = (float*)allocate(a->n * (int)sizeof(float));
     a->spectrum = (SComplex*)allocate(a->bins * (int)sizeof(SComplex));
@@ -49,9 +53,10 @@ int analysisInit(Analysis* a, int order, WindowKind window, double rate, long lo
     a->power = (float*)allocate(a->bins * (int)sizeof(float));
     a->levels = (double*)malloc((size_t)a->bins * sizeof(double));
     if (spectrogram) {
-        a->columns = frames < 1000 ? (int)frames : 1000;
+        a->capacity = kSpectrogramColumns;
+        a->framesPerColumn = 1;
         a->rows = a->bins < 512 ? a->bins : 512;
-        a->cells = (float*)calloc((size_t)a->columns * (size_t)a->rows, sizeof(float));
+        a->cells = (float*)calloc((size_t)a->capacity * (size_t)a->rows, sizeof(float));
     }
     if (a->window == NULL || a->frame == NULL || a->spectrum == NULL || a->magnitude == NULL ||
         a->power == NULL || a->levels == NULL || (spectrogram && a->cells == NULL)) {
@@ -59,12 +64,21 @@ int analysisInit(Analysis* a, int order, WindowKind window, double rate, long lo
         snprintf(error, errorSize, "out of memory for frames of order %d", order);
         return -1;
     }
-    double sum = 0.0;
+    double sum = 0.0, absoluteSum = 0.0;
     for (int i = 0; i < a->n; ++i) {
         a->window[i] = (float)windowValue(window, i, a->n);
         sum += a->window[i];
+        absoluteSum += fabs(a->window[i]);
     }
     a->gain = sum / 2.0;
+    /* Every value the transform forms, the butterflies' partial sums
+     * included, is a sum of windowed samples times twiddles of magnitude 1,
+     * so it is at most absoluteSum * L for samples of magnitude up to L; the
+     * real transform's recombination adds two such values, and the
+     * magnitudes square them in single precision. 4 * absoluteSum * L <=
+     * sqrt(FLT_MAX) keeps a factor of 16 below overflow for all of that and
+     * its rounding. */
+    a->sampleLimit = sqrt((double)FLT_MAX) / (4.0 * absoluteSum);
     qelsbSet(0.0f, a->power, a->bins);
     /* built now rather than inside the first frame, as an application that
      * cares about latency would */
@@ -72,7 +86,26 @@ int analysisInit(Analysis* a, int order, WindowKind window, double rate, long lo
     return 0;
 }
 
-void analysisFrame(Analysis* a, const float* samples) {
+int analysisFirstUnfit(const Analysis* a, const float* samples, int count) {
+    for (int i = 0; i < count; ++i) {
+        /* false for a NaN as well */
+        if (!(fabs((double)samples[i]) <= a->sampleLimit)) return i;
+    }
+    return -1;
+}
+
+/* Halves the columns in use: each new column holds the larger of two. */
+static void mergeColumns(Analysis* a) {
+    const int half = a->capacity / 2;
+    for (int r = 0; r < a->rows; ++r) {
+        float* row = a->cells + (size_t)r * (size_t)a->capacity;
+        for (int c = 0; c < half; ++c) row[c] = row[2 * c] > row[2 * c + 1] ? row[2 * c] : row[2 * c + 1];
+        memset(row + half, 0, (size_t)(a->capacity - half) * sizeof(float));
+    }
+    a->framesPerColumn *= 2;
+}
+
+int analysisFrame(Analysis* a, const float* samples) {
     memcpy(a->frame, samples, (size_t)a->n * sizeof(float));
     qelsbMpy2(a->window, a->frame, a->n);
     qelsRealFftNip(a->frame, a->spectrum, a->order, QEL_FFT_FORWARD);
@@ -82,11 +115,12 @@ void analysisFrame(Analysis* a, const float* samples) {
     if (largest > a->largest) a->largest = largest;
 
     if (a->cells != NULL) {
-        int column = (int)(a->analysed * a->columns / a->frames);
-        if (column >= a->columns) column = a->columns - 1;
+        if (a->analysed / a->framesPerColumn >= a->capacity) mergeColumns(a);
+        const int column = (int)(a->analysed / a->framesPerColumn);
+        a->columns = column + 1;
         for (int k = 0; k < a->bins; ++k) {
             int row = (int)((long long)k * a->rows / a->bins);
-            float* cell = &a->cells[(size_t)row * (size_t)a->columns + (size_t)column];
+            float* cell = &a->cells[(size_t)row * (size_t)a->capacity + (size_t)column];
             if (a->magnitude[k] > *cell) *cell = a->magnitude[k];
         }
     }
@@ -95,7 +129,12 @@ void analysisFrame(Analysis* a, const float* samples) {
      * into the sum */
     qelsbMpy2(a->magnitude, a->magnitude, a->bins);
     qelsbAdd2(a->magnitude, a->power, a->bins);
+    /* each frame's |X|^2 is finite for checked samples, but enough loud
+     * frames sum beyond the largest float; the sums are never negative or
+     * NaN, so their maximum says it */
+    if (!(qelsMax(a->power, a->bins) <= FLT_MAX)) return -1;
     ++a->analysed;
+    return 0;
 }
 
 int analysisFinish(Analysis* a, char* error, size_t errorSize) {
@@ -104,6 +143,13 @@ int analysisFinish(Analysis* a, char* error, size_t errorSize) {
         return -1;
     }
     qelsbMpy1((float)(1.0 / (double)a->analysed), a->power, a->bins);
+    /* the columns in use, packed: the plot reads rows of `columns` cells */
+    if (a->cells != NULL && a->columns < a->capacity) {
+        for (int r = 1; r < a->rows; ++r)
+            memmove(a->cells + (size_t)r * (size_t)a->columns, a->cells + (size_t)r * (size_t)a->capacity,
+                    (size_t)a->columns * sizeof(float));
+        a->capacity = a->columns;
+    }
     /* 0 dB is a full-scale sine: its averaged |X| is gain */
     const double reference = 20.0 * log10(a->gain);
     for (int k = 0; k < a->bins; ++k) {

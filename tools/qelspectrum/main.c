@@ -7,6 +7,7 @@
 #include <getopt.h>
 #include <limits.h>
 #include <link.h>
+#include <math.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -39,8 +40,11 @@ static const char kUsage[] =
     "  -h, --help         show this text\n"
     "\n"
     "Levels are in dB full scale: a sine of amplitude 1.0 reads 0 dB.\n"
-    "Exit status: 0 on success, 2 on a bad option, unreadable input or an\n"
-    "unwritable plot.\n";
+    "Input is read until its decoder has no more; a cut or broken stream is\n"
+    "analysed as far as it goes, with a warning. Samples must be finite and\n"
+    "small enough for the spectrum to stay finite.\n"
+    "Exit status: 0 on success (also after a warning), 2 on a bad option,\n"
+    "unreadable or unfit input, or an unwritable plot.\n";
 
 /* Every failure is one line on stderr and exit status 2. */
 static _Noreturn void fail(const char* format, ...) {
@@ -140,95 +144,206 @@ static Options parseOptions(int argc, char** argv) {
     return o;
 }
 
+/* Progress on a terminal: a percentage of what the source promises, or,
+ * when it promises nothing, how far it has got. The promise only labels the
+ * display; the frames analysed are those the source delivers. */
+typedef struct Progress {
+    int shown;
+    long long expected; /* frames, -1 when unknown */
+    int last;
+} Progress;
+
+static void showProgress(Progress* progress, long long frames, double seconds) {
+    if (!progress->shown) return;
+    if (progress->expected > 0) {
+        long long total = frames > progress->expected ? frames : progress->expected;
+        int percent = (int)(100 * frames / total);
+        if (percent == progress->last) return;
+        progress->last = percent;
+        fprintf(stderr, "\rqelspectrum: %3d%% (%lld of %lld frames)", percent, frames, total);
+    } else {
+        int tenths = (int)(seconds * 10.0);
+        if (tenths == progress->last) return;
+        progress->last = tenths;
+        fprintf(stderr, "\rqelspectrum: %lld frames (%.1f s)", frames, seconds);
+    }
+}
+
+/* Everything main holds, so that a failure after the start releases it. */
+typedef struct Run {
+    Options options;
+    Source source;
+    Analysis analysis;
+    float* samples;
+    Peak* peaks;
+    Progress progress;
+} Run;
+
+static void release(Run* run) {
+    free(run->samples);
+    free(run->peaks);
+    run->samples = NULL;
+    run->peaks = NULL;
+    if (run->analysis.window != NULL) analysisFree(&run->analysis);
+    sourceClose(&run->source);
+}
+
+static _Noreturn void failRun(Run* run, const char* format, ...) {
+    char text[768];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    release(run);
+    /* the message replaces an unfinished progress line */
+    if (run->progress.shown) fputs("\r\033[K", stderr);
+    fail("%s", text);
+}
+
+static const char* inputName(const Run* run) {
+    return run->options.input != NULL ? run->options.input : "default signal";
+}
+
+/* The count new samples at samples[0..count), which start at sample
+ * `first` of the input and are read for frame `frame`, must all be fit. */
+static void checkSamples(Run* run, const float* samples, int count, long long first, long long frame) {
+    int bad = analysisFirstUnfit(&run->analysis, samples, count);
+    if (bad < 0) return;
+    const long long index = first + bad;
+    const double seconds = (double)index / run->source.rate;
+    if (isfinite(samples[bad]))
+        failRun(run,
+                "%s: sample %lld (%.3f s, frame %lld) is %g, beyond the +-%.3g that frames of %d samples with "
+                "the %s window can take without overflow",
+                inputName(run), index, seconds, frame, (double)samples[bad], run->analysis.sampleLimit,
+                run->analysis.n, windowName(run->options.window));
+    failRun(run, "%s: sample %lld (%.3f s, frame %lld) is %s, not a finite number", inputName(run), index, seconds,
+            frame, isnan(samples[bad]) ? "NaN" : samples[bad] > 0.0f ? "+inf" : "-inf");
+}
+
+static void analyseFrame(Run* run, long long frame) {
+    if (analysisFrame(&run->analysis, run->samples) != 0)
+        failRun(run, "%s: the summed power of some frequency overflows at frame %lld (%.3f s): the samples are "
+                "too large to average", inputName(run), frame,
+                (double)(frame * run->options.hop) / run->source.rate);
+}
+
 int main(int argc, char** argv) {
-    Options options = parseOptions(argc, argv);
+    Run run;
+    memset(&run, 0, sizeof run);
+    run.options = parseOptions(argc, argv);
+    const Options* options = &run.options;
     char error[512];
 
-    Source source;
-    int opened = options.input != NULL
-                     ? sourceOpenFile(&source, options.input, options.channel, error, sizeof error)
-                     : sourceOpenDefault(&source, error, sizeof error);
+    int opened = options->input != NULL
+                     ? sourceOpenFile(&run.source, options->input, options->channel, error, sizeof error)
+                     : sourceOpenDefault(&run.source, error, sizeof error);
     if (opened != 0) fail("%s", error);
-    if (options.input == NULL && options.channel != 1) {
-        sourceClose(&source);
-        fail("channel %d is out of range: the default signal has 1 channel", options.channel);
+    if (options->input == NULL && options->channel != 1)
+        failRun(&run, "channel %d is out of range: the default signal has 1 channel", options->channel);
+
+    const int n = 1 << options->order;
+    if (analysisInit(&run.analysis, options->order, options->window, run.source.rate, options->spectrogram, error,
+                     sizeof error) != 0)
+        failRun(&run, "%s", error);
+    run.samples = (float*)malloc((size_t)n * sizeof(float));
+    if (run.samples == NULL) failRun(&run, "out of memory for frames of order %d", options->order);
+
+    /* Frames that fit entirely, as many as the source delivers; a signal
+     * shorter than one frame is padded. */
+    Progress* progress = &run.progress;
+    progress->expected = -1;
+    progress->last = -1;
+    const long long promised = run.source.promised;
+    if (promised >= 0) progress->expected = promised <= n ? 1 : 1 + (promised - n) / options->hop;
+    progress->shown = isatty(STDERR_FILENO) && (progress->expected < 0 || progress->expected >= 200);
+
+    long long frames = 0;
+    long long got = sourceRead(&run.source, run.samples, n);
+    if (got > 0) {
+        checkSamples(&run, run.samples, (int)got, 0, 0);
+        analyseFrame(&run, 0);
+        frames = 1;
+        showProgress(progress, frames, (double)run.source.position / run.source.rate);
     }
-
-    const int n = 1 << options.order;
-    /* frames that fit entirely; a signal shorter than one frame is padded */
-    const long long frames = source.length <= n ? 1 : 1 + (source.length - n) / options.hop;
-
-    Analysis analysis;
-    if (analysisInit(&analysis, options.order, options.window, source.rate, frames, options.spectrogram, error,
-                     sizeof error) != 0) {
-        sourceClose(&source);
-        fail("%s", error);
-    }
-    analysis.seconds = (double)((frames - 1) * options.hop + n) / source.rate;
-
-    float* samples = (float*)malloc((size_t)n * sizeof(float));
-    if (samples == NULL) fail("out of memory for frames of order %d", options.order);
-
-    const int progress = isatty(STDERR_FILENO) && frames >= 200;
-    int shown = -1;
-    sourceRead(&source, samples, n);
-    for (long long f = 0; f < frames; ++f) {
-        if (f > 0) {
-            if (options.hop < n) {
-                memmove(samples, samples + options.hop, (size_t)(n - options.hop) * sizeof(float));
-                sourceRead(&source, samples + (n - options.hop), options.hop);
-            } else {
-                sourceSkip(&source, options.hop - n);
-                sourceRead(&source, samples, n);
-            }
+    /* the loop ends at the decoder's end: a read or skip that comes short */
+    while (got > 0) {
+        /* the new samples go to fresh[0..wanted), sample `first` onwards */
+        long long first = 0, wanted = 0;
+        float* fresh = NULL;
+        if (options->hop < n) {
+            wanted = options->hop;
+            fresh = run.samples + (n - wanted);
+            memmove(run.samples, run.samples + wanted, (size_t)(n - wanted) * sizeof(float));
+        } else {
+            if (sourceSkip(&run.source, options->hop - n) < options->hop - n) break;
+            wanted = n;
+            fresh = run.samples;
         }
-        analysisFrame(&analysis, samples);
-        if (progress) {
-            int percent = (int)(100 * (f + 1) / frames);
-            if (percent != shown) {
-                fprintf(stderr, "\rqelspectrum: %3d%% (%lld of %lld frames)", percent, f + 1, frames);
-                shown = percent;
-            }
-        }
+        first = run.source.position;
+        if (sourceRead(&run.source, fresh, wanted) < wanted) break;
+        checkSamples(&run, fresh, (int)wanted, first, frames);
+        analyseFrame(&run, frames);
+        ++frames;
+        showProgress(progress, frames, (double)run.source.position / run.source.rate);
     }
-    if (progress) fputs("\r\033[K", stderr);
-    free(samples);
-    if (analysisFinish(&analysis, error, sizeof error) != 0) fail("%s", error);
+    if (progress->shown) {
+        if (progress->expected > 0) {
+            progress->expected = frames;
+            progress->last = -1;
+            showProgress(progress, frames, 0.0);
+        }
+        fputs("\r\033[K", stderr);
+        progress->shown = 0;
+    }
 
-    Peak* peaks = (Peak*)malloc((size_t)options.peaks * sizeof(Peak));
-    if (peaks == NULL) fail("out of memory");
-    int found = analysisPeaks(&analysis, peaks, options.peaks);
+    char shortfall[400];
+    const int cut = sourceShortfall(&run.source, shortfall, sizeof shortfall);
+    if (frames == 0 && cut != 0) failRun(&run, "%s: holds no samples that decode; %s", inputName(&run), shortfall);
+    if (frames == 0) failRun(&run, "%s: holds no samples", inputName(&run));
+    run.analysis.seconds = (double)((frames - 1) * options->hop + n) / run.source.rate;
+    if (analysisFinish(&run.analysis, error, sizeof error) != 0) failRun(&run, "%s", error);
+
+    run.peaks = (Peak*)malloc((size_t)options->peaks * sizeof(Peak));
+    if (run.peaks == NULL) failRun(&run, "out of memory");
+    int found = analysisPeaks(&run.analysis, run.peaks, options->peaks);
 
     LoadedVariant variant = {"", ""};
     if (dl_iterate_phdr(findVariant, &variant) == 0) snprintf(variant.path, sizeof variant.path, "(not found)");
 
-    if (options.input == NULL) {
+    /* the warning comes first, so that a reader of both streams sees it
+     * before the results it qualifies */
+    if (cut != 0)
+        fprintf(stderr, "qelspectrum: warning: %s: the input ends after %lld samples (%.3f s); %s; analysed as far as it goes\n",
+                inputName(&run), run.source.position, (double)run.source.position / run.source.rate, shortfall);
+
+    const long long length = run.source.position;
+    if (options->input == NULL) {
         printf("input:    default signal, %.0f Hz, %.1f s, tones at", kDefaultRate, kDefaultSeconds);
         for (int k = 0; k < kDefaultToneCount; ++k) printf("%s %.0f Hz", k == 0 ? "" : ",", kDefaultTones[k].frequency);
         printf(" over noise at -60 dB\n");
     } else {
-        printf("input:    %s, channel %d of %d, %.0f Hz, %lld samples (%.2f s)\n", options.input, options.channel,
-               source.channels, source.rate, source.length, (double)source.length / source.rate);
+        printf("input:    %s, channel %d of %d, %.0f Hz, %lld samples (%.2f s)\n", options->input, options->channel,
+               run.source.channels, run.source.rate, length, (double)length / run.source.rate);
     }
     printf("library:  %s (variant %s)\n", variant.path, variant.code[0] != '\0' ? variant.code : "unknown");
     printf("analysis: %lld frame%s of 2^%d = %d samples, hop %lld, %s window, bins %.3f Hz apart\n", frames,
-           frames == 1 ? "" : "s", options.order, n, options.hop, windowName(options.window), source.rate / n);
+           frames == 1 ? "" : "s", options->order, n, options->hop, windowName(options->window), run.source.rate / n);
     printf("\n  peak  frequency/Hz  level/dB\n");
-    for (int i = 0; i < found; ++i) printf("  %4d  %12.2f  %8.2f\n", i + 1, peaks[i].frequency, peaks[i].level);
+    for (int i = 0; i < found; ++i)
+        printf("  %4d  %12.2f  %8.2f\n", i + 1, run.peaks[i].frequency, run.peaks[i].level);
     if (found == 0) printf("  (no peak: the spectrum is flat)\n");
-    fflush(stdout);
+    if (fflush(stdout) != 0 || ferror(stdout)) failRun(&run, "cannot write the results: %s", strerror(errno));
 
-    int status = 0;
-    if (options.plot != NULL) {
+    if (options->plot != NULL) {
         char title[400];
-        snprintf(title, sizeof title, "%s: averaged spectrum, %lld frames of %d samples, %s window%s", source.name,
-                 frames, n, windowName(options.window), options.spectrogram ? ", and spectrogram" : "");
-        if (plotWrite(options.plot, &analysis, peaks, found, title, options.logFrequency, error, sizeof error) != 0)
-            status = 2;
+        snprintf(title, sizeof title, "%s: averaged spectrum, %lld frames of %d samples, %s window%s",
+                 run.source.name, frames, n, windowName(options->window),
+                 options->spectrogram ? ", and spectrogram" : "");
+        if (plotWrite(options->plot, &run.analysis, run.peaks, found, title, options->logFrequency, error,
+                      sizeof error) != 0)
+            failRun(&run, "%s", error);
     }
-    free(peaks);
-    analysisFree(&analysis);
-    sourceClose(&source);
-    if (status != 0) fail("%s", error);
+    release(&run);
     return 0;
 }

@@ -13,6 +13,8 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 
+#include "replace.h"
+
 enum { kWidth = 1000, kSpectrumHeight = 460, kSpectrogramHeight = 440 };
 static const double kLeft = 72.0, kRight = 24.0, kTop = 40.0, kBottom = 48.0, kColourBarMargin = 110.0;
 static const double kRangeDb = 100.0;
@@ -353,6 +355,10 @@ static int drawSpectrogram(cairo_t* cr, Box box, const Analysis* a, FrequencyAxi
     return drawColourBar(cr, bar, top);
 }
 
+static cairo_status_t writeBytes(void* closure, const unsigned char* bytes, unsigned int size) {
+    return replacementWrite((Replacement*)closure, bytes, size) == 0 ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
 int plotWrite(const char* path, const Analysis* a, const Peak* peaks, int peakCount, const char* title,
               int logFrequency, char* error, size_t errorSize) {
     Format format = formatOf(path);
@@ -360,11 +366,13 @@ int plotWrite(const char* path, const Analysis* a, const Peak* peaks, int peakCo
         snprintf(error, errorSize, "cannot tell the format of '%s': the name must end in .png or .svg", path);
         return -1;
     }
+    Replacement file;
+    if (replacementOpen(&file, path, error, errorSize) != 0) return -1;
     const int withSpectrogram = a->cells != NULL;
     const int height = kSpectrumHeight + (withSpectrogram ? kSpectrogramHeight : 0);
     cairo_surface_t* surface = format == kFormatPng
                                    ? cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, height)
-                                   : cairo_svg_surface_create(path, kWidth, height);
+                                   : cairo_svg_surface_create_for_stream(writeBytes, &file, kWidth, height);
     cairo_t* cr = cairo_create(surface);
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_source_rgb(cr, 1, 1, 1);
@@ -390,7 +398,7 @@ int plotWrite(const char* path, const Analysis* a, const Peak* peaks, int peakCo
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
     if (status == CAIRO_STATUS_SUCCESS && drawn == 0 && format == kFormatPng) {
-        status = cairo_surface_write_to_png(surface, path);
+        status = cairo_surface_write_to_png_stream(surface, writeBytes, &file);
     }
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
@@ -398,9 +406,14 @@ int plotWrite(const char* path, const Analysis* a, const Peak* peaks, int peakCo
     /* cairo's font caches, so that a leak checker sees only real leaks */
     cairo_debug_reset_static_data();
     if (status != CAIRO_STATUS_SUCCESS || drawn != 0) {
+        const int failure = file.error;
+        replacementAbandon(&file);
+        /* the system's reason for a failed write says more than cairo's */
         snprintf(error, errorSize, "cannot write '%s': %s", path,
-                 drawn != 0 ? "out of memory for the spectrogram" : cairo_status_to_string(status));
+                 drawn != 0     ? "out of memory for the spectrogram"
+                 : failure != 0 ? strerror(failure)
+                                : cairo_status_to_string(status));
         return -1;
     }
-    return 0;
+    return replacementCommit(&file, error, errorSize);
 }

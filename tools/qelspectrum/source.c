@@ -50,8 +50,8 @@ int sourceOpenDefault(Source* source, char* error, size_t errorSize) {
     memset(source, 0, sizeof *source);
     source->channels = 1;
     source->rate = kDefaultRate;
-    source->length = (long long)(kDefaultRate * kDefaultSeconds);
-    source->signal = (float*)malloc((size_t)source->length * sizeof(float));
+    source->promised = (long long)(kDefaultRate * kDefaultSeconds);
+    source->signal = (float*)malloc((size_t)source->promised * sizeof(float));
     if (source->signal == NULL) {
         snprintf(error, errorSize, "out of memory for the default signal");
         return -1;
@@ -62,7 +62,7 @@ int sourceOpenDefault(Source* source, char* error, size_t errorSize) {
     const double noiseHalfWidth = kNoiseRms * sqrt(3.0);
     const double twoPi = 6.283185307179586;
     unsigned long long state = 0x9E3779B97F4A7C15ull;
-    for (long long i = 0; i < source->length; ++i) {
+    for (long long i = 0; i < source->promised; ++i) {
         double t = (double)i / kDefaultRate;
         double x = 0.0;
         for (int k = 0; k < kDefaultToneCount; ++k) {
@@ -101,11 +101,6 @@ int sourceOpenFile(Source* source, const char* path, int channel, char* error, s
         snprintf(error, errorSize, "'%s' declares no channels or no sample rate", path);
         return -1;
     }
-    if (info.frames < 1) {
-        sf_close(file);
-        snprintf(error, errorSize, "'%s' holds no samples", path);
-        return -1;
-    }
     if (channel < 1 || channel > info.channels) {
         sf_close(file);
         snprintf(error, errorSize, "channel %d is out of range: '%s' has %d channel%s", channel, path,
@@ -123,47 +118,86 @@ int sourceOpenFile(Source* source, const char* path, int channel, char* error, s
     source->channels = info.channels;
     source->channel = channel - 1;
     source->rate = info.samplerate;
-    source->length = info.frames;
+    /* a stream whose end libsndfile could not find (a cut Ogg file) comes
+     * with the largest count there is */
+    source->promised = info.frames >= 0 && info.frames < SF_COUNT_MAX ? (long long)info.frames : -1;
     const char* slash = strrchr(path, '/');
     snprintf(source->name, sizeof source->name, "%s", slash != NULL ? slash + 1 : path);
     return 0;
 }
 
+/* Up to count samples of the file's channel into dst (or dropped when dst
+ * is null); the decoder's end, and its complaint if any, are recorded. */
+static long long readFile(Source* source, float* dst, long long count) {
+    SNDFILE* file = (SNDFILE*)source->file;
+    long long done = 0;
+    while (done < count && !source->ended) {
+        long long want = count - done;
+        if (want > source->chunkFrames) want = source->chunkFrames;
+        sf_count_t got = sf_readf_float(file, source->chunk, want);
+        if (got <= 0) {
+            /* the decoder's end, whatever the header said */
+            source->ended = 1;
+            if (sf_error(file) != SF_ERR_NO_ERROR) {
+                snprintf(source->failure, sizeof source->failure, "%s", sf_strerror(file));
+                oneLine(source->failure);
+            }
+            break;
+        }
+        if (dst != NULL) {
+            for (sf_count_t i = 0; i < got; ++i) dst[done + i] = source->chunk[i * source->channels + source->channel];
+        }
+        done += got;
+    }
+    return done;
+}
+
 long long sourceRead(Source* source, float* dst, long long count) {
     long long done = 0;
     if (source->file == NULL) {
-        long long available = source->length - source->position;
+        long long available = source->promised - source->position;
         done = count < available ? count : available;
         if (done > 0) memcpy(dst, source->signal + source->position, (size_t)done * sizeof(float));
         if (done < 0) done = 0;
+        if (done < count) source->ended = 1;
     } else {
-        while (done < count) {
-            long long want = count - done;
-            if (want > source->chunkFrames) want = source->chunkFrames;
-            sf_count_t got = sf_readf_float((SNDFILE*)source->file, source->chunk, want);
-            if (got <= 0) break;
-            for (sf_count_t i = 0; i < got; ++i) dst[done + i] = source->chunk[i * source->channels + source->channel];
-            done += got;
-        }
+        done = readFile(source, dst, count);
     }
     source->position += done;
     if (done < count) memset(dst + done, 0, (size_t)(count - done) * sizeof(float));
     return done;
 }
 
-void sourceSkip(Source* source, long long count) {
+long long sourceSkip(Source* source, long long count) {
+    long long done = 0;
     if (source->file == NULL) {
-        source->position += count;
-        return;
+        long long available = source->promised - source->position;
+        done = count < available ? count : available;
+        if (done < 0) done = 0;
+        if (done < count) source->ended = 1;
+    } else {
+        /* reading and dropping works for every format, seeking does not */
+        done = readFile(source, NULL, count);
     }
-    /* reading and dropping works for every format, seeking does not */
-    while (count > 0) {
-        long long want = count < source->chunkFrames ? count : source->chunkFrames;
-        sf_count_t got = sf_readf_float((SNDFILE*)source->file, source->chunk, want);
-        if (got <= 0) break;
-        count -= got;
-        source->position += got;
+    source->position += done;
+    return done;
+}
+
+int sourceShortfall(const Source* source, char* text, size_t textSize) {
+    if (source->failure[0] != '\0') {
+        snprintf(text, textSize, "the decoder stopped: %s", source->failure);
+        return -1;
     }
+    if (source->promised < 0) {
+        snprintf(text, textSize, "no length is stated, so it may be cut short");
+        return -1;
+    }
+    if (source->position < source->promised) {
+        snprintf(text, textSize, "the header states %lld samples (%.3f s)", source->promised,
+                 (double)source->promised / source->rate);
+        return -1;
+    }
+    return 0;
 }
 
 void sourceClose(Source* source) {

@@ -1,7 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 /* Where qelspectrum's samples come from: one channel of an audio file read
- * with libsndfile, or the default signal generated in the program. Frames are
- * delivered in order; the front library is not involved here. */
+ * with libsndfile, or the default signal generated in the program. Samples
+ * are delivered in order until the decoder has no more; the length a file's
+ * header states is only a promise. The front library is not involved here. */
 #ifndef QELSPECTRUM_SOURCE_H
 #define QELSPECTRUM_SOURCE_H
 
@@ -12,8 +13,10 @@ typedef struct Source {
     int channels;
     int channel;             /* 0-based channel taken from the file */
     double rate;             /* samples per second */
-    long long length;        /* samples per channel */
-    long long position;      /* next sample to be read */
+    long long promised;      /* samples per channel the header states, -1 when it does not */
+    long long position;      /* samples delivered or skipped so far */
+    int ended;               /* the decoder has no more samples */
+    char failure[200];       /* the decoder's reason for stopping, empty at a clean end */
     float* chunk;            /* interleaved read buffer of a file */
     int chunkFrames;
     float* signal;           /* the default signal, length samples */
@@ -38,9 +41,13 @@ int sourceOpenFile(Source* source, const char* path, int channel, char* error, s
 int sourceOpenDefault(Source* source, char* error, size_t errorSize);
 
 /* Reads up to count samples into dst and zero-fills the rest; returns the
- * number of samples read. */
+ * number of samples read, fewer than count once the source has ended. */
 long long sourceRead(Source* source, float* dst, long long count);
-void sourceSkip(Source* source, long long count);
+/* Drops up to count samples; returns how many, fewer once it has ended. */
+long long sourceSkip(Source* source, long long count);
+/* After the source has ended: 0 when it delivered all it promised, or -1
+ * with a phrase saying why its end may not be the input's. */
+int sourceShortfall(const Source* source, char* text, size_t textSize);
 void sourceClose(Source* source);
 
 #endif
