@@ -35,6 +35,10 @@ inline Names machineRow() {
     return names;
 }
 
+// A run longer than this is taken for a hang and ended.
+inline constexpr int kTimeLimitSeconds = 60;
+inline constexpr int kTimedOut = 124;  // timeout's status for a run it ended
+
 struct RunResult {
     int exitCode;  // minus the signal's number when a signal ended the run
     std::string out;
@@ -103,7 +107,10 @@ public:
         if (!searchPath.empty()) environment += " LD_LIBRARY_PATH='" + searchPath + "'";
         if (!variant.empty()) environment += " ZENTAVOL_VARIANT='" + variant + "'";
         // exec, so that a signal that ends the application is the status seen
-        const std::string command = "cd '" + dir_.string() + "' && exec " + environment + " ./" + program + " " +
+        // (timeout raises the program's signal again); a run that hangs ends
+        // after the limit with kTimedOut instead of stopping the suite.
+        const std::string command = "cd '" + dir_.string() + "' && exec timeout -k 5 " +
+                                    std::to_string(kTimeLimitSeconds) + " " + environment + " ./" + program + " " +
                                     argument + " >out.txt 2>err.txt";
         const int status = std::system(command.c_str());
         const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
