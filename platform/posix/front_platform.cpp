@@ -7,6 +7,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/auxv.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -229,6 +230,12 @@ bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
     if (value == nullptr || value[0] == '\0') return false;
     std::snprintf(buffer, size, "%s", value);
     return true;
+}
+
+bool isSecureProcess() {
+    // The kernel's verdict, which the loader also follows when it ignores
+    // LD_LIBRARY_PATH.
+    return getauxval(AT_SECURE) != 0;
 }
 
 void writeErrorLine(const char* text) {

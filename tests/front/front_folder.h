@@ -97,9 +97,10 @@ public:
     }
 
     // Runs a program of the folder, with ZENTAVOL_VARIANT set to `variant`
-    // unless it is empty.
+    // unless it is empty, under `launcher` (a command and its options, such
+    // as setpriv's) when one is given.
     RunResult runProgram(const std::string& program, const std::string& argument, const std::string& searchPath,
-                         const std::string& variant = "") const {
+                         const std::string& variant = "", const std::string& launcher = "") const {
         // env takes its options before its assignments
         std::string environment = "env";
         if (searchPath.empty()) environment += " -u LD_LIBRARY_PATH";
@@ -110,7 +111,7 @@ public:
         // (timeout raises the program's signal again); a run that hangs ends
         // after the limit with kTimedOut instead of stopping the suite.
         const std::string command = "cd '" + dir_.string() + "' && exec timeout -k 5 " +
-                                    std::to_string(kTimeLimitSeconds) + " " + environment + " ./" + program + " " +
+                                    std::to_string(kTimeLimitSeconds) + " " + environment + " " + launcher + " ./" + program + " " +
                                     argument + " >out.txt 2>err.txt";
         const int status = std::system(command.c_str());
         const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
