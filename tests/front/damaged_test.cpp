@@ -148,7 +148,9 @@ TEST(DamagedVariantFile, ASoundCopyLaterOnTheSearchPathIsFound) {
     // library, here the generic stand-in under the first choice's name.
     const Names row = machineRow();
     const std::string bytes = readAll(standIn(row.front()));
-    const Folder early, earlier;
+    Folder early, earlier;
+    early.dropFrontLibrary();
+    earlier.dropFrontLibrary();
     std::ofstream(early.path() / fileOf(row.front()), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
     std::ofstream(earlier.path() / fileOf(row.front()), std::ios::binary)
         << patched(bytes, offsetof(ElfW(Ehdr), e_machine), ElfW(Half){EM_386});
@@ -190,7 +192,8 @@ TEST(DamagedVariantFile, AFileThatIsNoRegularFileIsPassedOverAtOnce) {
         {"FIFO", makeFifo}, {"socket", makeSocket}, {"folder", makeFolder}, {"character device", makeDevice}};
     for (const auto& [what, make] : kinds) {
         SCOPED_TRACE(what);
-        const Folder early;
+        Folder early;
+        early.dropFrontLibrary();
         const fs::path odd = early.path() / fileOf(first);
         make(odd);
         ASSERT_FALSE(fs::is_regular_file(odd));

@@ -75,6 +75,11 @@ public:
 
     const fs::path& path() const { return dir_; }
 
+    // Leaves the folder to the search path only: without its copy of the
+    // front library, which the loader would take from there, before the
+    // application's own, and look for the variants beside.
+    void dropFrontLibrary() { fs::remove(dir_ / ZV_FRONT_LIBRARY_NAME); }
+
     // Puts a library file into the folder under a variant's name.
     void put(const std::string& source, const std::string& libraryName) {
         fs::copy_file(source, dir_ / fileOf(libraryName), fs::copy_options::overwrite_existing);
