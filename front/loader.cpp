@@ -82,12 +82,9 @@ void copyShown(const char* value, char (&shown)[24]) {
 }
 
 // Takes the override if it names a variant this machine can run and loads.
-platform::ModuleHandle tryOverride(const Machine& machine, Choice* choice) {
+platform::ModuleHandle tryOverride(const Machine& machine, bool secureProcess, Choice* choice) {
     char value[64];
     if (!platform::getEnvironmentVariable(kOverrideVariable, value, sizeof value)) return nullptr;
-    copyShown(value, choice->overrideValue);
-    const int variant = variantOfCode(value);
-    choice->overrideVariant = variant;
     char* const line = choice->overrideLine;
     const std::size_t size = sizeof choice->overrideLine;
     std::size_t length = 0;
@@ -96,6 +93,16 @@ platform::ModuleHandle tryOverride(const Machine& machine, Choice* choice) {
     };
     append("Zentavol: ");
     append(kOverrideVariable);
+    if (secureProcess) {
+        // Neither loaded nor judged; the value is not shown, as it is not read.
+        choice->overrideState = OverrideState::Ignored;
+        append(" ignored: the process has privileges its caller lacks (set-user-ID or the like)");
+        append("; the usual choice is made");
+        return nullptr;
+    }
+    copyShown(value, choice->overrideValue);
+    const int variant = variantOfCode(value);
+    choice->overrideVariant = variant;
     append("=");
     append(choice->overrideValue);
     append(" refused: ");
@@ -131,13 +138,13 @@ platform::ModuleHandle loadVariantFromRow(int row) {
     return module;
 }
 
-platform::ModuleHandle chooseVariant(const Machine& machine, Choice* choice, bool tell) {
+platform::ModuleHandle chooseVariant(const Machine& machine, bool secureProcess, Choice* choice, bool tell) {
     std::memset(choice, 0, sizeof *choice);
     choice->overrideVariant = -1;
     choice->loadedVariant = -1;
     choice->processorClass = classOf(machine);
     choice->row = preferenceRowFor(machine.oldSystem, choice->processorClass);
-    choice->module = tryOverride(machine, choice);
+    choice->module = tryOverride(machine, secureProcess, choice);
     if (tell && choice->overrideLine[0] != '\0') platform::writeErrorLine(choice->overrideLine);
     if (choice->module == nullptr) choice->module = walkRow(choice->row, &machine, choice);
     return choice->module;
@@ -145,7 +152,7 @@ platform::ModuleHandle chooseVariant(const Machine& machine, Choice* choice, boo
 
 platform::ModuleHandle loadVariant() {
     Choice choice;
-    platform::ModuleHandle module = chooseVariant(probeMachine(), &choice, true);
+    platform::ModuleHandle module = chooseVariant(probeMachine(), platform::isSecureProcess(), &choice, true);
     if (module == nullptr) tellNoVariant();
     return module;
 }

@@ -30,6 +30,7 @@ enum class OverrideState {
     CannotRun,  // the machine lacks what the variant needs; not loaded
     Missing,    // could not be loaded
     Taken,      // loaded
+    Ignored,    // set, but the process is secure (isSecureProcess): not read
 };
 
 // One name asked for, and why it was passed over when it was.
@@ -56,9 +57,12 @@ struct Choice {
 
 // Makes the choice for the machine: the variant ZENTAVOL_VARIANT names, if
 // the machine can run it and it loads, else the walk along the machine's row.
-// A refused override's line goes to standard error at once when `tell`;
-// nothing else is shown (no message when no variant loads).
-platform::ModuleHandle chooseVariant(const Machine& machine, Choice* choice, bool tell);
+// In a secure process (set-user-ID and the like) the variable is ignored, as
+// the loader ignores LD_LIBRARY_PATH there: whoever starts such a program
+// must not pick the code that runs with its privileges. A refused or ignored
+// override's line goes to standard error at once when `tell`; nothing else
+// is shown (no message when no variant loads).
+platform::ModuleHandle chooseVariant(const Machine& machine, bool secureProcess, Choice* choice, bool tell);
 
 // Probes the machine and loads its choice; when none loads, tells the user
 // once and returns null.

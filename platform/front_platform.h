@@ -70,6 +70,11 @@ int formatText(char* buffer, std::size_t size, const char* format, const char* a
 // (and an empty buffer) when it is unset or empty.
 bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size);
 
+// True when the process runs with privileges its caller lacks (on POSIX
+// systems set-user-ID or set-group-ID, or raised capabilities), so that its
+// environment, set by that caller, must not choose the code it runs.
+bool isSecureProcess();
+
 // Writes the text and a line feed to the process's standard error, if it
 // has one; a process without one loses the line.
 void writeErrorLine(const char* text);

@@ -13,7 +13,7 @@ namespace qel::platform {
 // the file first).
 bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 
-// True when the open file `fd` is an ELF shared object of this process's
+// True when the open file `fd` is a regular file holding an ELF shared object of this process's
 // class, byte order and machine whose header tables and every segment's file
 // range lie inside the file. Reads only through pread, in bounded pieces, and
 // trusts nothing it reads: the file may change while it is read.

@@ -7,6 +7,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/auxv.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -95,6 +96,35 @@ bool attachSucceeded(void* handle) {
     return !search.hasNote || search.outcome == QEL_ATTACH_DONE;
 }
 
+struct HeldSearch {
+    const char* file;
+    char path[4096];
+    bool found;
+};
+
+int visitHeldObject(struct dl_phdr_info* info, std::size_t, void* data) {
+    auto* search = static_cast<HeldSearch*>(data);
+    const char* name = info->dlpi_name;
+    if (name == nullptr || name[0] == '\0') return 0;
+    const char* slash = std::strrchr(name, '/');
+    if (std::strcmp(slash != nullptr ? slash + 1 : name, search->file) != 0) return 0;
+    const int length = std::snprintf(search->path, sizeof search->path, "%s", name);
+    search->found = length > 0 && static_cast<std::size_t>(length) < sizeof search->path;
+    return search->found ? 1 : 0;
+}
+
+// A library the process already holds from a file called `file`, or null.
+// The loaded objects are compared by name only: a dlopen of the bare name
+// with RTLD_NOLOAD would open every file of that name along the search path
+// to compare it, and opening a FIFO there never returns.
+void* heldLibrary(const char* file) {
+    HeldSearch search{file, {}, false};
+    dl_iterate_phdr(visitHeldObject, &search);
+    // Outside the walk, which holds the loader's lock; the loader matches
+    // a full name against its objects' names before it opens anything.
+    return search.found ? dlopen(search.path, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD) : nullptr;
+}
+
 // Why the last load failed; the front library loads from one thread only
 // (its constructor, or zentavol-which).
 char loadFailure[320];
@@ -137,7 +167,7 @@ ModuleHandle loadLibrary(const char* name) {
     // complete file found after them is loaded by its path. The path also
     // keeps a runtime that wraps dlopen (a sanitizer's) from hiding our
     // RUNPATH, which the search follows for its caller.
-    void* handle = dlopen(file, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    void* handle = heldLibrary(file);
     char path[4096];
     if (handle == nullptr) {
         if (!findLibraryFile(file, path, sizeof path)) {
@@ -200,6 +230,12 @@ bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
     if (value == nullptr || value[0] == '\0') return false;
     std::snprintf(buffer, size, "%s", value);
     return true;
+}
+
+bool isSecureProcess() {
+    // The kernel's verdict, which the loader also follows when it ignores
+    // LD_LIBRARY_PATH.
+    return getauxval(AT_SECURE) != 0;
 }
 
 void writeErrorLine(const char* text) {

@@ -135,8 +135,14 @@ unsigned defaultFoldersStart(const Dl_serinfo* own, struct link_map* ownMap) {
     return own->dls_cnt - shared;
 }
 
+// Opens a file for reading without waiting: opening a FIFO for reading
+// blocks until a writer comes, and a terminal must not become the process's
+// controlling one. The type is then told from the open descriptor (fstat),
+// so that no swap between a stat and the open goes unseen.
+int openWithoutWaiting(const char* file) { return open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }
+
 bool isCompleteLibraryAt(const char* candidate) {
-    const int fd = open(candidate, O_RDONLY | O_CLOEXEC);
+    const int fd = openWithoutWaiting(candidate);
     if (fd < 0) return false;
     const bool complete = isCompleteElfLibrary(fd);
     close(fd);
@@ -144,7 +150,9 @@ bool isCompleteLibraryAt(const char* candidate) {
 }
 
 bool tryFolder(const char* folder, const char* file, char* path, std::size_t size) {
-    const int length = std::snprintf(path, size, "%s/%s", folder, file);
+    // An empty entry of a search path is the current folder to the loader;
+    // the "./" keeps dlopen from searching again for a bare name.
+    const int length = std::snprintf(path, size, "%s/%s", folder[0] != '\0' ? folder : ".", file);
     return length > 0 && static_cast<std::size_t>(length) < size && isCompleteLibraryAt(path);
 }
 
@@ -158,11 +166,11 @@ const char kThisLibrary = 0;
 }  // namespace
 
 bool cachedLibraryPath(const char* cacheFile, const char* file, char* path, std::size_t size) {
-    const int fd = open(cacheFile, O_RDONLY | O_CLOEXEC);
+    const int fd = openWithoutWaiting(cacheFile);
     if (fd < 0) return false;
     struct stat status;
     bool found = false;
-    if (fstat(fd, &status) == 0 && status.st_size > 0 && static_cast<std::uint64_t>(status.st_size) <= kCacheLimit) {
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 && static_cast<std::uint64_t>(status.st_size) <= kCacheLimit) {
         const auto length = static_cast<std::uint64_t>(status.st_size);
         if (char* cache = static_cast<char*>(std::malloc(length))) {
             found = readAt(fd, cache, length, 0) && lookUpCache(cache, length, file, path, size);

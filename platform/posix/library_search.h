@@ -11,9 +11,10 @@ namespace qel::platform {
 // Fills `path` with the first complete library (isCompleteElfLibrary) called
 // `file` along the search of a dlopen made by the front library: the
 // folders of LD_LIBRARY_PATH, the front library's RUNPATH, the loader's cache,
-// the loader's default folders. A missing, unreadable or damaged file is
-// passed over as the loader passes over a library of another machine. False
-// when no complete one is found or `path` is too short.
+// the loader's default folders. A missing, unreadable or damaged file, or
+// one that is no regular file (a FIFO, a socket, a device, a folder), is
+// passed over at once, as the loader passes over a library of another
+// machine. False when no complete one is found or `path` is too short.
 bool findLibraryFile(const char* file, char* path, std::size_t size);
 
 // The path that the loader's cache `cacheFile` gives for `file` on this

@@ -91,6 +91,11 @@ bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
     return true;
 }
 
+// A Windows program never gains privileges from its file, as a set-user-ID
+// one does: it runs with the token of whoever started it, whose environment
+// it is.
+bool isSecureProcess() { return false; }
+
 void writeErrorLine(const char* text) {
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (error == nullptr || error == INVALID_HANDLE_VALUE) return;

@@ -7,6 +7,8 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 #include <link.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -363,6 +365,47 @@ TEST(FrontOverrideBlackBox, UnknownOrMissingGivesOneLineAndTheUsualChoice) {
     EXPECT_EQ(run.err,
               refusal("g2", "Zentavolg2 did not load: no complete libZentavolg2.so along the search path") + first +
                   " attached\n");
+}
+
+// A set-user-ID program started by an unprivileged user: the loader calls
+// the process secure, and the front library ignores the variable as the
+// loader ignores LD_LIBRARY_PATH. Needs root, to make the program
+// set-user-ID root and to start it as another user (setpriv).
+TEST(FrontOverrideBlackBox, ASetUserIdProgramIgnoresIt) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root";
+    if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs setpriv";
+    const std::string first = machineRow().front();
+    Folder folder;
+    putAll(folder);
+    struct statvfs mount;
+    ASSERT_EQ(statvfs(folder.path().c_str(), &mount), 0);
+    if ((mount.f_flag & ST_NOSUID) != 0) GTEST_SKIP() << "the scratch folder is on a nosuid mount";
+    namespace fs = std::filesystem;
+    for (fs::path at = folder.path().parent_path(); at != at.root_path(); at = at.parent_path())
+        if ((fs::status(at).permissions() & fs::perms::others_exec) == fs::perms::none)
+            GTEST_SKIP() << at << " is closed to other users";
+    fs::permissions(folder.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                       fs::perms::others_read | fs::perms::others_exec);
+    const std::string asNobody = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups";
+
+    // Without the bit the user's choice is taken: setpriv works here.
+    RunResult run = folder.runProgram("front_app", "", "", "g1", asNobody);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(run.err, "Zentavolg1 attached\n");
+
+    // With it, the loader ignores the program's $ORIGIN outside the system's
+    // own folders: the front library comes from the library folder of the
+    // build tree (the program's other RUNPATH entry) and loads the real
+    // variants beside it, which say nothing when they attach.
+    ASSERT_EQ(chmod((folder.path() / "front_app").c_str(), 04755), 0);
+    run = folder.runProgram("front_app", "", "", "g1", asNobody);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err,
+              "Zentavol: ZENTAVOL_VARIANT ignored: the process has privileges its caller lacks (set-user-ID or the "
+              "like); the usual choice is made\n");
+    if (first != "Zentavolg1") {
+        EXPECT_NE(run.out.substr(0, run.out.find('\n')), "loaded " + fileOf("Zentavolg1"));
+    }
 }
 
 class WhichTool : public ::testing::Test {

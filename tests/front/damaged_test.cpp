@@ -7,10 +7,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <link.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/elf_check.h"
@@ -144,7 +148,9 @@ TEST(DamagedVariantFile, ASoundCopyLaterOnTheSearchPathIsFound) {
     // library, here the generic stand-in under the first choice's name.
     const Names row = machineRow();
     const std::string bytes = readAll(standIn(row.front()));
-    const Folder early, earlier;
+    Folder early, earlier;
+    early.dropFrontLibrary();
+    earlier.dropFrontLibrary();
     std::ofstream(early.path() / fileOf(row.front()), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
     std::ofstream(earlier.path() / fileOf(row.front()), std::ios::binary)
         << patched(bytes, offsetof(ElfW(Ehdr), e_machine), ElfW(Half){EM_386});
@@ -162,6 +168,43 @@ TEST(DamagedVariantFile, ASoundCopyLaterOnTheSearchPathIsFound) {
     run = folder.run("", searchPath);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "Zentavolg2 attached\n");
+}
+
+// Files that are no library under the first choice's name, early on the
+// search path: opening a FIFO for reading would wait for a writer that never
+// comes. Each is passed over for the sound copy beside the front library.
+TEST(DamagedVariantFile, AFileThatIsNoRegularFileIsPassedOverAtOnce) {
+    const std::string first = machineRow().front();
+    const auto makeFifo = [](const fs::path& file) { ASSERT_EQ(mkfifo(file.c_str(), 0600), 0) << file; };
+    const auto makeSocket = [](const fs::path& file) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        ASSERT_LT(file.string().size(), sizeof address.sun_path) << file;
+        std::memcpy(address.sun_path, file.c_str(), file.string().size());
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << file;
+        close(fd);  // the socket's file stays
+    };
+    const auto makeFolder = [](const fs::path& file) { fs::create_directory(file); };
+    const auto makeDevice = [](const fs::path& file) { fs::create_symlink("/dev/null", file); };
+    const std::vector<std::pair<std::string, void (*)(const fs::path&)>> kinds = {
+        {"FIFO", makeFifo}, {"socket", makeSocket}, {"folder", makeFolder}, {"character device", makeDevice}};
+    for (const auto& [what, make] : kinds) {
+        SCOPED_TRACE(what);
+        Folder early;
+        early.dropFrontLibrary();
+        const fs::path odd = early.path() / fileOf(first);
+        make(odd);
+        ASSERT_FALSE(fs::is_regular_file(odd));
+        Folder folder;
+        folder.put(standIn("Zentavolg1"), first);
+        const RunResult run = folder.run("", early.path().string());
+        ASSERT_NE(run.exitCode, kTimedOut) << "the walk waited on the " << what;
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), "loaded " + fileOf(first) + "\n");
+        EXPECT_EQ(run.err, "Zentavolg1 attached\n");
+    }
 }
 
 TEST(DamagedVariantFile, TheLoadersCacheIsReadForThisMachinesLibraries) {

@@ -95,6 +95,8 @@ bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
     return !value.empty();
 }
 
+bool isSecureProcess() { return fakeSystem().secureProcess; }
+
 void writeErrorLine(const char* text) { fakeSystem().errorLines.push_back(text); }
 
 void describeLoadFailure(char* buffer, std::size_t size) { std::snprintf(buffer, size, "not present"); }

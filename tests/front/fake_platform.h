@@ -39,8 +39,10 @@ struct FakeSystem {
     std::vector<std::string> freed;
     std::vector<std::string> lookups;
 
-    // The environment, and the lines written to standard error.
+    // The environment, whether the process is secure (set-user-ID and the
+    // like), and the lines written to standard error.
     std::map<std::string, std::string> environment;
+    bool secureProcess = false;
     std::vector<std::string> errorLines;
 
     // "beep 16" and "box <caption>" in the order they happened.

@@ -35,6 +35,10 @@ inline Names machineRow() {
     return names;
 }
 
+// A run longer than this is taken for a hang and ended.
+inline constexpr int kTimeLimitSeconds = 60;
+inline constexpr int kTimedOut = 124;  // timeout's status for a run it ended
+
 struct RunResult {
     int exitCode;  // minus the signal's number when a signal ended the run
     std::string out;
@@ -71,6 +75,11 @@ public:
 
     const fs::path& path() const { return dir_; }
 
+    // Leaves the folder to the search path only: without its copy of the
+    // front library, which the loader would take from there, before the
+    // application's own, and look for the variants beside.
+    void dropFrontLibrary() { fs::remove(dir_ / ZV_FRONT_LIBRARY_NAME); }
+
     // Puts a library file into the folder under a variant's name.
     void put(const std::string& source, const std::string& libraryName) {
         fs::copy_file(source, dir_ / fileOf(libraryName), fs::copy_options::overwrite_existing);
@@ -93,9 +102,10 @@ public:
     }
 
     // Runs a program of the folder, with ZENTAVOL_VARIANT set to `variant`
-    // unless it is empty.
+    // unless it is empty, under `launcher` (a command and its options, such
+    // as setpriv's) when one is given.
     RunResult runProgram(const std::string& program, const std::string& argument, const std::string& searchPath,
-                         const std::string& variant = "") const {
+                         const std::string& variant = "", const std::string& launcher = "") const {
         // env takes its options before its assignments
         std::string environment = "env";
         if (searchPath.empty()) environment += " -u LD_LIBRARY_PATH";
@@ -103,7 +113,10 @@ public:
         if (!searchPath.empty()) environment += " LD_LIBRARY_PATH='" + searchPath + "'";
         if (!variant.empty()) environment += " ZENTAVOL_VARIANT='" + variant + "'";
         // exec, so that a signal that ends the application is the status seen
-        const std::string command = "cd '" + dir_.string() + "' && exec " + environment + " ./" + program + " " +
+        // (timeout raises the program's signal again); a run that hangs ends
+        // after the limit with kTimedOut instead of stopping the suite.
+        const std::string command = "cd '" + dir_.string() + "' && exec timeout -k 5 " +
+                                    std::to_string(kTimeLimitSeconds) + " " + environment + " " + launcher + " ./" + program + " " +
                                     argument + " >out.txt 2>err.txt";
         const int status = std::system(command.c_str());
         const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;

@@ -100,10 +100,10 @@ protected:
     void TearDown() override { qel::front::variantModule = nullptr; }
 
     // Chooses for the machine with ZENTAVOL_VARIANT set to `value`.
-    qel::front::Choice choose(const Machine& machine, const std::string& value) {
+    qel::front::Choice choose(const Machine& machine, const std::string& value, bool secureProcess = false) {
         fakeSystem().environment[qel::front::kOverrideVariable] = value;
         qel::front::Choice choice;
-        qel::front::chooseVariant(machine, &choice, true);
+        qel::front::chooseVariant(machine, secureProcess, &choice, true);
         return choice;
     }
     static std::string refusal(const std::string& value, const std::string& why) {
@@ -182,6 +182,40 @@ TEST_F(FrontOverride, TheAttachTakesItAndBindsThatVariant) {
     EXPECT_FALSE(qelFrontNotify(QEL_PROCESS_ATTACH));
     EXPECT_EQ(fakeSystem().errorLines, Names{refusal("n1", "Zentavoln1 did not load: not present")});
     EXPECT_EQ(fakeSystem().messages.size(), 1u);
+}
+
+// A set-user-ID program's caller sets its environment: there the variable
+// is never read, whatever its value, and one line says so.
+TEST_F(FrontOverride, ASecureProcessIgnoresItWithOneLine) {
+    const Machine machine = processor(15, kFpu | kCmov | kMmx | kSse | kSse2);
+    const std::string ignored =
+        "Zentavol: ZENTAVOL_VARIANT ignored: the process has privileges its caller lacks (set-user-ID or the "
+        "like); the usual choice is made";
+    for (const char* value : {"g1", "S1", "nonsense"}) {
+        SCOPED_TRACE(value);
+        fakeSystem().loadRequests.clear();
+        fakeSystem().errorLines.clear();
+        const auto choice = choose(machine, value, true);
+        EXPECT_EQ(choice.overrideState, OverrideState::Ignored);
+        EXPECT_EQ(choice.overrideVariant, -1);
+        EXPECT_EQ(choice.loadedVariant, 5);
+        EXPECT_EQ(fakeSystem().loadRequests, Names{"Zentavols2"});
+        EXPECT_EQ(fakeSystem().errorLines, Names{ignored});
+    }
+    // Unset: nothing to ignore, nothing said.
+    fakeSystem().errorLines.clear();
+    EXPECT_EQ(choose(machine, "", true).overrideState, OverrideState::None);
+    EXPECT_TRUE(fakeSystem().errorLines.empty());
+
+    // The attach asks the platform; the line is written once.
+    fakeSystem().errorLines.clear();
+    fakeSystem().loadRequests.clear();
+    fakeSystem().secureProcess = true;
+    fakeSystem().environment[qel::front::kOverrideVariable] = "n1";
+    ASSERT_TRUE(qelFrontNotify(QEL_PROCESS_ATTACH));
+    EXPECT_EQ(std::count(fakeSystem().loadRequests.begin(), fakeSystem().loadRequests.end(), "Zentavoln1"), 0);
+    EXPECT_EQ(fakeSystem().errorLines, Names{ignored});
+    EXPECT_TRUE(qelFrontNotify(QEL_PROCESS_DETACH));
 }
 
 // A family-6 processor with SSE but no conditional moves (class 4): its

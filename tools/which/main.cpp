@@ -28,7 +28,8 @@ constexpr char kUsage[] =
     "\n"
     "ZENTAVOL_VARIANT=<code> (g1, g2, n1, n2, s1 or s2) names the variant to load;\n"
     "one this processor cannot run, or that does not load, is refused with one\n"
-    "line on standard error and the usual choice is made.\n"
+    "line on standard error and the usual choice is made. A set-user-ID or\n"
+    "otherwise privileged process ignores it, with one line on standard error.\n"
     "\n"
     "Exit status: 0 when a variant loads with all sixteen functions, 1 when the\n"
     "front library would fail to load, 2 for a wrong argument.\n";
@@ -121,7 +122,7 @@ int printExports(platform::ModuleHandle module) {
 int report() {
     const Machine machine = probeMachine();
     Choice choice;
-    chooseVariant(machine, &choice, false);
+    chooseVariant(machine, platform::isSecureProcess(), &choice, false);
 
     std::printf("zentavol-which %s: the variant this machine gets, and why\n", ZV_VERSION);
     printProcessor(machine);
