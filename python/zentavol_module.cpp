@@ -320,16 +320,19 @@ py::array arithmetic(py::handle aArgument, py::handle bArgument, py::handle outA
 
 // ---- Complex vectors ----
 
+// The float result of a function of the complex vector `in`: a new array,
+// or the caller's `out` checked against it.
+py::array realResult(const py::array& in, py::handle outArgument) {
+    if (outArgument.is_none()) return newArray(in.shape(0), "float32");
+    py::array out = writable(outArgument, "float32", "out");
+    checkLengthIs(out, in.shape(0), "out");
+    checkDisjoint(out, in, "out", "z");
+    return out;
+}
+
 py::array real(py::handle z, py::handle outArgument) {
     py::array in = readable(z, Element::Complex, "z");
-    py::array out;
-    if (outArgument.is_none()) {
-        out = newArray(in.shape(0), "float32");
-    } else {
-        out = writable(outArgument, "float32", "out");
-        checkLengthIs(out, in.shape(0), "out");
-        checkDisjoint(out, in, "out", "z");
-    }
+    py::array out = realResult(in, outArgument);
     const SComplex* source = readComplexes(in);
     float* result = floats(out);
     const int n = count(in);
@@ -395,14 +398,7 @@ void magnitudes(const SComplex* source, float* result, py::ssize_t n) {
 
 py::array magnitude(py::handle z, py::handle outArgument) {
     py::array in = readable(z, Element::Complex, "z");
-    py::array out;
-    if (outArgument.is_none()) {
-        out = newArray(in.shape(0), "float32");
-    } else {
-        out = writable(outArgument, "float32", "out");
-        checkLengthIs(out, in.shape(0), "out");
-        checkDisjoint(out, in, "out", "z");
-    }
+    py::array out = realResult(in, outArgument);
     const SComplex* source = readComplexes(in);
     float* result = floats(out);
     const py::ssize_t n = in.shape(0);
