@@ -12,6 +12,7 @@
 #include <volk/volk.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
@@ -86,14 +87,19 @@ void addColumn(const std::string& name, Role role) {
     gColumns.push_back({name, role});
 }
 
+// manualTime: the body reports each iteration's time itself.
 void add(const std::string& operation, const std::string& size, long sortKey, const std::string& target, Role role,
-         std::function<void(benchmark::State&)> body) {
+         std::function<void(benchmark::State&)> body, bool manualTime = false) {
     if (std::find(gOperations.begin(), gOperations.end(), operation) == gOperations.end())
         gOperations.push_back(operation);
     addColumn(target, role);
     const std::string name = operation + "/" + size + "/" + target;
     gEntries[name] = {operation, size, sortKey, target};
-    benchmark::RegisterBenchmark(name.c_str(), [body](benchmark::State& state) { body(state); })->UseRealTime();
+    auto* benchmark = benchmark::RegisterBenchmark(name.c_str(), [body](benchmark::State& state) { body(state); });
+    if (manualTime)
+        benchmark->UseManualTime();
+    else
+        benchmark->UseRealTime();
 }
 
 void copyBody(benchmark::State& state, std::size_t bytes) {
@@ -106,11 +112,33 @@ void copyBody(benchmark::State& state, std::size_t bytes) {
 }
 
 // ---- FFTs -----------------------------------------------------------------
-// The complex transforms work in place, and repeating an in-place transform
-// multiplies ordinary data by up to n each time until it overflows; none of
-// these kernels branches on values, so they run on zeros (no infinities, no
-// subnormals). The real transforms read an input they do not change, so it
-// holds noise.
+// Each transform is timed on noise and on zeros. Repeating an in-place
+// transform multiplies ordinary data by up to n each time until it
+// overflows, so the in-place complex transforms of noise restore their data
+// outside the timed region (onNoise); on zeros they simply repeat. The real
+// transforms read an input they do not change.
+
+// The time of `transform` on a fresh copy of `bytes` of noise: before each
+// timed batch the copies are restored, untimed. A batch transforms copies
+// side by side, up to 16 KiB of them, so that a clock reading costs little
+// against the small transforms; each copy starts on a 64-byte boundary.
+template <typename Transform>
+void onNoise(benchmark::State& state, std::size_t bytes, Transform transform) {
+    const std::size_t stride = (bytes + 63) / 64 * 64;
+    const std::size_t copies = std::max<std::size_t>(1, 16384 / stride);
+    Buffer noise(bytes), work(stride * copies);
+    noise.fillRandom(-1.0f, 1.0f);
+    for (auto _ : state) {
+        for (std::size_t c = 0; c < copies; ++c)
+            std::memcpy(work.as<char>() + c * stride, noise.as<void>(), bytes);
+        benchmark::ClobberMemory();
+        const auto start = std::chrono::steady_clock::now();
+        for (std::size_t c = 0; c < copies; ++c) transform(work.as<char>() + c * stride);
+        benchmark::ClobberMemory();
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(elapsed.count() / static_cast<double>(copies));
+    }
+}
 
 void registerFfts(const std::vector<const zv::test::LibraryApi*>& variants, int lowOrder, int highOrder) {
     for (int order = lowOrder; order <= highOrder; ++order) {
@@ -126,16 +154,28 @@ void registerFfts(const std::vector<const zv::test::LibraryApi*>& variants, int 
                 }
                 api->qelcFft(nullptr, order, QEL_FFT_RELEASE);
             });
-            add("rfft", size, order, api->name, Role::kVariant, [api, order, n](benchmark::State& state) {
-                Buffer in(n * sizeof(float)), out((n / 2 + 1) * sizeof(SComplex));
-                in.fillRandom(-1.0f, 1.0f);
-                api->qelsRealFftNip(nullptr, nullptr, order, QEL_FFT_INIT_ONLY);
-                for (auto _ : state) {
-                    api->qelsRealFftNip(in.as<float>(), out.as<SComplex>(), order, QEL_FFT_FORWARD);
-                    benchmark::ClobberMemory();
-                }
-                api->qelsRealFftNip(nullptr, nullptr, order, QEL_FFT_RELEASE);
-            });
+            add(
+                "cfft-noise", size, order, api->name, Role::kVariant,
+                [api, order, n](benchmark::State& state) {
+                    api->qelcFft(nullptr, order, QEL_FFT_INIT_ONLY);
+                    onNoise(state, n * sizeof(SComplex),
+                            [&](void* data) { api->qelcFft(static_cast<SComplex*>(data), order, QEL_FFT_FORWARD); });
+                    api->qelcFft(nullptr, order, QEL_FFT_RELEASE);
+                },
+                true);
+            for (const bool noise : {true, false}) {
+                add(noise ? "rfft" : "rfft-zeros", size, order, api->name, Role::kVariant,
+                    [api, order, n, noise](benchmark::State& state) {
+                        Buffer in(n * sizeof(float)), out((n / 2 + 1) * sizeof(SComplex));
+                        if (noise) in.fillRandom(-1.0f, 1.0f);
+                        api->qelsRealFftNip(nullptr, nullptr, order, QEL_FFT_INIT_ONLY);
+                        for (auto _ : state) {
+                            api->qelsRealFftNip(in.as<float>(), out.as<SComplex>(), order, QEL_FFT_FORWARD);
+                            benchmark::ClobberMemory();
+                        }
+                        api->qelsRealFftNip(nullptr, nullptr, order, QEL_FFT_RELEASE);
+                    });
+            }
         }
         add("cfft", size, order, "fftwf-measure", Role::kPeer, [n](benchmark::State& state) {
             Buffer data(n * sizeof(fftwf_complex));
@@ -148,17 +188,36 @@ void registerFfts(const std::vector<const zv::test::LibraryApi*>& variants, int 
             }
             fftwf_destroy_plan(plan);
         });
-        add("rfft", size, order, "fftwf-measure", Role::kPeer, [n](benchmark::State& state) {
-            Buffer in(n * sizeof(float)), out((n / 2 + 1) * sizeof(fftwf_complex));
-            fftwf_plan plan = fftwf_plan_dft_r2c_1d(static_cast<int>(n), in.as<float>(), out.as<fftwf_complex>(),
-                                                    FFTW_MEASURE);
-            in.fillRandom(-1.0f, 1.0f);
-            for (auto _ : state) {
-                fftwf_execute(plan);
-                benchmark::ClobberMemory();
-            }
-            fftwf_destroy_plan(plan);
-        });
+        add(
+            "cfft-noise", size, order, "fftwf-measure", Role::kPeer,
+            [n](benchmark::State& state) {
+                Buffer planned(n * sizeof(fftwf_complex));
+                auto* c = planned.as<fftwf_complex>();
+                fftwf_plan plan = fftwf_plan_dft_1d(static_cast<int>(n), c, c, FFTW_FORWARD, FFTW_MEASURE);
+                // Every copy is 64-byte aligned, as the planned array is.
+                onNoise(state, n * sizeof(fftwf_complex), [&](void* data) {
+                    auto* d = static_cast<fftwf_complex*>(data);
+                    fftwf_execute_dft(plan, d, d);
+                });
+                fftwf_destroy_plan(plan);
+            },
+            true);
+        for (const bool noise : {true, false}) {
+            add(noise ? "rfft" : "rfft-zeros", size, order, "fftwf-measure", Role::kPeer, [n, noise](benchmark::State& state) {
+                Buffer in(n * sizeof(float)), out((n / 2 + 1) * sizeof(fftwf_complex));
+                fftwf_plan plan = fftwf_plan_dft_r2c_1d(static_cast<int>(n), in.as<float>(), out.as<fftwf_complex>(),
+                                                        FFTW_MEASURE);
+                if (noise)
+                    in.fillRandom(-1.0f, 1.0f);
+                else
+                    std::memset(in.as<void>(), 0, in.bytes());  // measuring scribbled on it
+                for (auto _ : state) {
+                    fftwf_execute(plan);
+                    benchmark::ClobberMemory();
+                }
+                fftwf_destroy_plan(plan);
+            });
+        }
         // KissFFT copies through a temporary when input and output are the
         // same, so it gets its natural out-of-place form.
         add("cfft", size, order, "kissfft", Role::kPeer, [n](benchmark::State& state) {
@@ -180,10 +239,12 @@ void registerFfts(const std::vector<const zv::test::LibraryApi*>& variants, int 
             }
             kiss_fftr_free(config);
         });
-        add("cfft", size, order, "memcpy", Role::kReference,
-            [n](benchmark::State& state) { copyBody(state, n * sizeof(SComplex)); });
-        add("rfft", size, order, "memcpy", Role::kReference,
-            [n](benchmark::State& state) { copyBody(state, (n / 2 + 1) * sizeof(SComplex)); });
+        for (const char* operation : {"cfft", "cfft-noise"})
+            add(operation, size, order, "memcpy", Role::kReference,
+                [n](benchmark::State& state) { copyBody(state, n * sizeof(SComplex)); });
+        for (const char* operation : {"rfft", "rfft-zeros"})
+            add(operation, size, order, "memcpy", Role::kReference,
+                [n](benchmark::State& state) { copyBody(state, (n / 2 + 1) * sizeof(SComplex)); });
     }
 }
 
@@ -308,7 +369,9 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration) continue;
             const std::string name = run.benchmark_name();
-            const std::string base = name.substr(0, name.find("/real_time"));
+            // Without the time kind that Google Benchmark appends.
+            std::string base = name.substr(0, name.find("/real_time"));
+            base = base.substr(0, base.find("/manual_time"));
             if (run.error_occurred || run.iterations == 0) {
                 std::fprintf(stderr, "  %s: %s\n", base.c_str(), run.error_message.c_str());
                 continue;
