@@ -5,8 +5,12 @@
 // kernels take a scratch area get the one of slot 3 for data that are not
 // 16-byte aligned. Shared by every variant library.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
+#include "fft/combine_doubles.h"
 #include "fft/driver.h"
 #include "fft/tables.h"
 #include "fft/xcomplex.h"
@@ -128,6 +132,100 @@ void ditStage(SComplex* x, int len, int h, const SComplex* table, int step, int 
     }
 }
 
+// Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
+// the next runs of the stage go straight to the x87 loop, 1, 2, 4, ... up to
+// 64 of them as long as the attempts keep failing, so that no data cost much
+// more than the x87 stage alone.
+struct Pace {
+    int skip = 0;
+    int backoff = 1;
+};
+
+// ditRun's butterflies through the doubles, pieces of at most
+// kDoubleRunLimit; each stretch of adjacent pairs left unproven goes to the
+// x87 loop in one call.
+template <bool Fwd, bool SecondQuarter>
+void doublesRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter,
+                Pace& pace, CombineCounts* counts) {
+    constexpr bool kPrefetch = variant::kFftCombinePrefetch;
+    for (int s0 = c0; s0 < c1; s0 += kDoubleRunLimit) {
+        const int s1 = std::min(s0 + kDoubleRunLimit, c1);
+        const int pairs = (s1 - s0 + 1) / 2;
+        if (pace.skip > 0) {
+            --pace.skip;
+            ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, s0, s1);
+            if (counts != nullptr) counts->pairs += pairs, counts->fallbacks += pairs;
+            continue;
+        }
+        std::uint64_t left = combineDoubles<Fwd, SecondQuarter>(y, z, table, step, s0, s1, filter);
+        const int fallbacks = std::popcount(left);
+        if (counts != nullptr) counts->pairs += pairs, counts->fallbacks += fallbacks;
+        if (2 * fallbacks > pairs) {
+            pace.skip = pace.backoff;
+            pace.backoff = std::min(2 * pace.backoff, 64);
+        } else {
+            pace.backoff = 1;
+        }
+        while (left != 0) {
+            const int first = std::countr_zero(left);
+            const int end = first + std::countr_one(left >> first);
+            ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, s0 + 2 * first, std::min(s0 + 2 * end, s1));
+            left = end >= 64 ? 0 : left & (~std::uint64_t{0} << end);
+        }
+    }
+}
+
+// ditStage through the doubles, in the same order.
+template <bool Fwd>
+void doublesStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
+                  CombineCounts* counts) {
+    const int quarter = h / 2;
+    Pace pace;
+    for (int c0 = 0; c0 < quarter; c0 += per) {
+        const int c1 = std::min(c0 + per, quarter);
+        for (int g = 0; g < len; g += 2 * h) {
+            SComplex* y = x + g;
+            doublesRun<Fwd, false>(y, y + h, table, step, c0, c1, filter, pace, counts);
+            doublesRun<Fwd, true>(y + quarter, y + quarter + h, table, step, c0, c1, filter, pace, counts);
+        }
+    }
+}
+
+bool referencePathsOn = false;
+
+// Doubles false: the build has only the x87 stages, and the doubles' code is
+// not even instantiated.
+template <bool Doubles>
+CombinePath chosenPath() {
+    if constexpr (Doubles) {
+        if (!referencePathsOn && defaultFloatModes()) return CombinePath::doubles;
+    }
+    return CombinePath::x87;
+}
+
+template <bool Doubles>
+void combineStages(CombinePath path, SComplex* data, int len, int startLen, const SComplex* table, int period,
+                   int direction, int per, CombineCounts* counts) {
+    if constexpr (Doubles) {
+        if (path != CombinePath::x87) {
+            const bool filter = path == CombinePath::doubles;
+            for (int h = startLen; h <= len / 2; h *= 2) {
+                if (direction > 0)
+                    doublesStage<true>(data, len, h, table, period / (2 * h), per, filter, counts);
+                else
+                    doublesStage<false>(data, len, h, table, period / (2 * h), per, filter, counts);
+            }
+            return;
+        }
+    }
+    for (int h = startLen; h <= len / 2; h *= 2) {
+        if (direction > 0)
+            ditStage<true>(data, len, h, table, period / (2 * h), per);
+        else
+            ditStage<false>(data, len, h, table, period / (2 * h), per);
+    }
+}
+
 }  // namespace
 
 void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles) {
@@ -153,16 +251,24 @@ void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles) {
 // stays small; the outer stages read the first part with period fullN.
 void cFftDitCombine(SComplex* data, int len, int startLen, const SComplex* twiddles, int fullN,
                     int direction, int chunk) {
+    cFftDitCombineOn(chosenPath<kDoubleCombine>(), data, len, startLen, twiddles, fullN, direction, chunk);
+}
+
+void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, const SComplex* twiddles,
+                      int fullN, int direction, int chunk, CombineCounts* counts) {
     const bool appended = fullN > kSuperblock && startLen < kSuperblock;
     const SComplex* table = appended ? twiddles + fullN / 4 : twiddles;
     const int period = appended ? kSuperblock : fullN;
-    const int per = chunk / 2;
-    for (int h = startLen; h <= len / 2; h *= 2) {
-        if (direction > 0)
-            ditStage<true>(data, len, h, table, period / (2 * h), per);
-        else
-            ditStage<false>(data, len, h, table, period / (2 * h), per);
-    }
+    combineStages<kDoubleCombine>(path, data, len, startLen, table, period, direction, chunk / 2, counts);
 }
+
+void readReferencePathSwitch() {
+    const char* value = std::getenv("ZENTAVOL_REFERENCE_PATHS");
+    referencePathsOn = value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+void setReferencePaths(bool on) { referencePathsOn = on; }
+
+bool referencePaths() { return referencePathsOn; }
 
 }  // namespace qel::fft

@@ -20,6 +20,31 @@ void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles);
 void cFftDitCombine(SComplex* data, int len, int startLen, const SComplex* twiddles, int fullN,
                     int direction, int chunk);
 
+// The two implementations of those stages: the x87 loop, the reference, and
+// on x86-64 SSE2 doubles that hand to the x87 loop every butterfly whose
+// result they cannot prove equal (elsewhere the doubles are the x87 loop).
+// cFftDitCombine takes the doubles unless the reference switch is on or the
+// caller's floating-point modes are not the defaults. doublesUnfiltered
+// trusts every double result: for tests, which show the proof is needed.
+enum class CombinePath { x87, doubles, doublesUnfiltered };
+
+// Butterfly pairs the doubles took, and those of them left to the x87 loop.
+struct CombineCounts {
+    long long pairs = 0;
+    long long fallbacks = 0;
+};
+
+void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, const SComplex* twiddles,
+                      int fullN, int direction, int chunk, CombineCounts* counts = nullptr);
+
+// The diagnostic switch: the environment variable ZENTAVOL_REFERENCE_PATHS,
+// set to anything but "" or "0" when the library is loaded, sends every
+// stage through its reference path. Read at process attach, before any other
+// thread can run the library; tests set it directly.
+void readReferencePathSwitch();
+void setReferencePaths(bool on);
+bool referencePaths();
+
 // In-place unscaled DFT, natural input, bit-reversed output; twiddles:
 // getDifTwiddles of the order. Only in the builds with a DIF kernel.
 void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles);
