@@ -6,7 +6,8 @@
 
 #if QEL_FFT_DOUBLE_COMBINE
 
-#include <emmintrin.h>
+#include <cpuid.h>
+#include <immintrin.h>
 
 #include "variant.h"
 
@@ -52,7 +53,9 @@ namespace qel::fft {
 // S = 0 means y +- T = 0 exactly (a non-zero y +- T rounds to a non-zero
 // double, see above); with one product zero, T = P +- Q is exact in both
 // units, T' = T, y +- T' = 0 exactly, and both units give the zero of that
-// exact sum the same sign by the same rule. So F = F' = that zero.
+// exact sum the same sign by the same rule. So F = F' = that zero. P = 0
+// or Q = 0 is tested as P*Q = 0: two non-zero products of floats are at
+// least 2^-298 each, so theirs does not underflow.
 //
 // Assumed: rounding to nearest and 64-bit precision in the x87 unit,
 // rounding to nearest without flush to zero or denormals as zero in SSE:
@@ -62,96 +65,126 @@ namespace {
 
 // The low dword of a double holds r (bits 0 to 28), the high dword the
 // exponent (bits 20 to 30); one mask keeps both.
-const __m128i kFields = _mm_set_epi32(0x7FF00000, 0x1FFFFFFF, 0x7FF00000, 0x1FFFFFFF);
+constexpr int kFieldsLo = 0x1FFFFFFF;
+constexpr int kFieldsHi = 0x7FF00000;
 // A lane is bad when (v - lo) as unsigned is at most w: for r, lo = 2^28 - M
 // and w = 2M (the interval (c) excludes); for the exponent, lo = 1151 << 20
 // and w wraps round to 896 << 20 (everything outside (a)). Unsigned order is
 // signed order after flipping the top bit: bad when
-// (w ^ 2^31) + 1 > (v - lo) ^ 2^31, that is kWrapLimit > v + kWrapShift.
-const __m128i kWrapShift = _mm_set_epi32(0x38100000, 0x70008000, 0x38100000, 0x70008000);
-const __m128i kWrapLimit = _mm_set_epi32(0x70100001, static_cast<int>(0x80010001u), 0x70100001,
-                                         static_cast<int>(0x80010001u));
+// (w ^ 2^31) + 1 > (v - lo) ^ 2^31, that is kLimit > v + kShift.
+constexpr int kShiftLo = 0x70008000;
+constexpr int kShiftHi = 0x38100000;
+constexpr int kLimitLo = static_cast<int>(0x80010001u);
+constexpr int kLimitHi = 0x70100001;
 // (b): e(T) - (12 << 20) in the high dwords, the smallest integer in the low
 // ones so that their comparison never fails.
-const __m128i kExponentOnly = _mm_set_epi32(0x7FF00000, 0, 0x7FF00000, 0);
-const __m128i kCancelShift = _mm_set_epi32(-(12 << 20), static_cast<int>(0x80000000u), -(12 << 20),
-                                           static_cast<int>(0x80000000u));
+constexpr int kCancelLo = static_cast<int>(0x80000000u);
+constexpr int kCancelHi = -(12 << 20);
 
-inline __m128d twoDoubles(const SComplex* p) {
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+// t = b * v as the x87 loop forms it, in parts: with (u, v) the twiddle's
+// (re, im), or (im, re) in the second quarter, the real part is
+// br*u - bi*v and the imaginary part bi*u + br*v when Fwd != SecondQuarter,
+// the signs swapped otherwise; the operands in the loop's order wherever it
+// subtracts (a sum's order changes no bit of a result that passes the test).
+// pq: the product of the part's two terms, zero exactly when one of them is.
+template <bool Fwd, bool SecondQuarter, typename V, typename Ops>
+inline void parts(V bR, V bI, V wR, V wI, V& tR, V& tI, V& pqR, V& pqI) {
+    const V u = SecondQuarter ? wI : wR;
+    const V v = SecondQuarter ? wR : wI;
+    const V pR = Ops::mul(bR, u), qR = Ops::mul(bI, v);
+    const V pI = Ops::mul(bI, u), qI = Ops::mul(bR, v);
+    if constexpr (Fwd != SecondQuarter) {
+        tR = Ops::sub(pR, qR);
+        tI = Ops::add(pI, qI);
+    } else {
+        tR = Ops::add(pR, qR);
+        tI = Ops::sub(pI, qI);
+    }
+    pqR = Ops::mul(pR, qR);
+    pqI = Ops::mul(pI, qI);
 }
 
-// All ones in the dwords of a result that fails (a), (b) or (c).
-inline __m128i unproven(__m128d s, __m128i cancelLimit) {
-    const __m128i v = _mm_and_si128(_mm_castpd_si128(s), kFields);
-    const __m128i outside = _mm_cmpgt_epi32(kWrapLimit, _mm_add_epi32(v, kWrapShift));
-    return _mm_or_si128(outside, _mm_cmpgt_epi32(cancelLimit, v));
-}
+// Two butterflies in 128-bit registers.
+struct Sse2 {
+    using V = __m128d;
+    using I = __m128i;
+    static V mul(V a, V b) { return _mm_mul_pd(a, b); }
+    static V add(V a, V b) { return _mm_add_pd(a, b); }
+    static V sub(V a, V b) { return _mm_sub_pd(a, b); }
+    static I fields() { return _mm_set_epi32(kFieldsHi, kFieldsLo, kFieldsHi, kFieldsLo); }
+    static I shift() { return _mm_set_epi32(kShiftHi, kShiftLo, kShiftHi, kShiftLo); }
+    static I limit() { return _mm_set_epi32(kLimitHi, kLimitLo, kLimitHi, kLimitLo); }
+    static I cancel() { return _mm_set_epi32(kCancelHi, kCancelLo, kCancelHi, kCancelLo); }
+    static I exponentOnly() { return _mm_set_epi32(kFieldsHi, 0, kFieldsHi, 0); }
 
-struct Butterfly {
-    __m128d plus, minus;  // y + t, y - t: (re, im)
-    __m128d p, q;         // the two exact products of each part of t
-    __m128i cancelLimit;
+    // All ones in the dwords of a result that fails (a), (b) or (c).
+    static I unproven(V s, I cancelLimit) {
+        const I v = _mm_and_si128(_mm_castpd_si128(s), fields());
+        const I outside = _mm_cmpgt_epi32(limit(), _mm_add_epi32(v, shift()));
+        return _mm_or_si128(outside, _mm_cmpgt_epi32(cancelLimit, v));
+    }
+    static I cancelLimit(V t) {
+        return _mm_add_epi32(_mm_and_si128(_mm_castpd_si128(t), exponentOnly()), cancel());
+    }
+    // The lanes of an exact zero whose t is exact (the second test).
+    static I exactZero(V s, V pq) {
+        const V zero = _mm_setzero_pd();
+        return _mm_castpd_si128(_mm_and_pd(_mm_cmpeq_pd(s, zero), _mm_cmpeq_pd(pq, zero)));
+    }
+
+    // (re, re) and (im, im) of two complex values as doubles.
+    static void split(__m128 x, V& re, V& im) {
+        const __m128 s = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 1, 2, 0));
+        re = _mm_cvtps_pd(s);
+        im = _mm_cvtps_pd(_mm_movehl_ps(s, s));
+    }
+    static __m128 load(const SComplex* p) { return _mm_loadu_ps(reinterpret_cast<const float*>(p)); }
+    static __m128 loadTwiddles(const SComplex* table, int j, int step) {
+        const __m128i w0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[j * step]));
+        const __m128i w1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[(j + 1) * step]));
+        return _mm_castsi128_ps(_mm_unpacklo_epi64(w0, w1));
+    }
+    static void store(SComplex* p, V re, V im) {
+        _mm_storeu_ps(reinterpret_cast<float*>(p), _mm_unpacklo_ps(_mm_cvtpd_ps(re), _mm_cvtpd_ps(im)));
+    }
+    static bool none(I bad) { return _mm_movemask_epi8(bad) == 0; }
+    static I orOf(I a, I b) { return _mm_or_si128(a, b); }
+    static I andNot(I a, I b) { return _mm_andnot_si128(a, b); }
 };
 
-// t = b * v as the x87 loop forms it: each part the sum of one product and
-// another, negated where the loop subtracts (negation and the order of the
-// two terms change no bit of a sum that the test lets through).
+// The butterflies j and j + 1: stored when proven (or not filtering), and
+// true then.
 template <bool Fwd, bool SecondQuarter>
-inline Butterfly butterfly(__m128d y, __m128d b, __m128d w) {
-    const __m128d wr = _mm_unpacklo_pd(w, w);
-    const __m128d wi = _mm_unpackhi_pd(w, w);
-    const __m128d bSwapped = _mm_shuffle_pd(b, b, 1);
-    // Negates the real part's second term (forward, first quarter: br*wr -
-    // bi*wi) or the imaginary part's.
-    constexpr bool kNegateRe = Fwd != SecondQuarter;
-    const __m128d sign = kNegateRe ? _mm_set_pd(0.0, -0.0) : _mm_set_pd(-0.0, 0.0);
-    Butterfly out;
-    if constexpr (!SecondQuarter) {  // (br*wr -+ bi*wi, bi*wr +- br*wi)
-        out.p = _mm_mul_pd(b, wr);
-        out.q = _mm_xor_pd(_mm_mul_pd(bSwapped, wi), sign);
-    } else {  // (br*wi +- bi*wr, bi*wi -+ br*wr)
-        out.p = _mm_mul_pd(b, wi);
-        out.q = _mm_xor_pd(_mm_mul_pd(bSwapped, wr), sign);
+inline bool pair(SComplex* y, SComplex* z, const SComplex* table, int step, int j, bool filter) {
+    using O = Sse2;
+    O::V yR, yI, bR, bI, wR, wI, tR, tI, pqR, pqI;
+    O::split(O::load(y + j), yR, yI);
+    O::split(O::load(z + j), bR, bI);
+    O::split(O::loadTwiddles(table, j, step), wR, wI);
+    parts<Fwd, SecondQuarter, O::V, O>(bR, bI, wR, wI, tR, tI, pqR, pqI);
+    const O::V pR = O::add(yR, tR), mR = O::sub(yR, tR);
+    const O::V pI = O::add(yI, tI), mI = O::sub(yI, tI);
+    if (filter) {
+        const O::I cR = O::cancelLimit(tR), cI = O::cancelLimit(tI);
+        const O::I b0 = O::unproven(pR, cR), b1 = O::unproven(mR, cR);
+        const O::I b2 = O::unproven(pI, cI), b3 = O::unproven(mI, cI);
+        if (!O::none(O::orOf(O::orOf(b0, b1), O::orOf(b2, b3)))) {
+            const O::I left = O::orOf(O::orOf(O::andNot(O::exactZero(pR, pqR), b0), O::andNot(O::exactZero(mR, pqR), b1)),
+                                      O::orOf(O::andNot(O::exactZero(pI, pqI), b2), O::andNot(O::exactZero(mI, pqI), b3)));
+            if (!O::none(left)) return false;
+        }
     }
-    const __m128d t = _mm_add_pd(out.p, out.q);
-    out.plus = _mm_add_pd(y, t);
-    out.minus = _mm_sub_pd(y, t);
-    out.cancelLimit = _mm_add_epi32(_mm_and_si128(_mm_castpd_si128(t), kExponentOnly), kCancelShift);
-    return out;
+    O::store(y + j, pR, pI);
+    O::store(z + j, mR, mI);
+    return true;
 }
-
-// The lanes of an exact zero result (the second test).
-inline __m128i exactZero(__m128d s, const Butterfly& f) {
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d oneProductZero = _mm_or_pd(_mm_cmpeq_pd(f.p, zero), _mm_cmpeq_pd(f.q, zero));
-    return _mm_castpd_si128(_mm_and_pd(_mm_cmpeq_pd(s, zero), oneProductZero));
-}
-
-inline bool proven(const Butterfly& f0, const Butterfly& f1) {
-    const __m128i bad0 = unproven(f0.plus, f0.cancelLimit);
-    const __m128i bad1 = unproven(f0.minus, f0.cancelLimit);
-    const __m128i bad2 = unproven(f1.plus, f1.cancelLimit);
-    const __m128i bad3 = unproven(f1.minus, f1.cancelLimit);
-    const __m128i bad = _mm_or_si128(_mm_or_si128(bad0, bad1), _mm_or_si128(bad2, bad3));
-    if (_mm_movemask_epi8(bad) == 0) return true;
-    const __m128i left =
-        _mm_or_si128(_mm_or_si128(_mm_andnot_si128(exactZero(f0.plus, f0), bad0),
-                                  _mm_andnot_si128(exactZero(f0.minus, f0), bad1)),
-                     _mm_or_si128(_mm_andnot_si128(exactZero(f1.plus, f1), bad2),
-                                  _mm_andnot_si128(exactZero(f1.minus, f1), bad3)));
-    return _mm_movemask_epi8(left) == 0;
-}
-
-}  // namespace
 
 template <bool Fwd, bool SecondQuarter>
-std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
-                             bool filter) {
+std::uint64_t pairs(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter) {
     std::uint64_t left = 0;
-    int pair = 0;
+    int bit = 0;
     int j = c0;
-    for (; j + 1 < c1; j += 2, ++pair) {
+    for (; j + 1 < c1; j += 2, ++bit) {
         if constexpr (variant::kFftCombinePrefetch) {
             // The x87 loop's prefetches, for the same build.
             __builtin_prefetch(&y[j + 2], 1, 0);
@@ -159,24 +192,164 @@ std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, in
             __builtin_prefetch(&table[(j + 2) * step], 0, 0);
             __builtin_prefetch(&table[(j + 3) * step], 0, 0);
         }
-        float* const yf = reinterpret_cast<float*>(y + j);
-        float* const zf = reinterpret_cast<float*>(z + j);
-        const __m128 ys = _mm_loadu_ps(yf);
-        const __m128 bs = _mm_loadu_ps(zf);
-        const Butterfly f0 = butterfly<Fwd, SecondQuarter>(_mm_cvtps_pd(ys), _mm_cvtps_pd(bs),
-                                                           twoDoubles(&table[j * step]));
-        const Butterfly f1 = butterfly<Fwd, SecondQuarter>(
-            _mm_cvtps_pd(_mm_movehl_ps(ys, ys)), _mm_cvtps_pd(_mm_movehl_ps(bs, bs)),
-            twoDoubles(&table[(j + 1) * step]));
-        if (filter && !proven(f0, f1)) {
-            left |= std::uint64_t{1} << pair;
-            continue;
-        }
-        _mm_storeu_ps(yf, _mm_movelh_ps(_mm_cvtpd_ps(f0.plus), _mm_cvtpd_ps(f1.plus)));
-        _mm_storeu_ps(zf, _mm_movelh_ps(_mm_cvtpd_ps(f0.minus), _mm_cvtpd_ps(f1.minus)));
+        if (!pair<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{1} << bit;
     }
-    if (j < c1) left |= std::uint64_t{1} << pair;
+    if (j < c1) left |= std::uint64_t{1} << bit;
     return left;
+}
+
+// Four butterflies in 256-bit registers, the same steps as pair; for
+// processors with AVX2 only, hence the target attribute on each function.
+#define QEL_AVX2 __attribute__((target("avx2")))
+
+QEL_AVX2 inline __m256i wide(int lo, int hi) { return _mm256_set_epi32(hi, lo, hi, lo, hi, lo, hi, lo); }
+
+QEL_AVX2 inline __m256i wideUnproven(__m256d s, __m256i cancelLimit) {
+    const __m256i v = _mm256_and_si256(_mm256_castpd_si256(s), wide(kFieldsLo, kFieldsHi));
+    const __m256i outside =
+        _mm256_cmpgt_epi32(wide(kLimitLo, kLimitHi), _mm256_add_epi32(v, wide(kShiftLo, kShiftHi)));
+    return _mm256_or_si256(outside, _mm256_cmpgt_epi32(cancelLimit, v));
+}
+
+QEL_AVX2 inline __m256i wideCancelLimit(__m256d t) {
+    return _mm256_add_epi32(_mm256_and_si256(_mm256_castpd_si256(t), wide(0, kFieldsHi)), wide(kCancelLo, kCancelHi));
+}
+
+QEL_AVX2 inline __m256i wideExactZero(__m256d s, __m256d pq) {
+    const __m256d zero = _mm256_setzero_pd();
+    return _mm256_castpd_si256(_mm256_and_pd(_mm256_cmp_pd(s, zero, _CMP_EQ_OQ), _mm256_cmp_pd(pq, zero, _CMP_EQ_OQ)));
+}
+
+// Here the complex values stay interleaved, (re, im) in each pair of lanes:
+// two converted floats per 128 bits of memory, and no shuffle across the
+// register's halves.
+QEL_AVX2 inline __m256d wideLoad(const SComplex* p) {
+    return _mm256_cvtps_pd(_mm_loadu_ps(reinterpret_cast<const float*>(p)));
+}
+
+// The twiddles of butterflies j and j + 1 turned into v: (wr, wi) forward in
+// the first quarter, (wr, -wi) inverse, (wi, -wr) forward in the second,
+// (wi, wr) inverse; the products then have the signs the x87 loop's
+// subtractions give them (x - y is x + (-y), bit for bit).
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline __m256d wideTwiddles(const SComplex* table, int j, int step) {
+    __m128 w;
+    if (step == 1) {
+        w = _mm_loadu_ps(reinterpret_cast<const float*>(table + j));
+    } else {
+        const __m128i w0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[j * step]));
+        const __m128i w1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[(j + 1) * step]));
+        w = _mm_castsi128_ps(_mm_unpacklo_epi64(w0, w1));
+    }
+    __m256d v = _mm256_cvtps_pd(w);
+    if constexpr (SecondQuarter) v = _mm256_permute_pd(v, 0x5);
+    if constexpr (Fwd == SecondQuarter) v = _mm256_xor_pd(v, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0));
+    return v;
+}
+
+QEL_AVX2 inline void wideStore(SComplex* p, __m256d x) {
+    _mm_storeu_ps(reinterpret_cast<float*>(p), _mm256_cvtpd_ps(x));
+}
+
+// Butterflies j and j + 1: t = b * v as (br*vr - bi*vi, bi*vr + br*vi),
+// y + t and y - t; pq: the product of each part's two terms.
+struct WideHalf {
+    __m256d plus, minus, t, pq;
+};
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline WideHalf wideHalf(const SComplex* y, const SComplex* z, const SComplex* table, int step, int j) {
+    const __m256d a = wideLoad(y + j);
+    const __m256d b = wideLoad(z + j);
+    const __m256d v = wideTwiddles<Fwd, SecondQuarter>(table, j, step);
+    const __m256d p = _mm256_mul_pd(b, _mm256_movedup_pd(v));
+    const __m256d q = _mm256_mul_pd(_mm256_permute_pd(b, 0x5), _mm256_permute_pd(v, 0xF));
+    WideHalf h;
+    h.t = _mm256_addsub_pd(p, q);
+    h.plus = _mm256_add_pd(a, h.t);
+    h.minus = _mm256_sub_pd(a, h.t);
+    h.pq = _mm256_mul_pd(p, q);
+    return h;
+}
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline bool quad(SComplex* y, SComplex* z, const SComplex* table, int step, int j, bool filter) {
+    const WideHalf f0 = wideHalf<Fwd, SecondQuarter>(y, z, table, step, j);
+    const WideHalf f1 = wideHalf<Fwd, SecondQuarter>(y, z, table, step, j + 2);
+    if (filter) {
+        const __m256i c0 = wideCancelLimit(f0.t), c1 = wideCancelLimit(f1.t);
+        const __m256i b0 = wideUnproven(f0.plus, c0), b1 = wideUnproven(f0.minus, c0);
+        const __m256i b2 = wideUnproven(f1.plus, c1), b3 = wideUnproven(f1.minus, c1);
+        const __m256i bad = _mm256_or_si256(_mm256_or_si256(b0, b1), _mm256_or_si256(b2, b3));
+        if (!_mm256_testz_si256(bad, bad)) {
+            const __m256i left =
+                _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, f0.pq), b0),
+                                                _mm256_andnot_si256(wideExactZero(f0.minus, f0.pq), b1)),
+                                _mm256_or_si256(_mm256_andnot_si256(wideExactZero(f1.plus, f1.pq), b2),
+                                                _mm256_andnot_si256(wideExactZero(f1.minus, f1.pq), b3)));
+            if (!_mm256_testz_si256(left, left)) return false;
+        }
+    }
+    wideStore(y + j, f0.plus);
+    wideStore(y + j + 2, f1.plus);
+    wideStore(z + j, f0.minus);
+    wideStore(z + j + 2, f1.minus);
+    return true;
+}
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 std::uint64_t quads(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter) {
+    std::uint64_t left = 0;
+    int bit = 0;
+    int j = c0;
+    for (; j + 3 < c1; j += 4, bit += 2) {
+        if constexpr (variant::kFftCombinePrefetch) {
+            __builtin_prefetch(&y[j + 2], 1, 0);
+            __builtin_prefetch(&z[j + 4], 1, 0);
+            __builtin_prefetch(&y[j + 4], 1, 0);
+            __builtin_prefetch(&z[j + 6], 1, 0);
+            for (int k = 2; k < 6; ++k) __builtin_prefetch(&table[(j + k) * step], 0, 0);
+        }
+        if (!quad<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{3} << bit;
+    }
+    if (j + 1 < c1) {
+        if (!pair<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{1} << bit;
+        j += 2;
+        ++bit;
+    }
+    if (j < c1) left |= std::uint64_t{1} << bit;
+    return left;
+}
+
+// AVX2 where the processor has it and the system saves its registers:
+// chosen once per process, at load.
+bool wideKernels = false;
+
+}  // namespace
+
+void chooseDoubleKernels() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    bool avx2 = false;
+    if (__get_cpuid(1, &a, &b, &c, &d) && (c & bit_OSXSAVE) != 0 && (c & bit_AVX) != 0) {
+        unsigned lo = 0, hi = 0;
+        asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        // The system saves the SSE and AVX state (XCR0 bits 1 and 2).
+        if ((lo & 6u) == 6u && __get_cpuid_count(7, 0, &a, &b, &c, &d)) avx2 = (b & bit_AVX2) != 0;
+    }
+    wideKernels = avx2;
+}
+
+bool useWideDoubleKernels(bool wanted) {
+    chooseDoubleKernels();
+    wideKernels = wideKernels && wanted;
+    return wideKernels;
+}
+
+template <bool Fwd, bool SecondQuarter>
+std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
+                             bool filter) {
+    if (wideKernels) return quads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
+    return pairs<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
 }
 
 template std::uint64_t combineDoubles<true, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);

@@ -35,6 +35,14 @@ template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
                              bool filter);
 
+// Picks the widest kernels the processor and the system support (AVX2, else
+// SSE2), once, at process attach.
+void chooseDoubleKernels();
+
+// Tests: the AVX2 kernels if wanted and available, the SSE2 ones otherwise;
+// true when the AVX2 ones are in use.
+bool useWideDoubleKernels(bool wanted);
+
 // True when the x87 control word asks for 64-bit precision and rounding to
 // nearest with every exception masked, and the SSE control register for
 // rounding to nearest, every exception masked, no flush to zero and no

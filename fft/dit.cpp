@@ -263,6 +263,7 @@ void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, c
 }
 
 void readReferencePathSwitch() {
+    if constexpr (kDoubleCombine) chooseDoubleKernels();
     const char* value = std::getenv("ZENTAVOL_REFERENCE_PATHS");
     referencePathsOn = value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
 }

@@ -264,12 +264,12 @@ TEST_F(FftCombine, WholeTransformsAreTheSameWithTheReferenceSwitchOnAndOff) {
     const int orderings[] = {0, QEL_FFT_INPUT_REVERSED, QEL_FFT_OUTPUT_REVERSED};
     const int directions[] = {QEL_FFT_FORWARD, QEL_FFT_INVERSE, QEL_FFT_INVERSE | QEL_FFT_NO_SCALE};
     int i = 0;
-    for (int order : {11, 12, 15, 16, 17})
+    for (int order : {11, 15, 16})
         for (int ordering : orderings)
             for (int direction : directions)
                 runs.push_back({order, ordering | direction, i++ % 4});
-    for (int ordering : orderings) runs.push_back({20, ordering | QEL_FFT_FORWARD, i++ % 4});
-    runs.push_back({20, QEL_FFT_INVERSE, 2});
+    runs.push_back({20, QEL_FFT_FORWARD, 1});
+    runs.push_back({20, QEL_FFT_INVERSE | QEL_FFT_INPUT_REVERSED, 2});
     for (const Run& r : runs) {
         const int n = 1 << r.order;
         const auto x = zv::test::randomSignal(r.order, static_cast<unsigned>(r.order * 131 + r.flags));
@@ -287,7 +287,7 @@ TEST_F(FftCombine, WholeTransformsAreTheSameWithTheReferenceSwitchOnAndOff) {
         EXPECT_TRUE(sameBits(out[0], out[1])) << "order " << r.order << ", flags " << r.flags << ", offset "
                                               << r.offset;
     }
-    for (int order : {12, 16, 20}) {
+    for (int order : {12, 17}) {
         for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
             const auto samples = zv::test::randomSamples(order, static_cast<unsigned>(order + flags));
             const std::size_t outLength = (std::size_t{1} << (order - 1)) + 1;

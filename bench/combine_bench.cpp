@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: MIT
+// Micro-benchmark of one radix-2 combining stage (the last of a transform of
+// 2^11 to 2^19 points, half-span n/2, g1's core): the x87 loop against the
+// doubles, in nanoseconds per butterfly, on the input that stage sees when
+// the signal is random, constant, an impulse, or random in its first eighth
+// and zero after. Counter fallback: the share of butterfly pairs the doubles
+// left to the x87 loop. Each iteration restores the input outside the timed
+// part; the fastest iteration is kept (min_ns_per_butterfly), since on a
+// shared machine interference only ever adds. Pin it:
+//   taskset -c 1 ./build/default/bin/zv_bench_combine --benchmark_repetitions=3
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "fft/driver.h"
+#include "fft/tables.h"
+#include "zentavol.h"
+
+namespace {
+
+using qel::fft::CombineCounts;
+using qel::fft::CombinePath;
+
+enum Signal { kRandom, kConstant, kImpulse, kZeroPadded };
+
+// The last stage's input: the transforms of the even and of the odd samples
+// side by side.
+std::vector<SComplex> stageInput(int order, Signal signal) {
+    const std::size_t n = std::size_t{1} << order;
+    std::vector<SComplex> x(n, SComplex{0.0f, 0.0f});
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (std::size_t i = 0; i < n; ++i) {
+        switch (signal) {
+            case kRandom: x[i] = {value(rng), value(rng)}; break;
+            case kConstant: x[i] = {1.0f, 0.0f}; break;
+            case kImpulse: x[i] = {i == 0 ? 1.0f : 0.0f, 0.0f}; break;
+            case kZeroPadded: x[i] = i < n / 8 ? SComplex{value(rng), value(rng)} : SComplex{0.0f, 0.0f}; break;
+        }
+    }
+    std::vector<SComplex> halves(n);
+    for (std::size_t i = 0; i < n / 2; ++i) {
+        halves[i] = x[2 * i];
+        halves[n / 2 + i] = x[2 * i + 1];
+    }
+    qelcFft(halves.data(), order - 1, QEL_FFT_FORWARD);
+    qelcFft(halves.data() + n / 2, order - 1, QEL_FFT_FORWARD);
+    return halves;
+}
+
+void stage(benchmark::State& state, CombinePath path, Signal signal) {
+    const int order = static_cast<int>(state.range(0));
+    const int n = 1 << order;
+    const SComplex* table = qel::fft::getBigTwiddles(order);
+    const std::vector<SComplex> input = stageInput(order, signal);
+    std::vector<SComplex> data(input.size());
+    CombineCounts counts;
+    double best = 1e30;
+    for (auto _ : state) {
+        std::memcpy(data.data(), input.data(), input.size() * sizeof(SComplex));
+        const auto start = std::chrono::steady_clock::now();
+        qel::fft::cFftDitCombineOn(path, data.data(), n, n / 2, table, n, 1, 256, &counts);
+        const auto stop = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(data.data());
+        const double seconds = std::chrono::duration<double>(stop - start).count();
+        best = std::min(best, seconds);
+        state.SetIterationTime(seconds);
+    }
+    const double butterflies = n / 2.0;
+    state.counters["ns_per_butterfly"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * butterflies * 1e-9,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["min_ns_per_butterfly"] = best * 1e9 / butterflies;
+    if (path != CombinePath::x87)
+        state.counters["fallback"] =
+            counts.pairs > 0 ? static_cast<double>(counts.fallbacks) / static_cast<double>(counts.pairs) : 0.0;
+}
+
+void registerAll() {
+    const struct {
+        const char* name;
+        Signal signal;
+    } signals[] = {{"random", kRandom}, {"constant", kConstant}, {"impulse", kImpulse}, {"zeropadded", kZeroPadded}};
+    for (const auto& s : signals) {
+        for (const auto& [pathName, path] : {std::pair{"x87", CombinePath::x87}, std::pair{"doubles", CombinePath::doubles}, std::pair{"unfiltered", CombinePath::doublesUnfiltered}}) {
+            const std::string name = std::string("combine/") + s.name + "/" + pathName;
+            benchmark::RegisterBenchmark(name.c_str(), [path, signal = s.signal](benchmark::State& st) {
+                stage(st, path, signal);
+            })->DenseRange(11, 19, 2)->UseManualTime()->MinTime(0.05);
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    registerAll();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
