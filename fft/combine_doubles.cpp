@@ -339,6 +339,8 @@ void chooseDoubleKernels() {
     wideKernels = avx2;
 }
 
+bool wideDoubleKernels() { return wideKernels; }
+
 bool useWideDoubleKernels(bool wanted) {
     chooseDoubleKernels();
     wideKernels = wideKernels && wanted;

@@ -35,12 +35,18 @@ template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
                              bool filter);
 
-// Picks the widest kernels the processor and the system support (AVX2, else
-// SSE2), once, at process attach.
+// Picks the kernels once, at process attach: AVX2 where the processor has it
+// and the system saves its registers, else SSE2.
 void chooseDoubleKernels();
 
+// True when the AVX2 kernels are in use. Only they are faster than the x87
+// loop (the SSE2 ones, two butterflies at a time, are not), so
+// cFftDitCombine takes the doubles only then; the SSE2 ones finish the AVX2
+// runs' last pairs.
+bool wideDoubleKernels();
+
 // Tests: the AVX2 kernels if wanted and available, the SSE2 ones otherwise;
-// true when the AVX2 ones are in use.
+// returns wideDoubleKernels().
 bool useWideDoubleKernels(bool wanted);
 
 // True when the x87 control word asks for 64-bit precision and rounding to

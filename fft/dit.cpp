@@ -198,7 +198,7 @@ bool referencePathsOn = false;
 template <bool Doubles>
 CombinePath chosenPath() {
     if constexpr (Doubles) {
-        if (!referencePathsOn && defaultFloatModes()) return CombinePath::doubles;
+        if (!referencePathsOn && wideDoubleKernels() && defaultFloatModes()) return CombinePath::doubles;
     }
     return CombinePath::x87;
 }

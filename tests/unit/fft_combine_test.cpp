@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -33,10 +34,21 @@ using zv::test::sameBits;
 
 constexpr int kSuperblock = qel::variant::kFftSuperblockLength;
 
+// The AVX2 kernels if wanted and present, else the SSE2 ones; true when the
+// AVX2 ones are in use. Builds without the doubles have neither.
+bool selectWide(bool wide) {
+    if constexpr (kDoubleCombine) {
+        return useWideDoubleKernels(wide);
+    } else {
+        return false;
+    }
+}
+
 class FftCombine : public zv::test::FftTablesTest {
 protected:
     void TearDown() override {
         setReferencePaths(false);
+        selectWide(true);
         FftTablesTest::TearDown();
     }
 };
@@ -152,8 +164,24 @@ std::vector<StageCase> stageCases() {
     return cases;
 }
 
+// Every stage case with each kernel of this machine: SSE2, and AVX2 when it
+// has it.
+struct Setting {
+    bool wide;
+    StageCase stage;
+};
+std::vector<Setting> settings() {
+    std::vector<Setting> all;
+    for (bool wide : {false, true}) {
+        if (wide && !selectWide(true)) break;
+        for (const StageCase& c : stageCases()) all.push_back({wide, c});
+    }
+    return all;
+}
+
 TEST_F(FftCombine, DoublesGiveTheX87BitsOnRandomSpecialAndZeroData) {
-    for (const StageCase& c : stageCases()) {
+    for (const auto& [wide, c] : settings()) {
+        selectWide(wide);
         const auto n = static_cast<std::size_t>(c.len);
         std::vector<std::vector<SComplex>> inputs;
         inputs.push_back(zv::test::randomSignalOfLength(n, static_cast<unsigned>(c.h)));
@@ -167,7 +195,8 @@ TEST_F(FftCombine, DoublesGiveTheX87BitsOnRandomSpecialAndZeroData) {
             for (std::size_t kind = 0; kind < inputs.size(); ++kind) {
                 const auto want = stages(CombinePath::x87, inputs[kind], c.h, c.tableOrder, direction);
                 const auto got = stages(CombinePath::doubles, inputs[kind], c.h, c.tableOrder, direction);
-                EXPECT_TRUE(sameBits(got, want)) << "h " << c.h << ", data " << kind << ", direction " << direction;
+                EXPECT_TRUE(sameBits(got, want))
+                    << "h " << c.h << ", data " << kind << ", direction " << direction << ", wide " << wide;
             }
         }
     }
@@ -178,13 +207,14 @@ TEST_F(FftCombine, DoublesGiveTheX87BitsOnRandomSpecialAndZeroData) {
 TEST_F(FftCombine, DoublesGiveTheX87BitsNextToHalfwayPointsWhereTrustingThemWouldNot) {
     long long mismatches = 0;
     long long results = 0;
-    for (const StageCase& c : stageCases()) {
+    for (const auto& [wide, c] : settings()) {
         if (c.h > (1 << 16)) continue;
+        selectWide(wide);
         for (int direction : {1, -1}) {
             const auto x = nearHalfway(c.h, c.tableOrder, direction, static_cast<unsigned>(c.h) * 7u);
             const auto want = stages(CombinePath::x87, x, c.h, c.tableOrder, direction);
             const auto got = stages(CombinePath::doubles, x, c.h, c.tableOrder, direction);
-            EXPECT_TRUE(sameBits(got, want)) << "h " << c.h << ", direction " << direction;
+            EXPECT_TRUE(sameBits(got, want)) << "h " << c.h << ", direction " << direction << ", wide " << wide;
             const auto trusted = stages(CombinePath::doublesUnfiltered, x, c.h, c.tableOrder, direction);
             for (std::size_t i = 0; i < x.size(); ++i) {
                 mismatches += std::memcmp(&trusted[i].re, &want[i].re, sizeof(float)) != 0;
@@ -248,8 +278,24 @@ TEST_F(FftCombine, OtherFloatingPointModesAndTheSwitchTakeTheX87Loop) {
     EXPECT_FALSE(sameBits(x87Upward, combined(true)));
 
     setReferencePaths(true);
-    EXPECT_TRUE(referencePaths());
     EXPECT_TRUE(sameBits(combined(false), combined(true)));
+}
+
+// The switch as the process attach reads it: on for any value but "" and "0".
+TEST_F(FftCombine, TheReferenceSwitchIsOnForAnyValueButEmptyAndZero) {
+    const auto readWith = [](const char* value) {
+#ifdef _WIN32
+        _putenv_s("ZENTAVOL_REFERENCE_PATHS", value);
+#else
+        setenv("ZENTAVOL_REFERENCE_PATHS", value, 1);
+#endif
+        readReferencePathSwitch();
+        return referencePaths();
+    };
+    EXPECT_TRUE(readWith("1"));
+    EXPECT_TRUE(readWith("yes"));
+    EXPECT_FALSE(readWith("0"));
+    EXPECT_FALSE(readWith(""));
 }
 
 // Whole transforms through the entries, every ordering, both directions,
