@@ -133,13 +133,15 @@ void ditStage(SComplex* x, int len, int h, const SComplex* table, int step, int 
 }
 
 // Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
-// the next runs of the stage go straight to the x87 loop, 1, 2, 4, ... up to
-// 64 of them as long as the attempts keep failing, so that no data cost much
-// more than the x87 stage alone.
+// the next runs of the call go straight to the x87 loop, 1, 2, 4, ... up to
+// 64 of them as long as the attempts keep failing, and an attempt after a
+// failure tries a few butterflies first: data the doubles cannot take cost
+// little more than the x87 stages alone.
 struct Pace {
     int skip = 0;
     int backoff = 1;
 };
+constexpr int kProbe = 8;
 
 // ditRun's butterflies through the doubles, pieces of at most
 // kDoubleRunLimit; each stretch of adjacent pairs left unproven goes to the
@@ -148,39 +150,54 @@ template <bool Fwd, bool SecondQuarter>
 void doublesRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter,
                 Pace& pace, CombineCounts* counts) {
     constexpr bool kPrefetch = variant::kFftCombinePrefetch;
-    for (int s0 = c0; s0 < c1; s0 += kDoubleRunLimit) {
-        const int s1 = std::min(s0 + kDoubleRunLimit, c1);
-        const int pairs = (s1 - s0 + 1) / 2;
-        if (pace.skip > 0) {
-            --pace.skip;
-            ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, s0, s1);
-            if (counts != nullptr) counts->pairs += pairs, counts->fallbacks += pairs;
-            continue;
-        }
-        std::uint64_t left = combineDoubles<Fwd, SecondQuarter>(y, z, table, step, s0, s1, filter);
-        const int fallbacks = std::popcount(left);
-        if (counts != nullptr) counts->pairs += pairs, counts->fallbacks += fallbacks;
-        if (2 * fallbacks > pairs) {
-            pace.skip = pace.backoff;
-            pace.backoff = std::min(2 * pace.backoff, 64);
-        } else {
+    long long pairs = 0;
+    long long fallbacks = 0;
+    if (pace.skip > 0) {
+        --pace.skip;
+        ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, c0, c1);
+        pairs = fallbacks = (c1 - c0 + 1) / 2;
+    } else {
+        // Pieces through the doubles until one mostly falls back; what is
+        // left then takes the x87 loop.
+        int s1 = c0;
+        for (int s0 = c0; s0 < c1; s0 = s1) {
+            s1 = std::min(s0 + (pace.backoff > 1 ? kProbe : kDoubleRunLimit), c1);
+            std::uint64_t left = combineDoubles<Fwd, SecondQuarter>(y, z, table, step, s0, s1, filter);
+            const int tried = (s1 - s0 + 1) / 2;
+            const int failed = std::popcount(left);
+            pairs += tried;
+            fallbacks += failed;
+            while (left != 0) {
+                const int first = std::countr_zero(left);
+                const int end = first + std::countr_one(left >> first);
+                ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, s0 + 2 * first,
+                                                      std::min(s0 + 2 * end, s1));
+                left = end >= 64 ? 0 : left & (~std::uint64_t{0} << end);
+            }
+            if (2 * failed > tried) {
+                pace.skip = pace.backoff;
+                pace.backoff = std::min(2 * pace.backoff, 64);
+                break;
+            }
             pace.backoff = 1;
         }
-        while (left != 0) {
-            const int first = std::countr_zero(left);
-            const int end = first + std::countr_one(left >> first);
-            ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, s0 + 2 * first, std::min(s0 + 2 * end, s1));
-            left = end >= 64 ? 0 : left & (~std::uint64_t{0} << end);
+        if (s1 < c1) {
+            ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, s1, c1);
+            pairs += (c1 - s1 + 1) / 2;
+            fallbacks += (c1 - s1 + 1) / 2;
         }
+    }
+    if (counts != nullptr) {
+        counts->pairs += pairs;
+        counts->fallbacks += fallbacks;
     }
 }
 
 // ditStage through the doubles, in the same order.
 template <bool Fwd>
 void doublesStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
-                  CombineCounts* counts) {
+                  Pace& pace, CombineCounts* counts) {
     const int quarter = h / 2;
-    Pace pace;
     for (int c0 = 0; c0 < quarter; c0 += per) {
         const int c1 = std::min(c0 + per, quarter);
         for (int g = 0; g < len; g += 2 * h) {
@@ -209,11 +226,12 @@ void combineStages(CombinePath path, SComplex* data, int len, int startLen, cons
     if constexpr (Doubles) {
         if (path != CombinePath::x87) {
             const bool filter = path == CombinePath::doubles;
+            Pace pace;
             for (int h = startLen; h <= len / 2; h *= 2) {
                 if (direction > 0)
-                    doublesStage<true>(data, len, h, table, period / (2 * h), per, filter, counts);
+                    doublesStage<true>(data, len, h, table, period / (2 * h), per, filter, pace, counts);
                 else
-                    doublesStage<false>(data, len, h, table, period / (2 * h), per, filter, counts);
+                    doublesStage<false>(data, len, h, table, period / (2 * h), per, filter, pace, counts);
             }
             return;
         }
