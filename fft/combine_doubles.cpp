@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The combining butterflies in SSE2 doubles, two at a time, each result
-// proven equal to the x87 loop's before it is stored. Shared by every variant
-// on x86-64; empty elsewhere.
+// The combining butterflies in doubles, two at a time with SSE2 or four with
+// AVX2, each result proven equal to the x87 loop's before it is stored.
+// Shared by every variant on x86-64; empty elsewhere.
 #include "fft/combine_doubles.h"
 
 #if QEL_FFT_DOUBLE_COMBINE

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The radix-2 combining butterflies in SSE2 doubles, bit for bit those of the
-// x87 loop (fft/dit.cpp), which stays the reference and takes whatever this
-// one cannot prove. Only where SSE2 is the target's baseline (kDoubleCombine).
+// The radix-2 combining butterflies in doubles (SSE2, or AVX2 where the
+// processor has it), bit for bit those of the x87 loop (fft/dit.cpp), which
+// stays the reference and takes whatever these cannot prove. Only where SSE2
+// is the target's baseline (kDoubleCombine).
 #pragma once
 
 #include <cstdint>
@@ -25,7 +26,8 @@ inline constexpr bool kDoubleCombine = QEL_FFT_DOUBLE_COMBINE != 0;
 inline constexpr int kDoubleRunLimit = 128;
 
 // The butterflies j = c0..c1-1 (c1 - c0 <= kDoubleRunLimit) of the run that
-// ditRun<Fwd, SecondQuarter> would compute, two at a time. A pair whose four
+// ditRun<Fwd, SecondQuarter> would compute (four at a time with AVX2, else
+// two). A pair whose four
 // results are all proven equal to the x87 ones is stored; the others are left
 // untouched and their bit (i for the pair at c0 + 2i; an odd last butterfly
 // counts as a pair) is set in the result, for the caller to run through the
