@@ -16,6 +16,8 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "fft/driver.h"
@@ -87,12 +89,14 @@ void registerAll() {
     const struct {
         const char* name;
         Signal signal;
-    } signals[] = {{"random", kRandom}, {"constant", kConstant}, {"impulse", kImpulse}, {"zeropadded", kZeroPadded},
-                       {"nan", kNaN}};
+    } signals[] = {{"random", kRandom},         {"constant", kConstant}, {"impulse", kImpulse},
+                   {"zeropadded", kZeroPadded}, {"nan", kNaN}};
     for (const auto& s : signals) {
-        for (const auto& [pathName, path] : {std::pair{"x87", CombinePath::x87}, std::pair{"doubles", CombinePath::doubles}}) {
-            const std::string name = std::string("combine/") + s.name + "/" + pathName;
-            benchmark::RegisterBenchmark(name.c_str(), [path, signal = s.signal](benchmark::State& st) {
+        const std::pair<const char*, CombinePath> paths[] = {{"x87", CombinePath::x87},
+                                                             {"doubles", CombinePath::doubles}};
+        for (const auto& p : paths) {
+            const std::string name = std::string("combine/") + s.name + "/" + p.first;
+            benchmark::RegisterBenchmark(name.c_str(), [path = p.second, signal = s.signal](benchmark::State& st) {
                 stage(st, path, signal);
             })->DenseRange(11, 19, 2)->UseManualTime()->MinTime(0.05);
         }
