@@ -5,8 +5,11 @@
 // is the target's baseline (kDoubleCombine).
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 
+#include "fft/driver.h"
 #include "zentavol.h"
 
 // x86-64 has SSE2 in every processor; the 32-bit builds keep their x87 stages
@@ -37,6 +40,14 @@ template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
                              bool filter);
 
+// The butterflies j = c0..c1-1 of a run of a DIF split stage,
+// a' = a + b and b' = (a - b) * v (v as in combineDoubles), as the x87 stage
+// computes them: the same convention. Only the AVX2 kernels have it; without
+// them every pair is left.
+template <bool Fwd, bool SecondQuarter>
+std::uint64_t splitDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
+                           bool filter);
+
 // Picks the kernels once, at process attach: AVX2 where the processor has it
 // and the system saves its registers, else SSE2.
 void chooseDoubleKernels();
@@ -56,5 +67,65 @@ bool useWideDoubleKernels(bool wanted);
 // rounding to nearest, every exception masked, no flush to zero and no
 // denormals taken as zero: the modes the proof assumes.
 bool defaultFloatModes();
+
+// Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
+// the next runs of the call go straight to the x87 loop, 1, 2, 4, ... up to
+// 64 of them as long as the attempts keep failing, and an attempt after a
+// failure tries a few butterflies first: data the doubles cannot take cost
+// little more than the x87 stages alone.
+struct Pace {
+    int skip = 0;
+    int backoff = 1;
+};
+inline constexpr int kProbe = 8;
+
+// The butterflies c0..c1-1 of a run through Doubles (combineDoubles or
+// splitDoubles), in pieces of at most kDoubleRunLimit; each stretch of
+// adjacent pairs left unproven goes to X87, the x87 loop of the same run, in
+// one call.
+template <auto Doubles, auto X87>
+void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter, Pace& pace,
+              CombineCounts* counts) {
+    long long pairs = 0;
+    long long fallbacks = 0;
+    if (pace.skip > 0) {
+        --pace.skip;
+        X87(y, z, table, step, c0, c1);
+        pairs = fallbacks = (c1 - c0 + 1) / 2;
+    } else {
+        // Pieces through the doubles until one mostly falls back; what is
+        // left then takes the x87 loop.
+        int s1 = c0;
+        for (int s0 = c0; s0 < c1; s0 = s1) {
+            s1 = std::min(s0 + (pace.backoff > 1 ? kProbe : kDoubleRunLimit), c1);
+            std::uint64_t left = Doubles(y, z, table, step, s0, s1, filter);
+            const int tried = (s1 - s0 + 1) / 2;
+            const int failed = std::popcount(left);
+            pairs += tried;
+            fallbacks += failed;
+            while (left != 0) {
+                const int first = std::countr_zero(left);
+                const int end = first + std::countr_one(left >> first);
+                X87(y, z, table, step, s0 + 2 * first, std::min(s0 + 2 * end, s1));
+                left = end >= 64 ? 0 : left & (~std::uint64_t{0} << end);
+            }
+            if (2 * failed > tried) {
+                pace.skip = pace.backoff;
+                pace.backoff = std::min(2 * pace.backoff, 64);
+                break;
+            }
+            pace.backoff = 1;
+        }
+        if (s1 < c1) {
+            X87(y, z, table, step, s1, c1);
+            pairs += (c1 - s1 + 1) / 2;
+            fallbacks += (c1 - s1 + 1) / 2;
+        }
+    }
+    if (counts != nullptr) {
+        counts->pairs += pairs;
+        counts->fallbacks += fallbacks;
+    }
+}
 
 }  // namespace qel::fft

@@ -5,7 +5,6 @@
 // kernels take a scratch area get the one of slot 3 for data that are not
 // 16-byte aligned. Shared by every variant library.
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -132,65 +131,12 @@ void ditStage(SComplex* x, int len, int h, const SComplex* table, int step, int 
     }
 }
 
-// Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
-// the next runs of the call go straight to the x87 loop, 1, 2, 4, ... up to
-// 64 of them as long as the attempts keep failing, and an attempt after a
-// failure tries a few butterflies first: data the doubles cannot take cost
-// little more than the x87 stages alone.
-struct Pace {
-    int skip = 0;
-    int backoff = 1;
-};
-constexpr int kProbe = 8;
-
-// ditRun's butterflies through the doubles, pieces of at most
-// kDoubleRunLimit; each stretch of adjacent pairs left unproven goes to the
-// x87 loop in one call.
+// ditRun's butterflies through the doubles.
 template <bool Fwd, bool SecondQuarter>
 void doublesRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter,
                 Pace& pace, CombineCounts* counts) {
-    constexpr bool kPrefetch = variant::kFftCombinePrefetch;
-    long long pairs = 0;
-    long long fallbacks = 0;
-    if (pace.skip > 0) {
-        --pace.skip;
-        ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, c0, c1);
-        pairs = fallbacks = (c1 - c0 + 1) / 2;
-    } else {
-        // Pieces through the doubles until one mostly falls back; what is
-        // left then takes the x87 loop.
-        int s1 = c0;
-        for (int s0 = c0; s0 < c1; s0 = s1) {
-            s1 = std::min(s0 + (pace.backoff > 1 ? kProbe : kDoubleRunLimit), c1);
-            std::uint64_t left = combineDoubles<Fwd, SecondQuarter>(y, z, table, step, s0, s1, filter);
-            const int tried = (s1 - s0 + 1) / 2;
-            const int failed = std::popcount(left);
-            pairs += tried;
-            fallbacks += failed;
-            while (left != 0) {
-                const int first = std::countr_zero(left);
-                const int end = first + std::countr_one(left >> first);
-                ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, s0 + 2 * first,
-                                                      std::min(s0 + 2 * end, s1));
-                left = end >= 64 ? 0 : left & (~std::uint64_t{0} << end);
-            }
-            if (2 * failed > tried) {
-                pace.skip = pace.backoff;
-                pace.backoff = std::min(2 * pace.backoff, 64);
-                break;
-            }
-            pace.backoff = 1;
-        }
-        if (s1 < c1) {
-            ditRun<Fwd, SecondQuarter, kPrefetch>(y, z, table, step, s1, c1);
-            pairs += (c1 - s1 + 1) / 2;
-            fallbacks += (c1 - s1 + 1) / 2;
-        }
-    }
-    if (counts != nullptr) {
-        counts->pairs += pairs;
-        counts->fallbacks += fallbacks;
-    }
+    pacedRun<combineDoubles<Fwd, SecondQuarter>, ditRun<Fwd, SecondQuarter, variant::kFftCombinePrefetch>>(
+        y, z, table, step, c0, c1, filter, pace, counts);
 }
 
 // ditStage through the doubles, in the same order.

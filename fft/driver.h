@@ -55,4 +55,8 @@ void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles);
 void cFftDifSplit(SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
                   int direction, int chunk);
 
+// The split stages by the given path, as cFftDitCombineOn.
+void cFftDifSplitOn(CombinePath path, SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
+                    int direction, int chunk, CombineCounts* counts = nullptr);
+
 }  // namespace qel::fft
