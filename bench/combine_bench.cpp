@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
-// Micro-benchmark of one radix-2 combining stage (the last of a transform of
-// 2^11 to 2^19 points, half-span n/2, g1's core): the x87 loop against the
-// doubles, in nanoseconds per butterfly, on the input that stage sees when
-// the signal is random, constant, an impulse, random in its first eighth
-// and zero after, or random with one NaN (which spreads to every value). Counter fallback: the share of butterfly pairs the doubles
-// left to the x87 loop. Each iteration restores the input outside the timed
-// part; the fastest iteration is kept (min_ns_per_butterfly), since on a
-// shared machine interference only ever adds (ns_per_butterfly: the mean).
-// Pin it:
+// Micro-benchmark of one radix-2 combining stage (the last of a transform
+// of 2^11 to 2^19 points, half-span n/2, g1's core) and of one DIF split
+// stage (the first, rows split/): the x87 loop against the doubles, in
+// nanoseconds per butterfly, on the input the stage sees when the signal is
+// random, constant, an impulse, random in its first eighth and zero after,
+// or random with one NaN (which a transform spreads to every value; the
+// split stage sees just the one). Counter fallback: the share of butterfly
+// pairs the doubles left to the x87 loop. Each iteration restores the input
+// outside the timed part; the fastest iteration is kept
+// (min_ns_per_butterfly), since on a shared machine interference only ever
+// adds (ns_per_butterfly: the mean). Pin it:
 //   taskset -c 1 ./build/default/bin/zv_bench_combine --benchmark_repetitions=3
 #include <benchmark/benchmark.h>
 
@@ -31,9 +33,10 @@ using qel::fft::CombinePath;
 
 enum Signal { kRandom, kConstant, kImpulse, kZeroPadded, kNaN };
 
-// The last stage's input: the transforms of the even and of the odd samples
-// side by side.
-std::vector<SComplex> stageInput(int order, Signal signal) {
+// The signal, and the last DIT stage's input: the transforms of the even
+// and of the odd samples side by side (the first DIF stage takes the signal
+// as it is).
+std::vector<SComplex> signalOf(int order, Signal signal) {
     const std::size_t n = std::size_t{1} << order;
     std::vector<SComplex> x(n, SComplex{0.0f, 0.0f});
     std::mt19937 rng(7);
@@ -47,6 +50,12 @@ std::vector<SComplex> stageInput(int order, Signal signal) {
             case kNaN: x[i] = {value(rng), i == n / 3 ? std::nanf("") : value(rng)}; break;
         }
     }
+    return x;
+}
+
+std::vector<SComplex> stageInput(int order, Signal signal) {
+    const std::size_t n = std::size_t{1} << order;
+    const std::vector<SComplex> x = signalOf(order, signal);
     std::vector<SComplex> halves(n);
     for (std::size_t i = 0; i < n / 2; ++i) {
         halves[i] = x[2 * i];
@@ -57,11 +66,11 @@ std::vector<SComplex> stageInput(int order, Signal signal) {
     return halves;
 }
 
-void stage(benchmark::State& state, CombinePath path, Signal signal) {
+void stage(benchmark::State& state, CombinePath path, Signal signal, bool split) {
     const int order = static_cast<int>(state.range(0));
     const int n = 1 << order;
     const SComplex* table = qel::fft::getBigTwiddles(order);
-    const std::vector<SComplex> input = stageInput(order, signal);
+    const std::vector<SComplex> input = split ? signalOf(order, signal) : stageInput(order, signal);
     std::vector<SComplex> data(input.size());
     CombineCounts counts;
     double best = 1e30;
@@ -69,7 +78,10 @@ void stage(benchmark::State& state, CombinePath path, Signal signal) {
     for (auto _ : state) {
         std::memcpy(data.data(), input.data(), input.size() * sizeof(SComplex));
         const auto start = std::chrono::steady_clock::now();
-        qel::fft::cFftDitCombineOn(path, data.data(), n, n / 2, table, n, 1, 256, &counts);
+        if (split)
+            qel::fft::cFftDifSplitOn(path, data.data(), n, n / 2, table, n, 1, 256, &counts);
+        else
+            qel::fft::cFftDitCombineOn(path, data.data(), n, n / 2, table, n, 1, 256, &counts);
         const auto stop = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(data.data());
         const double seconds = std::chrono::duration<double>(stop - start).count();
@@ -94,11 +106,13 @@ void registerAll() {
     for (const auto& s : signals) {
         const std::pair<const char*, CombinePath> paths[] = {{"x87", CombinePath::x87},
                                                              {"doubles", CombinePath::doubles}};
-        for (const auto& p : paths) {
-            const std::string name = std::string("combine/") + s.name + "/" + p.first;
-            benchmark::RegisterBenchmark(name.c_str(), [path = p.second, signal = s.signal](benchmark::State& st) {
-                stage(st, path, signal);
-            })->DenseRange(11, 19, 2)->UseManualTime()->MinTime(0.05);
+        for (bool split : {false, true}) {
+            for (const auto& p : paths) {
+                const std::string name = std::string(split ? "split/" : "combine/") + s.name + "/" + p.first;
+                benchmark::RegisterBenchmark(name.c_str(), [path = p.second, signal = s.signal, split](benchmark::State& st) {
+                    stage(st, path, signal, split);
+                })->DenseRange(11, 19, 2)->UseManualTime()->MinTime(0.05);
+            }
         }
     }
 }
