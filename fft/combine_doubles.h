@@ -69,13 +69,14 @@ bool useWideDoubleKernels(bool wanted);
 bool defaultFloatModes();
 
 // Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
-// the next runs of the call go straight to the x87 loop, 1, 2, 4, ... up to
-// 64 of them as long as the attempts keep failing, and an attempt after a
-// failure tries a few butterflies first: data the doubles cannot take cost
-// little more than the x87 stages alone.
+// the next runs of the stage go straight to the x87 loop, 1, 2, 4, ... of
+// them as long as the attempts keep failing, and the first attempt and an
+// attempt after a failure try a few butterflies first; after six failures in a row the rest of the
+// stage takes the x87 loop (pacedStage). Data the doubles cannot take cost
+// little more than the x87 stage alone.
 struct Pace {
     int skip = 0;
-    int backoff = 1;
+    int backoff = 2;  // a stage's first attempt is a probe too
 };
 inline constexpr int kProbe = 8;
 
@@ -125,6 +126,40 @@ void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0,
     if (counts != nullptr) {
         counts->pairs += pairs;
         counts->fallbacks += fallbacks;
+    }
+}
+
+// One stage of half-span h through the doubles, in the x87 stage's order:
+// the quarter [0, h/2) in chunks of `per` butterflies, each chunk through
+// every group, first quarter then second (First and Second: the doubles and
+// x87 runs of each). Once the attempts have kept failing (the pace's
+// backoff at its top), the rest of the stage runs as the x87 stage does.
+template <auto DoublesFirst, auto DoublesSecond, auto X87First, auto X87Second>
+void pacedStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
+                CombineCounts* counts) {
+    const int quarter = h / 2;
+    Pace pace;
+    for (int c0 = 0; c0 < quarter; c0 += per) {
+        const int c1 = std::min(c0 + per, quarter);
+        if (pace.backoff >= 64) {
+            for (int g = 0; g < len; g += 2 * h) {
+                SComplex* y = x + g;
+                X87First(y, y + h, table, step, c0, c1);
+                X87Second(y + quarter, y + quarter + h, table, step, c0, c1);
+            }
+            if (counts != nullptr) {
+                const long long pairs = static_cast<long long>(len / (2 * h)) * 2 * ((c1 - c0 + 1) / 2);
+                counts->pairs += pairs;
+                counts->fallbacks += pairs;
+            }
+            continue;
+        }
+        for (int g = 0; g < len; g += 2 * h) {
+            SComplex* y = x + g;
+            pacedRun<DoublesFirst, X87First>(y, y + h, table, step, c0, c1, filter, pace, counts);
+            pacedRun<DoublesSecond, X87Second>(y + quarter, y + quarter + h, table, step, c0, c1, filter, pace,
+                                               counts);
+        }
     }
 }
 

@@ -63,21 +63,12 @@ void difStage(SComplex* x, int len, int h, const SComplex* table, int step, int 
     }
 }
 
-// difStage through the doubles, in the same order.
+// difStage through the doubles.
 template <bool Fwd>
-void splitStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter, Pace& pace,
+void splitStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
                 CombineCounts* counts) {
-    const int quarter = h / 2;
-    for (int c0 = 0; c0 < quarter; c0 += per) {
-        const int c1 = std::min(c0 + per, quarter);
-        for (int g = 0; g < len; g += 2 * h) {
-            SComplex* y = x + g;
-            pacedRun<splitDoubles<Fwd, false>, difRun<Fwd, false>>(y, y + h, table, step, c0, c1, filter, pace,
-                                                                   counts);
-            pacedRun<splitDoubles<Fwd, true>, difRun<Fwd, true>>(y + quarter, y + quarter + h, table, step, c0, c1,
-                                                                 filter, pace, counts);
-        }
-    }
+    pacedStage<splitDoubles<Fwd, false>, splitDoubles<Fwd, true>, difRun<Fwd, false>, difRun<Fwd, true>>(
+        x, len, h, table, step, per, filter, counts);
 }
 
 // As in the DIT driver: the doubles only where they are faster (AVX2), with
@@ -96,12 +87,11 @@ void splitStages(CombinePath path, SComplex* data, int len, int stopLen, const S
     if constexpr (Doubles) {
         if (path != CombinePath::x87) {
             const bool filter = path == CombinePath::doubles;
-            Pace pace;
             for (int h = len / 2; h >= stopLen; h /= 2) {
                 if (direction > 0)
-                    splitStage<true>(data, len, h, table, period / (2 * h), per, filter, pace, counts);
+                    splitStage<true>(data, len, h, table, period / (2 * h), per, filter, counts);
                 else
-                    splitStage<false>(data, len, h, table, period / (2 * h), per, filter, pace, counts);
+                    splitStage<false>(data, len, h, table, period / (2 * h), per, filter, counts);
             }
             return;
         }

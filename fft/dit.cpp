@@ -131,27 +131,13 @@ void ditStage(SComplex* x, int len, int h, const SComplex* table, int step, int 
     }
 }
 
-// ditRun's butterflies through the doubles.
-template <bool Fwd, bool SecondQuarter>
-void doublesRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter,
-                Pace& pace, CombineCounts* counts) {
-    pacedRun<combineDoubles<Fwd, SecondQuarter>, ditRun<Fwd, SecondQuarter, variant::kFftCombinePrefetch>>(
-        y, z, table, step, c0, c1, filter, pace, counts);
-}
-
-// ditStage through the doubles, in the same order.
+// ditStage through the doubles.
 template <bool Fwd>
 void doublesStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
-                  Pace& pace, CombineCounts* counts) {
-    const int quarter = h / 2;
-    for (int c0 = 0; c0 < quarter; c0 += per) {
-        const int c1 = std::min(c0 + per, quarter);
-        for (int g = 0; g < len; g += 2 * h) {
-            SComplex* y = x + g;
-            doublesRun<Fwd, false>(y, y + h, table, step, c0, c1, filter, pace, counts);
-            doublesRun<Fwd, true>(y + quarter, y + quarter + h, table, step, c0, c1, filter, pace, counts);
-        }
-    }
+                  CombineCounts* counts) {
+    constexpr bool kPrefetch = variant::kFftCombinePrefetch;
+    pacedStage<combineDoubles<Fwd, false>, combineDoubles<Fwd, true>, ditRun<Fwd, false, kPrefetch>,
+               ditRun<Fwd, true, kPrefetch>>(x, len, h, table, step, per, filter, counts);
 }
 
 bool referencePathsOn = false;
@@ -172,12 +158,11 @@ void combineStages(CombinePath path, SComplex* data, int len, int startLen, cons
     if constexpr (Doubles) {
         if (path != CombinePath::x87) {
             const bool filter = path == CombinePath::doubles;
-            Pace pace;
             for (int h = startLen; h <= len / 2; h *= 2) {
                 if (direction > 0)
-                    doublesStage<true>(data, len, h, table, period / (2 * h), per, filter, pace, counts);
+                    doublesStage<true>(data, len, h, table, period / (2 * h), per, filter, counts);
                 else
-                    doublesStage<false>(data, len, h, table, period / (2 * h), per, filter, pace, counts);
+                    doublesStage<false>(data, len, h, table, period / (2 * h), per, filter, counts);
             }
             return;
         }
