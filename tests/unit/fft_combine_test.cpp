@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -277,6 +278,33 @@ TEST_F(FftCombine, DoublesGiveTheX87BitsNextToHalfwayPointsWhereTrustingThemWoul
     if constexpr (kDoubleCombine) {
         EXPECT_GT(mismatches, results / 100) << mismatches << " of " << results;
         std::printf("trusting every double result: %lld of %lld real parts differ\n", mismatches, results);
+    }
+}
+
+// Exact zeros are proven, not sent back: a stage's input from constant data
+// (a value at the start of each half, zeros elsewhere) and, for the split
+// stages, equal halves leave nothing to the x87 loop.
+TEST_F(FftCombine, ExactZerosDoNotFallBack) {
+    if (!selectWide(true)) GTEST_SKIP() << "no AVX2 kernels";
+    for (int h : {8, 1024, 1 << 14}) {
+        const int order = std::countr_zero(static_cast<unsigned>(2 * h));
+        std::vector<SComplex> impulses(static_cast<std::size_t>(2 * h), SComplex{0.0f, -0.0f});
+        impulses[0] = impulses[static_cast<std::size_t>(h)] = {3.0f, 0.0f};
+        for (int direction : {1, -1}) {
+            CombineCounts counts;
+            EXPECT_TRUE(sameBits(stages(CombinePath::doubles, impulses, h, order, direction, &counts),
+                                 stages(CombinePath::x87, impulses, h, order, direction)));
+            EXPECT_EQ(counts.pairs, h / 2);
+            EXPECT_EQ(counts.fallbacks, 0) << "h " << h;
+            if constexpr (qel::variant::kFftHasDif) {
+                auto equal = zv::test::randomSignalOfLength(static_cast<std::size_t>(2 * h), 9u);
+                std::copy(equal.begin(), equal.begin() + h, equal.begin() + h);
+                CombineCounts splitCounts;
+                EXPECT_TRUE(sameBits(splits(CombinePath::doubles, equal, h, order, direction, &splitCounts),
+                                     splits(CombinePath::x87, equal, h, order, direction)));
+                EXPECT_EQ(splitCounts.fallbacks, 0) << "h " << h;
+            }
+        }
     }
 }
 
