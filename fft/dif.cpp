@@ -71,16 +71,6 @@ void splitStage(SComplex* x, int len, int h, const SComplex* table, int step, in
         x, len, h, table, step, per, filter, counts);
 }
 
-// As in the DIT driver: the doubles only where they are faster (AVX2), with
-// the reference switch off and the default floating-point modes.
-template <bool Doubles>
-CombinePath chosenPath() {
-    if constexpr (Doubles) {
-        if (!referencePaths() && wideDoubleKernels() && defaultFloatModes()) return CombinePath::doubles;
-    }
-    return CombinePath::x87;
-}
-
 template <bool Doubles>
 void splitStages(CombinePath path, SComplex* data, int len, int stopLen, const SComplex* table, int period,
                  int direction, int per, CombineCounts* counts) {
@@ -149,7 +139,7 @@ void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles) {
 
 void cFftDifSplit(SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
                   int direction, int chunk) {
-    cFftDifSplitOn(chosenPath<kDoubleCombine>(), data, len, stopLen, twiddles, fullN, direction, chunk);
+    cFftDifSplitOn(chosenStagePath(), data, len, stopLen, twiddles, fullN, direction, chunk);
 }
 
 void cFftDifSplitOn(CombinePath path, SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,

@@ -200,7 +200,7 @@ void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles) {
 // stays small; the outer stages read the first part with period fullN.
 void cFftDitCombine(SComplex* data, int len, int startLen, const SComplex* twiddles, int fullN,
                     int direction, int chunk) {
-    cFftDitCombineOn(chosenPath<kDoubleCombine>(), data, len, startLen, twiddles, fullN, direction, chunk);
+    cFftDitCombineOn(chosenStagePath(), data, len, startLen, twiddles, fullN, direction, chunk);
 }
 
 void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, const SComplex* twiddles,
@@ -211,7 +211,9 @@ void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, c
     combineStages<kDoubleCombine>(path, data, len, startLen, table, period, direction, chunk / 2, counts);
 }
 
-void readReferencePathSwitch() {
+CombinePath chosenStagePath() { return chosenPath<kDoubleCombine>(); }
+
+void chooseStagePaths() {
     if constexpr (kDoubleCombine) chooseDoubleKernels();
     const char* value = std::getenv("ZENTAVOL_REFERENCE_PATHS");
     referencePathsOn = value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;

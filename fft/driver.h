@@ -21,12 +21,10 @@ void cFftDitCombine(SComplex* data, int len, int startLen, const SComplex* twidd
                     int direction, int chunk);
 
 // The two implementations of those stages: the x87 loop, the reference, and
-// on x86-64 SSE2 doubles that hand to the x87 loop every butterfly whose
-// result they cannot prove equal (elsewhere the doubles are the x87 loop).
-// cFftDitCombine takes the doubles where they are faster (AVX2), unless the
-// reference switch is on or the caller's floating-point modes are not the
-// defaults. doublesUnfiltered
-// trusts every double result: for tests, which show the proof is needed.
+// on x86-64 doubles that hand to the x87 loop every butterfly whose result
+// they cannot prove equal (fft/combine_doubles.h; elsewhere the doubles are
+// the x87 loop). doublesUnfiltered trusts every double result: for tests,
+// which show the proof is needed.
 enum class CombinePath { x87, doubles, doublesUnfiltered };
 
 // Butterfly pairs the doubles took, and those of them left to the x87 loop.
@@ -38,11 +36,17 @@ struct CombineCounts {
 void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, const SComplex* twiddles,
                       int fullN, int direction, int chunk, CombineCounts* counts = nullptr);
 
-// The diagnostic switch: the environment variable ZENTAVOL_REFERENCE_PATHS,
-// set to anything but "" or "0" when the library is loaded, sends every
-// stage through its reference path. Read at process attach, before any other
-// thread can run the library; tests set it directly.
-void readReferencePathSwitch();
+// The path cFftDitCombine and cFftDifSplit take: the doubles where they are
+// faster (the AVX2 kernels), unless the reference switch is on or the
+// caller's floating-point modes are not the defaults; else the x87 loop.
+CombinePath chosenStagePath();
+
+// Run at process attach, before any other thread can run the library: picks
+// the doubles' kernels for the processor and reads the diagnostic switch,
+// the environment variable ZENTAVOL_REFERENCE_PATHS, which set to anything
+// but "" or "0" sends every stage through its reference path. Tests set the
+// switch directly.
+void chooseStagePaths();
 void setReferencePaths(bool on);
 bool referencePaths();
 

@@ -18,7 +18,7 @@ bool attachThread() { return qelCreateThreadContext() != nullptr; }
 bool qelVariantNotify(int reason, bool processEnds) {
     switch (reason) {
         case QEL_PROCESS_ATTACH:
-            qel::fft::readReferencePathSwitch();
+            qel::fft::chooseStagePaths();
             qelOpenContextList();
             qelTlsSlot = qel::platform::tlsAlloc();
             if (qelTlsSlot == qel::platform::kTlsOutOfIndexes) return false;

@@ -410,7 +410,7 @@ TEST_F(FftCombine, TheReferenceSwitchIsOnForAnyValueButEmptyAndZero) {
 #else
         setenv("ZENTAVOL_REFERENCE_PATHS", value, 1);
 #endif
-        readReferencePathSwitch();
+        chooseStagePaths();
         return referencePaths();
     };
     EXPECT_TRUE(readWith("1"));
