@@ -314,6 +314,9 @@ TEST_F(FftCombine, SplitDoublesGiveTheX87BitsOnRandomSpecialZeroAndHalfwayData) 
     long long mismatches = 0;
     long long results = 0;
     for (const auto& [wide, c] : settings()) {
+        // Only the AVX2 kernels split in doubles: the SSE2 setting would
+        // compare the x87 runs with themselves.
+        if (kDoubleCombine && !wide) continue;
         selectWide(wide);
         const auto n = static_cast<std::size_t>(c.len);
         std::vector<SComplex> equal = zv::test::randomSignalOfLength(n, 5u);
@@ -332,7 +335,6 @@ TEST_F(FftCombine, SplitDoublesGiveTheX87BitsOnRandomSpecialZeroAndHalfwayData) 
             const auto want = splits(CombinePath::x87, built, c.h, c.tableOrder, direction);
             EXPECT_TRUE(sameBits(splits(CombinePath::doubles, built, c.h, c.tableOrder, direction), want))
                 << "built, h " << c.h << ", direction " << direction << ", wide " << wide;
-            if (!wide) continue;
             const auto trusted = splits(CombinePath::doublesUnfiltered, built, c.h, c.tableOrder, direction);
             for (std::size_t i = 0; i < built.size(); ++i) {
                 mismatches += std::memcmp(&trusted[i].re, &want[i].re, sizeof(float)) != 0;
