@@ -6,7 +6,10 @@
 // 16-byte aligned. Shared by every variant library.
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
+#include "fft/combine_doubles.h"
 #include "fft/driver.h"
 #include "fft/tables.h"
 #include "fft/xcomplex.h"
@@ -128,6 +131,50 @@ void ditStage(SComplex* x, int len, int h, const SComplex* table, int step, int 
     }
 }
 
+// ditStage through the doubles.
+template <bool Fwd>
+void doublesStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
+                  CombineCounts* counts) {
+    constexpr bool kPrefetch = variant::kFftCombinePrefetch;
+    pacedStage<combineDoubles<Fwd, false>, combineDoubles<Fwd, true>, ditRun<Fwd, false, kPrefetch>,
+               ditRun<Fwd, true, kPrefetch>>(x, len, h, table, step, per, filter, counts);
+}
+
+bool referencePathsOn = false;
+
+// Doubles false: the build has only the x87 stages, and the doubles' code is
+// not even instantiated.
+template <bool Doubles>
+CombinePath chosenPath() {
+    if constexpr (Doubles) {
+        if (!referencePathsOn && wideDoubleKernels() && defaultFloatModes()) return CombinePath::doubles;
+    }
+    return CombinePath::x87;
+}
+
+template <bool Doubles>
+void combineStages(CombinePath path, SComplex* data, int len, int startLen, const SComplex* table, int period,
+                   int direction, int per, CombineCounts* counts) {
+    if constexpr (Doubles) {
+        if (path != CombinePath::x87) {
+            const bool filter = path == CombinePath::doubles;
+            for (int h = startLen; h <= len / 2; h *= 2) {
+                if (direction > 0)
+                    doublesStage<true>(data, len, h, table, period / (2 * h), per, filter, counts);
+                else
+                    doublesStage<false>(data, len, h, table, period / (2 * h), per, filter, counts);
+            }
+            return;
+        }
+    }
+    for (int h = startLen; h <= len / 2; h *= 2) {
+        if (direction > 0)
+            ditStage<true>(data, len, h, table, period / (2 * h), per);
+        else
+            ditStage<false>(data, len, h, table, period / (2 * h), per);
+    }
+}
+
 }  // namespace
 
 void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles) {
@@ -153,16 +200,27 @@ void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles) {
 // stays small; the outer stages read the first part with period fullN.
 void cFftDitCombine(SComplex* data, int len, int startLen, const SComplex* twiddles, int fullN,
                     int direction, int chunk) {
+    cFftDitCombineOn(chosenStagePath(), data, len, startLen, twiddles, fullN, direction, chunk);
+}
+
+void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, const SComplex* twiddles,
+                      int fullN, int direction, int chunk, CombineCounts* counts) {
     const bool appended = fullN > kSuperblock && startLen < kSuperblock;
     const SComplex* table = appended ? twiddles + fullN / 4 : twiddles;
     const int period = appended ? kSuperblock : fullN;
-    const int per = chunk / 2;
-    for (int h = startLen; h <= len / 2; h *= 2) {
-        if (direction > 0)
-            ditStage<true>(data, len, h, table, period / (2 * h), per);
-        else
-            ditStage<false>(data, len, h, table, period / (2 * h), per);
-    }
+    combineStages<kDoubleCombine>(path, data, len, startLen, table, period, direction, chunk / 2, counts);
 }
+
+CombinePath chosenStagePath() { return chosenPath<kDoubleCombine>(); }
+
+void chooseStagePaths() {
+    if constexpr (kDoubleCombine) chooseDoubleKernels();
+    const char* value = std::getenv("ZENTAVOL_REFERENCE_PATHS");
+    referencePathsOn = value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+void setReferencePaths(bool on) { referencePathsOn = on; }
+
+bool referencePaths() { return referencePathsOn; }
 
 }  // namespace qel::fft

@@ -20,6 +20,36 @@ void cFftDit(SComplex* data, int n, int direction, const SComplex* twiddles);
 void cFftDitCombine(SComplex* data, int len, int startLen, const SComplex* twiddles, int fullN,
                     int direction, int chunk);
 
+// The two implementations of those stages: the x87 loop, the reference, and
+// on x86-64 doubles that hand to the x87 loop every butterfly whose result
+// they cannot prove equal (fft/combine_doubles.h; elsewhere the doubles are
+// the x87 loop). doublesUnfiltered trusts every double result: for tests,
+// which show the proof is needed.
+enum class CombinePath { x87, doubles, doublesUnfiltered };
+
+// Butterfly pairs the doubles took, and those of them left to the x87 loop.
+struct CombineCounts {
+    long long pairs = 0;
+    long long fallbacks = 0;
+};
+
+void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, const SComplex* twiddles,
+                      int fullN, int direction, int chunk, CombineCounts* counts = nullptr);
+
+// The path cFftDitCombine and cFftDifSplit take: the doubles where they are
+// faster (the AVX2 kernels), unless the reference switch is on or the
+// caller's floating-point modes are not the defaults; else the x87 loop.
+CombinePath chosenStagePath();
+
+// Run at process attach, before any other thread can run the library: picks
+// the doubles' kernels for the processor and reads the diagnostic switch,
+// the environment variable ZENTAVOL_REFERENCE_PATHS, which set to anything
+// but "" or "0" sends every stage through its reference path. Tests set the
+// switch directly.
+void chooseStagePaths();
+void setReferencePaths(bool on);
+bool referencePaths();
+
 // In-place unscaled DFT, natural input, bit-reversed output; twiddles:
 // getDifTwiddles of the order. Only in the builds with a DIF kernel.
 void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles);
@@ -28,5 +58,9 @@ void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles);
 // cFftDitCombine.
 void cFftDifSplit(SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
                   int direction, int chunk);
+
+// The split stages by the given path, as cFftDitCombineOn.
+void cFftDifSplitOn(CombinePath path, SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
+                    int direction, int chunk, CombineCounts* counts = nullptr);
 
 }  // namespace qel::fft

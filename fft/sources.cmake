@@ -4,6 +4,7 @@
 # when it has a DIF kernel.
 set(ZV_FFT_SOURCES
   fft/bitrev_table.cpp
+  fft/combine_doubles.cpp
   fft/dit.cpp
   fft/qelffts.cpp
   fft/twiddles.cpp)

@@ -6,6 +6,7 @@
 // Linked by every variant.
 #include "runtime/lifecycle.h"
 
+#include "fft/driver.h"
 #include "runtime/context.h"
 
 namespace {
@@ -17,6 +18,7 @@ bool attachThread() { return qelCreateThreadContext() != nullptr; }
 bool qelVariantNotify(int reason, bool processEnds) {
     switch (reason) {
         case QEL_PROCESS_ATTACH:
+            qel::fft::chooseStagePaths();
             qelOpenContextList();
             qelTlsSlot = qel::platform::tlsAlloc();
             if (qelTlsSlot == qel::platform::kTlsOutOfIndexes) return false;

@@ -1,0 +1,491 @@
+// SPDX-License-Identifier: MIT
+// The combining butterflies in doubles, two at a time with SSE2 or four with
+// AVX2, each result proven equal to the x87 loop's before it is stored.
+// Shared by every variant on x86-64; empty elsewhere.
+#include "fft/combine_doubles.h"
+
+#if QEL_FFT_DOUBLE_COMBINE
+
+#include <cpuid.h>
+#include <immintrin.h>
+
+#include "variant.h"
+
+namespace qel::fft {
+
+// What the x87 loop computes, per output part, with floats y, b, w, in
+// 64-bit precision rounding to nearest: P and Q, the products of b's and w's
+// components, are exact (24 + 24 bits); T' = round64(P +- Q);
+// S' = round64(y +- T'); the stored float F' = round24(S').
+//
+// Here the same in doubles: P and Q are exact again (48 <= 53 bits, and
+// products of floats lie between 2^-298 and 2^256, far inside the double
+// range); T = round53(P +- Q); S = round53(y +- T); F = round24(S).
+// P +- Q and y +- T, when not zero, are multiples of 2^-350, so neither sum
+// comes near the subnormal doubles and both roundings are relative:
+//   |S - S'| <= |S - (y +- T)| + |T - T'| + |(y +- T') - S'|
+//            <= 2^-53 |S| + (2^-53 + 2^-64) |P +- Q| + 2^-64 |S'|
+//            <  2^-52 (|S| + |T|)                                     (1)
+// (with |P +- Q| <= |T| / (1 - 2^-53) and |S'| <= |S| + |S - S'|).
+//
+// F = F' whenever no point halfway between two floats lies within
+// |S - S'| of S: then S and S' fall in the same rounding interval of
+// round24, whose ends are those halfway points (and it does not matter
+// that S' may be on the other side of a power of two). Let |S| lie in
+// [2^k, 2^(k+1)), u = 2^(k-52) its last place, and r the low 29 bits of its
+// significand. For -126 <= k <= 127 the floats of that binade are u * 2^29
+// apart and its halfway points are where r = 2^28; the nearest halfway point
+// outside the binade is the one just below 2^k, u * 2^27 below it. So S is at
+// least min(|r - 2^28|, 2^27) units u from every halfway point.
+//
+// The test, all on the bits of S and T (e = biased exponent):
+//   (a) 1023 - 126 <= e(S) <= 1023 + 127: S is a normal float's magnitude
+//       (this also excludes zero, subnormals, infinities and NaNs, so the
+//       two units' different NaN rules never meet a stored result);
+//   (b) e(T) <= e(S) + 12, so |T| < 2^(k+13); with (1):
+//       |S - S'| < 2^-52 (2^(k+1) + 2^(k+13)) = (2 + 2^13) u;
+//   (c) |r - 2^28| > M = 2^15 > 2 + 2^13, and M < 2^27.
+// A result that passes all three has no halfway point within |S - S'|:
+// F = F'. Large cancellation (|T| more than 2^13 times |S|) fails (b).
+//
+// Exact zeros, which constant, impulse and zero-padded data give in
+// numbers, fail (a) and take a second test: S = 0 with P = 0 or Q = 0.
+// S = 0 means y +- T = 0 exactly (a non-zero y +- T rounds to a non-zero
+// double, see above); with one product zero, T = P +- Q is exact in both
+// units, T' = T, y +- T' = 0 exactly, and both units give the zero of that
+// exact sum the same sign by the same rule. So F = F' = that zero. P = 0
+// or Q = 0 is tested as P*Q = 0: two non-zero products of floats are at
+// least 2^-298 each, so theirs does not underflow.
+//
+// Assumed: rounding to nearest and 64-bit precision in the x87 unit,
+// rounding to nearest without flush to zero or denormals as zero in SSE:
+// defaultFloatModes, which the caller checks once per call.
+
+namespace {
+
+// The low dword of a double holds r (bits 0 to 28), the high dword the
+// exponent (bits 20 to 30); one mask keeps both.
+constexpr int kFieldsLo = 0x1FFFFFFF;
+constexpr int kFieldsHi = 0x7FF00000;
+// A lane is bad when (v - lo) as unsigned is at most w: for r, lo = 2^28 - M
+// and w = 2M (the interval (c) excludes); for the exponent, lo = 1151 << 20
+// and w wraps round to 896 << 20 (everything outside (a)). Unsigned order is
+// signed order after flipping the top bit: bad when
+// (w ^ 2^31) + 1 > (v - lo) ^ 2^31, that is kLimit > v + kShift.
+constexpr int shiftLo(int m) { return static_cast<int>(0x80000000u - 0x10000000u + static_cast<unsigned>(m)); }
+constexpr int limitLo(int m) { return static_cast<int>(0x80000000u + 2u * static_cast<unsigned>(m) + 1u); }
+constexpr int kM = 1 << 15;
+constexpr int kShiftLo = shiftLo(kM);
+constexpr int kShiftHi = 0x38100000;
+constexpr int kLimitLo = limitLo(kM);
+constexpr int kLimitHi = 0x70100001;
+// (b): e(T) - (12 << 20) in the high dwords, the smallest integer in the low
+// ones so that their comparison never fails.
+constexpr int kCancelLo = static_cast<int>(0x80000000u);
+constexpr int kCancelHi = -(12 << 20);
+
+// t = b * v as the x87 loop forms it, in parts: with (u, v) the twiddle's
+// (re, im), or (im, re) in the second quarter, the real part is
+// br*u - bi*v and the imaginary part bi*u + br*v when Fwd != SecondQuarter,
+// the signs swapped otherwise; the operands in the loop's order wherever it
+// subtracts (a sum's order changes no bit of a result that passes the test).
+// pq: the product of the part's two terms, zero exactly when one of them is.
+template <bool Fwd, bool SecondQuarter, typename V, typename Ops>
+inline void parts(V bR, V bI, V wR, V wI, V& tR, V& tI, V& pqR, V& pqI) {
+    const V u = SecondQuarter ? wI : wR;
+    const V v = SecondQuarter ? wR : wI;
+    const V pR = Ops::mul(bR, u), qR = Ops::mul(bI, v);
+    const V pI = Ops::mul(bI, u), qI = Ops::mul(bR, v);
+    if constexpr (Fwd != SecondQuarter) {
+        tR = Ops::sub(pR, qR);
+        tI = Ops::add(pI, qI);
+    } else {
+        tR = Ops::add(pR, qR);
+        tI = Ops::sub(pI, qI);
+    }
+    pqR = Ops::mul(pR, qR);
+    pqI = Ops::mul(pI, qI);
+}
+
+// Two butterflies in 128-bit registers.
+struct Sse2 {
+    using V = __m128d;
+    using I = __m128i;
+    static V mul(V a, V b) { return _mm_mul_pd(a, b); }
+    static V add(V a, V b) { return _mm_add_pd(a, b); }
+    static V sub(V a, V b) { return _mm_sub_pd(a, b); }
+    static I fields() { return _mm_set_epi32(kFieldsHi, kFieldsLo, kFieldsHi, kFieldsLo); }
+    static I shift() { return _mm_set_epi32(kShiftHi, kShiftLo, kShiftHi, kShiftLo); }
+    static I limit() { return _mm_set_epi32(kLimitHi, kLimitLo, kLimitHi, kLimitLo); }
+    static I cancel() { return _mm_set_epi32(kCancelHi, kCancelLo, kCancelHi, kCancelLo); }
+    static I exponentOnly() { return _mm_set_epi32(kFieldsHi, 0, kFieldsHi, 0); }
+
+    // All ones in the dwords of a result that fails (a), (b) or (c).
+    static I unproven(V s, I cancelLimit) {
+        const I v = _mm_and_si128(_mm_castpd_si128(s), fields());
+        const I outside = _mm_cmpgt_epi32(limit(), _mm_add_epi32(v, shift()));
+        return _mm_or_si128(outside, _mm_cmpgt_epi32(cancelLimit, v));
+    }
+    static I cancelLimit(V t) {
+        return _mm_add_epi32(_mm_and_si128(_mm_castpd_si128(t), exponentOnly()), cancel());
+    }
+    // The lanes of an exact zero whose t is exact (the second test).
+    static I exactZero(V s, V pq) {
+        const V zero = _mm_setzero_pd();
+        return _mm_castpd_si128(_mm_and_pd(_mm_cmpeq_pd(s, zero), _mm_cmpeq_pd(pq, zero)));
+    }
+
+    // (re, re) and (im, im) of two complex values as doubles.
+    static void split(__m128 x, V& re, V& im) {
+        const __m128 s = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 1, 2, 0));
+        re = _mm_cvtps_pd(s);
+        im = _mm_cvtps_pd(_mm_movehl_ps(s, s));
+    }
+    static __m128 load(const SComplex* p) { return _mm_loadu_ps(reinterpret_cast<const float*>(p)); }
+    static __m128 loadTwiddles(const SComplex* table, int j, int step) {
+        const __m128i w0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[j * step]));
+        const __m128i w1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[(j + 1) * step]));
+        return _mm_castsi128_ps(_mm_unpacklo_epi64(w0, w1));
+    }
+    static void store(SComplex* p, V re, V im) {
+        _mm_storeu_ps(reinterpret_cast<float*>(p), _mm_unpacklo_ps(_mm_cvtpd_ps(re), _mm_cvtpd_ps(im)));
+    }
+    static bool none(I bad) { return _mm_movemask_epi8(bad) == 0; }
+    static I orOf(I a, I b) { return _mm_or_si128(a, b); }
+    static I andNot(I a, I b) { return _mm_andnot_si128(a, b); }
+};
+
+// The butterflies j and j + 1: stored when proven (or not filtering), and
+// true then.
+template <bool Fwd, bool SecondQuarter>
+inline bool pair(SComplex* y, SComplex* z, const SComplex* table, int step, int j, bool filter) {
+    using O = Sse2;
+    O::V yR, yI, bR, bI, wR, wI, tR, tI, pqR, pqI;
+    O::split(O::load(y + j), yR, yI);
+    O::split(O::load(z + j), bR, bI);
+    O::split(O::loadTwiddles(table, j, step), wR, wI);
+    parts<Fwd, SecondQuarter, O::V, O>(bR, bI, wR, wI, tR, tI, pqR, pqI);
+    const O::V pR = O::add(yR, tR), mR = O::sub(yR, tR);
+    const O::V pI = O::add(yI, tI), mI = O::sub(yI, tI);
+    if (filter) {
+        const O::I cR = O::cancelLimit(tR), cI = O::cancelLimit(tI);
+        const O::I b0 = O::unproven(pR, cR), b1 = O::unproven(mR, cR);
+        const O::I b2 = O::unproven(pI, cI), b3 = O::unproven(mI, cI);
+        if (!O::none(O::orOf(O::orOf(b0, b1), O::orOf(b2, b3)))) {
+            const O::I left = O::orOf(O::orOf(O::andNot(O::exactZero(pR, pqR), b0), O::andNot(O::exactZero(mR, pqR), b1)),
+                                      O::orOf(O::andNot(O::exactZero(pI, pqI), b2), O::andNot(O::exactZero(mI, pqI), b3)));
+            if (!O::none(left)) return false;
+        }
+    }
+    O::store(y + j, pR, pI);
+    O::store(z + j, mR, mI);
+    return true;
+}
+
+template <bool Fwd, bool SecondQuarter>
+std::uint64_t pairs(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter) {
+    std::uint64_t left = 0;
+    int bit = 0;
+    int j = c0;
+    for (; j + 1 < c1; j += 2, ++bit) {
+        if constexpr (variant::kFftCombinePrefetch) {
+            // The x87 loop's prefetches, for the same build.
+            __builtin_prefetch(&y[j + 2], 1, 0);
+            __builtin_prefetch(&z[j + 4], 1, 0);
+            __builtin_prefetch(&table[(j + 2) * step], 0, 0);
+            __builtin_prefetch(&table[(j + 3) * step], 0, 0);
+        }
+        if (!pair<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{1} << bit;
+    }
+    if (j < c1) left |= std::uint64_t{1} << bit;
+    return left;
+}
+
+// Four butterflies in 256-bit registers, the same steps as pair; for
+// processors with AVX2 only, hence the target attribute on each function.
+#define QEL_AVX2 __attribute__((target("avx2")))
+
+QEL_AVX2 inline __m256i wide(int lo, int hi) { return _mm256_set_epi32(hi, lo, hi, lo, hi, lo, hi, lo); }
+
+// M as a template argument: kM for the combining butterflies, 2^16 for the
+// split ones.
+template <int M = kM>
+QEL_AVX2 inline __m256i wideUnproven(__m256d s, __m256i cancelLimit) {
+    const __m256i v = _mm256_and_si256(_mm256_castpd_si256(s), wide(kFieldsLo, kFieldsHi));
+    const __m256i outside =
+        _mm256_cmpgt_epi32(wide(limitLo(M), kLimitHi), _mm256_add_epi32(v, wide(shiftLo(M), kShiftHi)));
+    return _mm256_or_si256(outside, _mm256_cmpgt_epi32(cancelLimit, v));
+}
+
+QEL_AVX2 inline __m256i wideCancelLimit(__m256d t) {
+    return _mm256_add_epi32(_mm256_and_si256(_mm256_castpd_si256(t), wide(0, kFieldsHi)), wide(kCancelLo, kCancelHi));
+}
+
+QEL_AVX2 inline __m256i wideExactZero(__m256d s, __m256d pq) {
+    const __m256d zero = _mm256_setzero_pd();
+    return _mm256_castpd_si256(_mm256_and_pd(_mm256_cmp_pd(s, zero, _CMP_EQ_OQ), _mm256_cmp_pd(pq, zero, _CMP_EQ_OQ)));
+}
+
+// Here the complex values stay interleaved, (re, im) in each pair of lanes:
+// two converted floats per 128 bits of memory, and no shuffle across the
+// register's halves.
+QEL_AVX2 inline __m256d wideLoad(const SComplex* p) {
+    return _mm256_cvtps_pd(_mm_loadu_ps(reinterpret_cast<const float*>(p)));
+}
+
+// The twiddles of butterflies j and j + 1 turned into v: (wr, wi) forward in
+// the first quarter, (wr, -wi) inverse, (wi, -wr) forward in the second,
+// (wi, wr) inverse; the products then have the signs the x87 loop's
+// subtractions give them (x - y is x + (-y), bit for bit).
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline __m256d wideTwiddles(const SComplex* table, int j, int step) {
+    __m128 w;
+    if (step == 1) {
+        w = _mm_loadu_ps(reinterpret_cast<const float*>(table + j));
+    } else {
+        const __m128i w0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[j * step]));
+        const __m128i w1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[(j + 1) * step]));
+        w = _mm_castsi128_ps(_mm_unpacklo_epi64(w0, w1));
+    }
+    __m256d v = _mm256_cvtps_pd(w);
+    if constexpr (SecondQuarter) v = _mm256_permute_pd(v, 0x5);
+    if constexpr (Fwd == SecondQuarter) v = _mm256_xor_pd(v, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0));
+    return v;
+}
+
+QEL_AVX2 inline void wideStore(SComplex* p, __m256d x) {
+    _mm_storeu_ps(reinterpret_cast<float*>(p), _mm256_cvtpd_ps(x));
+}
+
+// Butterflies j and j + 1: t = b * v as (br*vr - bi*vi, bi*vr + br*vi),
+// y + t and y - t; pq: the product of each part's two terms.
+struct WideHalf {
+    __m256d plus, minus, t, pq;
+};
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline WideHalf wideHalf(const SComplex* y, const SComplex* z, const SComplex* table, int step, int j) {
+    const __m256d a = wideLoad(y + j);
+    const __m256d b = wideLoad(z + j);
+    const __m256d v = wideTwiddles<Fwd, SecondQuarter>(table, j, step);
+    const __m256d p = _mm256_mul_pd(b, _mm256_movedup_pd(v));
+    const __m256d q = _mm256_mul_pd(_mm256_permute_pd(b, 0x5), _mm256_permute_pd(v, 0xF));
+    WideHalf h;
+    h.t = _mm256_addsub_pd(p, q);
+    h.plus = _mm256_add_pd(a, h.t);
+    h.minus = _mm256_sub_pd(a, h.t);
+    h.pq = _mm256_mul_pd(p, q);
+    return h;
+}
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline bool quad(SComplex* y, SComplex* z, const SComplex* table, int step, int j, bool filter) {
+    const WideHalf f0 = wideHalf<Fwd, SecondQuarter>(y, z, table, step, j);
+    const WideHalf f1 = wideHalf<Fwd, SecondQuarter>(y, z, table, step, j + 2);
+    if (filter) {
+        const __m256i c0 = wideCancelLimit(f0.t), c1 = wideCancelLimit(f1.t);
+        const __m256i b0 = wideUnproven(f0.plus, c0), b1 = wideUnproven(f0.minus, c0);
+        const __m256i b2 = wideUnproven(f1.plus, c1), b3 = wideUnproven(f1.minus, c1);
+        const __m256i bad = _mm256_or_si256(_mm256_or_si256(b0, b1), _mm256_or_si256(b2, b3));
+        if (!_mm256_testz_si256(bad, bad)) {
+            const __m256i left =
+                _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, f0.pq), b0),
+                                                _mm256_andnot_si256(wideExactZero(f0.minus, f0.pq), b1)),
+                                _mm256_or_si256(_mm256_andnot_si256(wideExactZero(f1.plus, f1.pq), b2),
+                                                _mm256_andnot_si256(wideExactZero(f1.minus, f1.pq), b3)));
+            if (!_mm256_testz_si256(left, left)) return false;
+        }
+    }
+    wideStore(y + j, f0.plus);
+    wideStore(y + j + 2, f1.plus);
+    wideStore(z + j, f0.minus);
+    wideStore(z + j + 2, f1.minus);
+    return true;
+}
+
+// The split butterflies of the DIF stages: a' = a + b, b' = (a - b) * v,
+// where the x87 stage computes, per part, with floats a, b, v:
+// a' = round24(round64(a + b)) and, for the real part of b' (the imaginary
+// part alike, with a sum), X = a.re - b.re, Y = a.im - b.im exactly,
+// D' = round64(X), E' = round64(Y), P' = round64(D' * vr),
+// Q' = round64(E' * vi), S' = round64(P' - Q'), F' = round24(S').
+//
+// a': a + b is exact in 64 bits unless the exponents differ by more than
+// 39, and then the smaller operand is less than 2^-38 of the larger, a
+// float, so both roundings give the larger: in every case a' is
+// round24(a + b), which the float addition of SSE gives, except for NaNs
+// (their payloads follow other rules): a NaN result falls back.
+//
+// b' in doubles: D = round53(X), P = round53(D * vr), and so on, S =
+// round53(P - Q). D and D' are X within 2^-53 and 2^-64 of |X|, P and P' the
+// products within 2^-53 and 2^-64 more, so |P - P'| < 2^-51 |P| and
+// |Q - Q'| < 2^-51 |Q|; non-zero products of a difference of floats (at
+// least 2^-149) and a twiddle (at least 2^-29 for every order) stay far from
+// the subnormal doubles, and so does P - Q. Then
+//   |S - S'| <= 2^-53 |S| + |P - P'| + |Q - Q'| + 2^-64 |S'|
+//            <  2^-51 (|S| + |P| + |Q|).
+// The test of the combining butterflies, (a) on S, (b) on the larger of
+// e(P) and e(Q): |P|, |Q| < 2^(k+13), |S - S'| < (4 + 2^15) u; and (c) with
+// M = 2^16, proves F = F' as there.
+//
+// Exact zeros: S = 0 with P = 0 and Q = 0. A zero product in doubles means
+// a zero factor (no underflow, above), so the x87 product is the same zero
+// (X = 0 makes D' = D = 0 with the sign of a - b; a zero twiddle part makes
+// both products zeros with the sign of D, which D' shares); S' = S.
+
+struct SplitHalf {
+    __m256d s, p, q;
+};
+
+// b' of butterflies j and j + 1 from their a and b (four floats each).
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline SplitHalf splitHalf(__m128 a, __m128 b, const SComplex* table, int step, int j) {
+    const __m256d d = _mm256_sub_pd(_mm256_cvtps_pd(a), _mm256_cvtps_pd(b));
+    const __m256d v = wideTwiddles<Fwd, SecondQuarter>(table, j, step);
+    SplitHalf h;
+    h.p = _mm256_mul_pd(d, _mm256_movedup_pd(v));
+    h.q = _mm256_mul_pd(_mm256_permute_pd(d, 0x5), _mm256_permute_pd(v, 0xF));
+    h.s = _mm256_addsub_pd(h.p, h.q);
+    return h;
+}
+
+// The larger of e(P) and e(Q), less 12, as wideCancelLimit gives it.
+QEL_AVX2 inline __m256i splitCancelLimit(const SplitHalf& h) {
+    const __m256i exponents = wide(0, kFieldsHi);
+    const __m256i larger = _mm256_max_epi32(_mm256_and_si256(_mm256_castpd_si256(h.p), exponents),
+                                            _mm256_and_si256(_mm256_castpd_si256(h.q), exponents));
+    return _mm256_add_epi32(larger, wide(kCancelLo, kCancelHi));
+}
+
+QEL_AVX2 inline __m256i splitExactZero(const SplitHalf& h) {
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d both = _mm256_and_pd(_mm256_cmp_pd(h.p, zero, _CMP_EQ_OQ), _mm256_cmp_pd(h.q, zero, _CMP_EQ_OQ));
+    return _mm256_castpd_si256(_mm256_and_pd(_mm256_cmp_pd(h.s, zero, _CMP_EQ_OQ), both));
+}
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline bool splitQuad(SComplex* y, SComplex* z, const SComplex* table, int step, int j, bool filter) {
+    const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(y + j));
+    const __m256 b = _mm256_loadu_ps(reinterpret_cast<const float*>(z + j));
+    const __m256 sum = _mm256_add_ps(a, b);
+    const SplitHalf f0 = splitHalf<Fwd, SecondQuarter>(_mm256_castps256_ps128(a), _mm256_castps256_ps128(b), table,
+                                                       step, j);
+    const SplitHalf f1 = splitHalf<Fwd, SecondQuarter>(_mm256_extractf128_ps(a, 1), _mm256_extractf128_ps(b, 1),
+                                                       table, step, j + 2);
+    if (filter) {
+        const __m256i nan = _mm256_castps_si256(_mm256_cmp_ps(sum, sum, _CMP_UNORD_Q));
+        const __m256i b0 = wideUnproven<1 << 16>(f0.s, splitCancelLimit(f0));
+        const __m256i b1 = wideUnproven<1 << 16>(f1.s, splitCancelLimit(f1));
+        if (!_mm256_testz_si256(_mm256_or_si256(nan, _mm256_or_si256(b0, b1)),
+                                _mm256_or_si256(nan, _mm256_or_si256(b0, b1)))) {
+            const __m256i left = _mm256_or_si256(nan, _mm256_or_si256(_mm256_andnot_si256(splitExactZero(f0), b0),
+                                                                      _mm256_andnot_si256(splitExactZero(f1), b1)));
+            if (!_mm256_testz_si256(left, left)) return false;
+        }
+    }
+    _mm256_storeu_ps(reinterpret_cast<float*>(y + j), sum);
+    wideStore(z + j, f0.s);
+    wideStore(z + j + 2, f1.s);
+    return true;
+}
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 std::uint64_t splitQuads(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
+                                  bool filter) {
+    std::uint64_t left = 0;
+    int bit = 0;
+    int j = c0;
+    for (; j + 3 < c1; j += 4, bit += 2) {
+        if (!splitQuad<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{3} << bit;
+    }
+    // The last one to three butterflies, for the x87 loop.
+    for (; j < c1; j += 2, ++bit) left |= std::uint64_t{1} << bit;
+    return left;
+}
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 std::uint64_t quads(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter) {
+    std::uint64_t left = 0;
+    int bit = 0;
+    int j = c0;
+    for (; j + 3 < c1; j += 4, bit += 2) {
+        if constexpr (variant::kFftCombinePrefetch) {
+            __builtin_prefetch(&y[j + 2], 1, 0);
+            __builtin_prefetch(&z[j + 4], 1, 0);
+            __builtin_prefetch(&y[j + 4], 1, 0);
+            __builtin_prefetch(&z[j + 6], 1, 0);
+            for (int k = 2; k < 6; ++k) __builtin_prefetch(&table[(j + k) * step], 0, 0);
+        }
+        if (!quad<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{3} << bit;
+    }
+    if (j + 1 < c1) {
+        if (!pair<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{1} << bit;
+        j += 2;
+        ++bit;
+    }
+    if (j < c1) left |= std::uint64_t{1} << bit;
+    return left;
+}
+
+// AVX2 where the processor has it and the system saves its registers:
+// chosen once per process, at load.
+bool wideKernels = false;
+
+}  // namespace
+
+void chooseDoubleKernels() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    bool avx2 = false;
+    if (__get_cpuid(1, &a, &b, &c, &d) && (c & bit_OSXSAVE) != 0 && (c & bit_AVX) != 0) {
+        unsigned lo = 0, hi = 0;
+        asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        // The system saves the SSE and AVX state (XCR0 bits 1 and 2).
+        if ((lo & 6u) == 6u && __get_cpuid_count(7, 0, &a, &b, &c, &d)) avx2 = (b & bit_AVX2) != 0;
+    }
+    wideKernels = avx2;
+}
+
+bool wideDoubleKernels() { return wideKernels; }
+
+bool useWideDoubleKernels(bool wanted) {
+    chooseDoubleKernels();
+    wideKernels = wideKernels && wanted;
+    return wideKernels;
+}
+
+template <bool Fwd, bool SecondQuarter>
+std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
+                             bool filter) {
+    if (wideKernels) return quads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
+    return pairs<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
+}
+
+template <bool Fwd, bool SecondQuarter>
+std::uint64_t splitDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter) {
+    if (wideKernels) return splitQuads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
+    const int pairs = (c1 - c0 + 1) / 2;
+    return pairs >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << pairs) - 1;
+}
+
+template std::uint64_t splitDoubles<true, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+template std::uint64_t splitDoubles<true, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+template std::uint64_t splitDoubles<false, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+template std::uint64_t splitDoubles<false, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+
+template std::uint64_t combineDoubles<true, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+template std::uint64_t combineDoubles<true, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+template std::uint64_t combineDoubles<false, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+template std::uint64_t combineDoubles<false, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+
+bool defaultFloatModes() {
+    std::uint16_t control = 0;
+    asm volatile("fnstcw %0" : "=m"(control));
+    // x87: the six exception masks, precision 64 bits (3 << 8), rounding to
+    // nearest (0 << 10). SSE: the six masks (0x1F80) and nothing else above
+    // the status flags: rounding to nearest, no FTZ (bit 15), no DAZ (bit 6).
+    return (control & 0x0F3F) == 0x033F && (_mm_getcsr() & 0xFFC0u) == 0x1F80u;
+}
+
+}  // namespace qel::fft
+
+#endif

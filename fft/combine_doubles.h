@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: MIT
+// The radix-2 combining butterflies in doubles (SSE2, or AVX2 where the
+// processor has it), bit for bit those of the x87 loop (fft/dit.cpp), which
+// stays the reference and takes whatever these cannot prove. Only where SSE2
+// is the target's baseline (kDoubleCombine).
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+#include "fft/driver.h"
+#include "zentavol.h"
+
+// x86-64 has SSE2 in every processor; the 32-bit builds keep their x87 stages
+// and their instruction sets.
+#if defined(__x86_64__)
+#define QEL_FFT_DOUBLE_COMBINE 1
+#else
+#define QEL_FFT_DOUBLE_COMBINE 0
+#endif
+
+namespace qel::fft {
+
+inline constexpr bool kDoubleCombine = QEL_FFT_DOUBLE_COMBINE != 0;
+
+// The most butterflies one call of combineDoubles takes: one bit per pair in
+// the returned word.
+inline constexpr int kDoubleRunLimit = 128;
+
+// The butterflies j = c0..c1-1 (c1 - c0 <= kDoubleRunLimit) of the run that
+// ditRun<Fwd, SecondQuarter> would compute (four at a time with AVX2, else
+// two). A pair whose four
+// results are all proven equal to the x87 ones is stored; the others are left
+// untouched and their bit (i for the pair at c0 + 2i; an odd last butterfly
+// counts as a pair) is set in the result, for the caller to run through the
+// x87 loop. filter false trusts every double result: tests only, to show
+// that the filter is needed.
+template <bool Fwd, bool SecondQuarter>
+std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
+                             bool filter);
+
+// The butterflies j = c0..c1-1 of a run of a DIF split stage,
+// a' = a + b and b' = (a - b) * v (v as in combineDoubles), as the x87 stage
+// computes them: the same convention. Only the AVX2 kernels have it; without
+// them every pair is left.
+template <bool Fwd, bool SecondQuarter>
+std::uint64_t splitDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
+                           bool filter);
+
+// Picks the kernels once, at process attach: AVX2 where the processor has it
+// and the system saves its registers, else SSE2.
+void chooseDoubleKernels();
+
+// True when the AVX2 kernels are in use. Only they are faster than the x87
+// loop (the SSE2 ones, two butterflies at a time, are not), so
+// cFftDitCombine takes the doubles only then; the SSE2 ones finish the AVX2
+// runs' last pairs.
+bool wideDoubleKernels();
+
+// Tests: the AVX2 kernels if wanted and available, the SSE2 ones otherwise;
+// returns wideDoubleKernels().
+bool useWideDoubleKernels(bool wanted);
+
+// True when the x87 control word asks for 64-bit precision and rounding to
+// nearest with every exception masked, and the SSE control register for
+// rounding to nearest, every exception masked, no flush to zero and no
+// denormals taken as zero: the modes the proof assumes.
+bool defaultFloatModes();
+
+// Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
+// the next runs of the stage go straight to the x87 loop, 1, 2, 4, ... of
+// them as long as the attempts keep failing, and the first attempt and an
+// attempt after a failure try a few butterflies first; after six failures in a row the rest of the
+// stage takes the x87 loop (pacedStage). Data the doubles cannot take cost
+// little more than the x87 stage alone.
+struct Pace {
+    int skip = 0;
+    int backoff = 2;  // a stage's first attempt is a probe too
+};
+inline constexpr int kProbe = 8;
+
+// The butterflies c0..c1-1 of a run through Doubles (combineDoubles or
+// splitDoubles), in pieces of at most kDoubleRunLimit; each stretch of
+// adjacent pairs left unproven goes to X87, the x87 loop of the same run, in
+// one call.
+template <auto Doubles, auto X87>
+void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter, Pace& pace,
+              CombineCounts* counts) {
+    long long pairs = 0;
+    long long fallbacks = 0;
+    if (pace.skip > 0) {
+        --pace.skip;
+        X87(y, z, table, step, c0, c1);
+        pairs = fallbacks = (c1 - c0 + 1) / 2;
+    } else {
+        // Pieces through the doubles until one mostly falls back; what is
+        // left then takes the x87 loop.
+        int s1 = c0;
+        for (int s0 = c0; s0 < c1; s0 = s1) {
+            s1 = std::min(s0 + (pace.backoff > 1 ? kProbe : kDoubleRunLimit), c1);
+            std::uint64_t left = Doubles(y, z, table, step, s0, s1, filter);
+            const int tried = (s1 - s0 + 1) / 2;
+            const int failed = std::popcount(left);
+            pairs += tried;
+            fallbacks += failed;
+            while (left != 0) {
+                const int first = std::countr_zero(left);
+                const int end = first + std::countr_one(left >> first);
+                X87(y, z, table, step, s0 + 2 * first, std::min(s0 + 2 * end, s1));
+                left = end >= 64 ? 0 : left & (~std::uint64_t{0} << end);
+            }
+            if (2 * failed > tried) {
+                pace.skip = pace.backoff;
+                pace.backoff = std::min(2 * pace.backoff, 64);
+                break;
+            }
+            pace.backoff = 1;
+        }
+        if (s1 < c1) {
+            X87(y, z, table, step, s1, c1);
+            pairs += (c1 - s1 + 1) / 2;
+            fallbacks += (c1 - s1 + 1) / 2;
+        }
+    }
+    if (counts != nullptr) {
+        counts->pairs += pairs;
+        counts->fallbacks += fallbacks;
+    }
+}
+
+// One stage of half-span h through the doubles, in the x87 stage's order:
+// the quarter [0, h/2) in chunks of `per` butterflies, each chunk through
+// every group, first quarter then second (First and Second: the doubles and
+// x87 runs of each). Once the attempts have kept failing (the pace's
+// backoff at its top), the rest of the stage runs as the x87 stage does.
+template <auto DoublesFirst, auto DoublesSecond, auto X87First, auto X87Second>
+void pacedStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
+                CombineCounts* counts) {
+    const int quarter = h / 2;
+    Pace pace;
+    for (int c0 = 0; c0 < quarter; c0 += per) {
+        const int c1 = std::min(c0 + per, quarter);
+        if (pace.backoff >= 64) {
+            for (int g = 0; g < len; g += 2 * h) {
+                SComplex* y = x + g;
+                X87First(y, y + h, table, step, c0, c1);
+                X87Second(y + quarter, y + quarter + h, table, step, c0, c1);
+            }
+            if (counts != nullptr) {
+                const long long pairs = static_cast<long long>(len / (2 * h)) * 2 * ((c1 - c0 + 1) / 2);
+                counts->pairs += pairs;
+                counts->fallbacks += pairs;
+            }
+            continue;
+        }
+        for (int g = 0; g < len; g += 2 * h) {
+            SComplex* y = x + g;
+            pacedRun<DoublesFirst, X87First>(y, y + h, table, step, c0, c1, filter, pace, counts);
+            pacedRun<DoublesSecond, X87Second>(y + quarter, y + quarter + h, table, step, c0, c1, filter, pace,
+                                               counts);
+        }
+    }
+}
+
+}  // namespace qel::fft

@@ -1,0 +1,479 @@
+// SPDX-License-Identifier: MIT
+// The combining stages' two implementations, the x87 loop and the doubles
+// (x86-64 only; elsewhere both names run the x87 loop and these tests compare
+// it with itself): the same bits on random data, on data built to put
+// results next to a point halfway between two floats, on exact zeros and on
+// data full of special values; the built data do tell the two apart when the
+// doubles trust every result; under other floating-point modes the doubles
+// step aside; whole transforms with the reference switch on and off agree.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <xmmintrin.h>
+
+#include "fft/combine_doubles.h"
+#include "fft/driver.h"
+#include "fft/tables.h"
+#include "runtime/memory.h"
+#include "tests/support/fft_fixture.h"
+#include "tests/support/fft_signals.h"
+#include "variant.h"
+
+namespace {
+
+using namespace qel::fft;
+using zv::test::sameBits;
+
+constexpr int kSuperblock = qel::variant::kFftSuperblockLength;
+
+// The AVX2 kernels if wanted and present, else the SSE2 ones; true when the
+// AVX2 ones are in use. Builds without the doubles have neither.
+bool selectWide(bool wide) {
+    if constexpr (kDoubleCombine) {
+        return useWideDoubleKernels(wide);
+    } else {
+        return false;
+    }
+}
+
+class FftCombine : public zv::test::FftTablesTest {
+protected:
+    void TearDown() override {
+        setReferencePaths(false);
+        selectWide(true);
+        FftTablesTest::TearDown();
+    }
+};
+
+// The stages from half-span h up to len/2 on a copy of x, with the table of
+// order tableOrder (the appended part inside a superblock, as the driver
+// reads it).
+std::vector<SComplex> stages(CombinePath path, std::vector<SComplex> x, int h, int tableOrder, int direction,
+                             CombineCounts* counts = nullptr) {
+    const SComplex* big = getBigTwiddles(tableOrder);
+    EXPECT_NE(big, nullptr);
+    cFftDitCombineOn(path, x.data(), static_cast<int>(x.size()), h, big, 1 << tableOrder, direction, 256, counts);
+    return x;
+}
+
+// The DIF split stages from half-span len/2 down to h on a copy of x.
+std::vector<SComplex> splits(CombinePath path, std::vector<SComplex> x, int h, int tableOrder, int direction,
+                             CombineCounts* counts = nullptr) {
+    const SComplex* big = getBigTwiddles(tableOrder);
+    EXPECT_NE(big, nullptr);
+    cFftDifSplitOn(path, x.data(), static_cast<int>(x.size()), h, big, 1 << tableOrder, direction, 256, counts);
+    return x;
+}
+
+// The effective twiddle of butterfly j of a stage of half-span h (the root,
+// conjugated for the inverse, turned by -i or +i in the second quarter).
+void twiddleOf(const SComplex* table, int step, int h, int j, int direction, float& vr, float& vi) {
+    const SComplex w = table[(j % (h / 2)) * step];
+    vr = w.re;
+    vi = direction > 0 ? w.im : -w.im;
+    if (j >= h / 2) {
+        const float r = vr;
+        vr = direction > 0 ? vi : -vi;
+        vi = direction > 0 ? -r : r;
+    }
+}
+
+// One group of a stage of half-span h whose real parts land a few double
+// units (d from -2 to 2) beside a point halfway between two floats, and a
+// little more (e units of 2^-8 of those, below the double's last place but
+// not the extended one's): y.re has exponent k, and b = (br, bi) is chosen so
+// that br*vr - bi*vi is 2^(k-24) + d*2^(k-52) + e*2^(k-60) to about
+// 2^(k-72). With d = 0 the double sum is the halfway point itself, and only
+// the extended one knows the side.
+std::vector<SComplex> nearHalfway(int h, int tableOrder, int direction, unsigned seed) {
+    const SComplex* table = getBigTwiddles(tableOrder);
+    const bool appended = (1 << tableOrder) > kSuperblock && h < kSuperblock;
+    const SComplex* used = appended ? table + (1 << tableOrder) / 4 : table;
+    const int step = (appended ? kSuperblock : 1 << tableOrder) / (2 * h);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> unit(1.0f, 2.0f);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    std::uniform_int_distribution<int> offset(-2, 2);
+    std::uniform_int_distribution<int> below(1, 8);
+    std::vector<SComplex> x(static_cast<std::size_t>(2 * h));
+    for (int j = 0; j < h; ++j) {
+        float vr = 0;
+        float vi = 0;
+        twiddleOf(used, step, h, j, direction, vr, vi);
+        const int k = exponent(rng);
+        const double sign = (rng() & 1) != 0 ? 1.0 : -1.0;
+        const float y = std::ldexp(unit(rng), k) * static_cast<float>(sign);
+        const int e = (rng() & 1) != 0 ? below(rng) : -below(rng);
+        const double target =
+            sign * (std::ldexp(1.0, k - 24) + offset(rng) * std::ldexp(1.0, k - 52) + e * std::ldexp(1.0, k - 60));
+        float br = 0;
+        float bi = 0;
+        if (std::fabs(vr) >= std::fabs(vi)) {
+            br = static_cast<float>(target / vr);
+            const double rest = target - static_cast<double>(br) * vr;
+            bi = vi != 0 ? static_cast<float>(-rest / vi) : 0.0f;
+        } else {
+            bi = static_cast<float>(-target / vi);
+            const double rest = target + static_cast<double>(bi) * vi;
+            br = vr != 0 ? static_cast<float>(rest / vr) : 0.0f;
+        }
+        x[static_cast<std::size_t>(j)] = {y, unit(rng)};
+        x[static_cast<std::size_t>(j + h)] = {br, bi};
+    }
+    return x;
+}
+
+// One group of a DIF split stage of half-span h whose b' real parts land
+// beside a point halfway between two floats: a = (ar, ai), b = 0, so that
+// b' = a * v; ar near m / vr for a halfway point m with exponent k, and ai
+// the float nearest to (ar*vr - m) / vi, the candidate ar kept whose exact
+// ar*vr - ai*vi - m (in extended precision, where it is exact) is between
+// 2^(k-64) and 2^(k-50): the double difference then sits on or next to m,
+// the extended one keeps the side.
+std::vector<SComplex> nearHalfwaySplit(int h, int tableOrder, int direction, unsigned seed) {
+    const SComplex* table = getBigTwiddles(tableOrder);
+    const bool appended = (1 << tableOrder) > kSuperblock && h < kSuperblock;
+    const SComplex* used = appended ? table + (1 << tableOrder) / 4 : table;
+    const int step = (appended ? kSuperblock : 1 << tableOrder) / (2 * h);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> unit(1.0f, 2.0f);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    std::vector<SComplex> x(static_cast<std::size_t>(2 * h), SComplex{0.0f, 0.0f});
+    for (int j = 0; j < h; ++j) {
+        float vr = 0;
+        float vi = 0;
+        twiddleOf(used, step, h, j, direction, vr, vi);
+        const int k = exponent(rng);
+        const long double m = std::ldexp(static_cast<long double>(unit(rng)), k) + std::ldexp(1.0L, k - 24);
+        x[static_cast<std::size_t>(j)] = {unit(rng), unit(rng)};
+        if (std::fabs(vr) < 0x1p-8f || std::fabs(vi) < 0x1p-8f) continue;
+        const float start = static_cast<float>(m / vr);
+        float candidate = start;
+        for (int i = 0; i < 200; ++i) {
+            const float ar = candidate;
+            const long double over = static_cast<long double>(ar) * vr - m;
+            const float ai = static_cast<float>(over / vi);
+            const long double rest = over - static_cast<long double>(ai) * vi;
+            const long double size = std::fabs(rest);
+            if (size > std::ldexp(1.0L, k - 64) && size < std::ldexp(1.0L, k - 50)) {
+                x[static_cast<std::size_t>(j)] = {ar, ai};
+                break;
+            }
+            candidate = std::nextafter(candidate, (i & 1) != 0 ? 1e30f : -1e30f);
+        }
+    }
+    return x;
+}
+
+// Random data with exponents over a wide range, a share of the floats
+// replaced by zeros of both signs, subnormals, infinities and NaNs.
+std::vector<SComplex> specials(std::size_t n, unsigned seed) {
+    constexpr std::uint32_t kBits[] = {0x00000000u, 0x80000000u, 0x00000001u, 0x807FFFFFu, 0x00400000u,
+                                       0x7F800000u, 0xFF800000u, 0x7FC00000u, 0xFFC00000u, 0x7FA00001u,
+                                       0x00800000u, 0x7F7FFFFFu, 0xFF7FFFFFu};
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> exponent(-140, 127);
+    std::vector<SComplex> x(n);
+    float* f = reinterpret_cast<float*>(x.data());
+    for (std::size_t i = 0; i < 2 * n; ++i) {
+        const unsigned pick = rng() % 32;
+        if (pick < std::size(kBits)) {
+            std::memcpy(&f[i], &kBits[pick], sizeof(float));
+        } else {
+            f[i] = std::ldexp(unit(rng), pick < 24 ? exponent(rng) : 0);
+        }
+    }
+    return x;
+}
+
+// Half-spans 2 to 2^18; small ones with several groups and several stages,
+// tables of a larger order for strides through them, the appended part
+// where the driver would read it.
+struct StageCase {
+    int h;
+    int len;
+    int tableOrder;
+};
+std::vector<StageCase> stageCases() {
+    std::vector<StageCase> cases;
+    for (int s = 1; s <= 18; ++s) {
+        const int h = 1 << s;
+        const int tableOrder = std::min(s + 1 + s % 3, 20);
+        const bool appended = (1 << tableOrder) > kSuperblock && h < kSuperblock;
+        const int room = appended ? kSuperblock : 1 << tableOrder;
+        cases.push_back({h, std::max(2 * h, std::min(4096, room)), tableOrder});
+    }
+    return cases;
+}
+
+// Every stage case with each kernel of this machine: SSE2, and AVX2 when it
+// has it.
+struct Setting {
+    bool wide;
+    StageCase stage;
+};
+std::vector<Setting> settings() {
+    std::vector<Setting> all;
+    for (bool wide : {false, true}) {
+        if (wide && !selectWide(true)) break;
+        for (const StageCase& c : stageCases()) all.push_back({wide, c});
+    }
+    return all;
+}
+
+TEST_F(FftCombine, DoublesGiveTheX87BitsOnRandomSpecialAndZeroData) {
+    for (const auto& [wide, c] : settings()) {
+        selectWide(wide);
+        const auto n = static_cast<std::size_t>(c.len);
+        std::vector<std::vector<SComplex>> inputs;
+        inputs.push_back(zv::test::randomSignalOfLength(n, static_cast<unsigned>(c.h)));
+        inputs.push_back(specials(n, static_cast<unsigned>(c.h) + 1u));
+        // Constant data after their blocks: a value at each group's start,
+        // zeros elsewhere (exact zeros must agree, signs included).
+        std::vector<SComplex> impulses(n, SComplex{0.0f, -0.0f});
+        for (std::size_t g = 0; g < n; g += static_cast<std::size_t>(c.h)) impulses[g] = {3.0f, -0.0f};
+        inputs.push_back(impulses);
+        for (int direction : {1, -1}) {
+            for (std::size_t kind = 0; kind < inputs.size(); ++kind) {
+                const auto want = stages(CombinePath::x87, inputs[kind], c.h, c.tableOrder, direction);
+                const auto got = stages(CombinePath::doubles, inputs[kind], c.h, c.tableOrder, direction);
+                EXPECT_TRUE(sameBits(got, want))
+                    << "h " << c.h << ", data " << kind << ", direction " << direction << ", wide " << wide;
+            }
+        }
+    }
+}
+
+// The built data are sharp: trusted blindly, the doubles differ from the
+// x87 loop on many of them; through the filter they never do.
+TEST_F(FftCombine, DoublesGiveTheX87BitsNextToHalfwayPointsWhereTrustingThemWouldNot) {
+    long long mismatches = 0;
+    long long results = 0;
+    for (const auto& [wide, c] : settings()) {
+        if (c.h > (1 << 16)) continue;
+        selectWide(wide);
+        for (int direction : {1, -1}) {
+            const auto x = nearHalfway(c.h, c.tableOrder, direction, static_cast<unsigned>(c.h) * 7u);
+            const auto want = stages(CombinePath::x87, x, c.h, c.tableOrder, direction);
+            const auto got = stages(CombinePath::doubles, x, c.h, c.tableOrder, direction);
+            EXPECT_TRUE(sameBits(got, want)) << "h " << c.h << ", direction " << direction << ", wide " << wide;
+            const auto trusted = stages(CombinePath::doublesUnfiltered, x, c.h, c.tableOrder, direction);
+            for (std::size_t i = 0; i < x.size(); ++i) {
+                mismatches += std::memcmp(&trusted[i].re, &want[i].re, sizeof(float)) != 0;
+                ++results;
+            }
+        }
+    }
+    if constexpr (kDoubleCombine) {
+        EXPECT_GT(mismatches, results / 100) << mismatches << " of " << results;
+        std::printf("trusting every double result: %lld of %lld real parts differ\n", mismatches, results);
+    }
+}
+
+// Exact zeros are proven, not sent back: a stage's input from constant data
+// (a value at the start of each half, zeros elsewhere) and, for the split
+// stages, equal halves leave nothing to the x87 loop.
+TEST_F(FftCombine, ExactZerosDoNotFallBack) {
+    if (!selectWide(true)) GTEST_SKIP() << "no AVX2 kernels";
+    for (int h : {8, 1024, 1 << 14}) {
+        const int order = std::countr_zero(static_cast<unsigned>(2 * h));
+        std::vector<SComplex> impulses(static_cast<std::size_t>(2 * h), SComplex{0.0f, -0.0f});
+        impulses[0] = impulses[static_cast<std::size_t>(h)] = {3.0f, 0.0f};
+        for (int direction : {1, -1}) {
+            CombineCounts counts;
+            EXPECT_TRUE(sameBits(stages(CombinePath::doubles, impulses, h, order, direction, &counts),
+                                 stages(CombinePath::x87, impulses, h, order, direction)));
+            EXPECT_EQ(counts.pairs, h / 2);
+            EXPECT_EQ(counts.fallbacks, 0) << "h " << h;
+            if constexpr (qel::variant::kFftHasDif) {
+                auto equal = zv::test::randomSignalOfLength(static_cast<std::size_t>(2 * h), 9u);
+                std::copy(equal.begin(), equal.begin() + h, equal.begin() + h);
+                CombineCounts splitCounts;
+                EXPECT_TRUE(sameBits(splits(CombinePath::doubles, equal, h, order, direction, &splitCounts),
+                                     splits(CombinePath::x87, equal, h, order, direction)));
+                EXPECT_EQ(splitCounts.fallbacks, 0) << "h " << h;
+            }
+        }
+    }
+}
+
+// The same for the DIF split stages of the builds that have them.
+TEST_F(FftCombine, SplitDoublesGiveTheX87BitsOnRandomSpecialZeroAndHalfwayData) {
+    if constexpr (!qel::variant::kFftHasDif) GTEST_SKIP() << "no DIF kernel";
+    long long mismatches = 0;
+    long long results = 0;
+    for (const auto& [wide, c] : settings()) {
+        // Only the AVX2 kernels split in doubles: the SSE2 setting would
+        // compare the x87 runs with themselves.
+        if (kDoubleCombine && !wide) continue;
+        selectWide(wide);
+        const auto n = static_cast<std::size_t>(c.len);
+        std::vector<SComplex> equal = zv::test::randomSignalOfLength(n, 5u);
+        std::copy(equal.begin(), equal.begin() + static_cast<std::ptrdiff_t>(n / 2), equal.begin() + static_cast<std::ptrdiff_t>(n / 2));
+        for (int direction : {1, -1}) {
+            const std::vector<SComplex> inputs[] = {zv::test::randomSignalOfLength(n, static_cast<unsigned>(c.h)),
+                                                    specials(n, static_cast<unsigned>(c.h) + 2u), equal};
+            for (std::size_t kind = 0; kind < std::size(inputs); ++kind) {
+                const auto& x = inputs[kind];
+                EXPECT_TRUE(sameBits(splits(CombinePath::doubles, x, c.h, c.tableOrder, direction),
+                                     splits(CombinePath::x87, x, c.h, c.tableOrder, direction)))
+                    << "h " << c.h << ", data " << kind << ", direction " << direction << ", wide " << wide;
+            }
+            if (c.h > (1 << 16) || c.h < 4) continue;
+            const auto built = nearHalfwaySplit(c.h, c.tableOrder, direction, static_cast<unsigned>(c.h) * 3u);
+            const auto want = splits(CombinePath::x87, built, c.h, c.tableOrder, direction);
+            EXPECT_TRUE(sameBits(splits(CombinePath::doubles, built, c.h, c.tableOrder, direction), want))
+                << "built, h " << c.h << ", direction " << direction << ", wide " << wide;
+            const auto trusted = splits(CombinePath::doublesUnfiltered, built, c.h, c.tableOrder, direction);
+            for (std::size_t i = 0; i < built.size(); ++i) {
+                mismatches += std::memcmp(&trusted[i].re, &want[i].re, sizeof(float)) != 0;
+                ++results;
+            }
+        }
+    }
+    if constexpr (kDoubleCombine) {
+        if (selectWide(true)) {
+            EXPECT_GT(mismatches, results / 100) << mismatches << " of " << results;
+            std::printf("split, trusting every double result: %lld of %lld real parts differ\n", mismatches, results);
+        }
+    }
+}
+
+// Under modes the proof does not cover, cFftDitCombine is the x87 loop:
+// rounding upward in SSE (the doubles would round their sums up), then in
+// the x87 unit (the reference rounds up, the doubles would not); and with
+// the switch on.
+TEST_F(FftCombine, OtherFloatingPointModesAndTheSwitchTakeTheX87Loop) {
+    constexpr int order = 13;
+    const SComplex* big = getBigTwiddles(order);
+    ASSERT_NE(big, nullptr);
+    const auto x = zv::test::randomSignal(order, 3u);
+    const auto combined = [&](bool reference) {
+        auto y = x;
+        if (reference)
+            cFftDitCombineOn(CombinePath::x87, y.data(), 1 << order, 1 << (order - 1), big, 1 << order, 1, 256);
+        else
+            cFftDitCombine(y.data(), 1 << order, 1 << (order - 1), big, 1 << order, 1, 256);
+        return y;
+    };
+    if constexpr (kDoubleCombine) {
+        EXPECT_TRUE(defaultFloatModes());
+    }
+
+    const unsigned csr = _mm_getcsr();
+    _mm_setcsr((csr & ~0x6000u) | 0x4000u);
+    if constexpr (kDoubleCombine) {
+        EXPECT_FALSE(defaultFloatModes());
+    }
+    const auto upward = combined(false);
+    auto doublesUpward = x;
+    cFftDitCombineOn(CombinePath::doublesUnfiltered, doublesUpward.data(), 1 << order, 1 << (order - 1), big, 1 << order, 1,
+                     256);
+    _mm_setcsr(csr);
+    if constexpr (kDoubleCombine) {
+        EXPECT_FALSE(sameBits(doublesUpward, combined(true)));
+    }
+    EXPECT_TRUE(sameBits(upward, combined(true)));
+
+    std::uint16_t control = 0;
+    asm volatile("fnstcw %0" : "=m"(control));
+    const std::uint16_t up = static_cast<std::uint16_t>((control & ~0x0C00) | 0x0800);
+    asm volatile("fldcw %0" : : "m"(up));
+    if constexpr (kDoubleCombine) {
+        EXPECT_FALSE(defaultFloatModes());
+    }
+    const auto x87Upward = combined(false);
+    const auto x87UpwardReference = combined(true);
+    asm volatile("fldcw %0" : : "m"(control));
+    EXPECT_TRUE(sameBits(x87Upward, x87UpwardReference));
+    EXPECT_FALSE(sameBits(x87Upward, combined(true)));
+
+    setReferencePaths(true);
+    EXPECT_TRUE(sameBits(combined(false), combined(true)));
+}
+
+// The switch as the process attach reads it: on for any value but "" and "0".
+TEST_F(FftCombine, TheReferenceSwitchIsOnForAnyValueButEmptyAndZero) {
+    const auto readWith = [](const char* value) {
+#ifdef _WIN32
+        // An empty value removes the variable here: off all the same.
+        _putenv((std::string("ZENTAVOL_REFERENCE_PATHS=") + value).c_str());
+#else
+        setenv("ZENTAVOL_REFERENCE_PATHS", value, 1);
+#endif
+        chooseStagePaths();
+        return referencePaths();
+    };
+    EXPECT_TRUE(readWith("1"));
+    EXPECT_TRUE(readWith("yes"));
+    EXPECT_FALSE(readWith("0"));
+    EXPECT_FALSE(readWith(""));
+}
+
+// Whole transforms through the entries, every ordering, both directions,
+// aligned and 4, 8, 12 bytes in: the switch changes no bit.
+TEST_F(FftCombine, WholeTransformsAreTheSameWithTheReferenceSwitchOnAndOff) {
+    struct Run {
+        int order;
+        int flags;
+        int offset;  // floats past a 32-byte boundary
+    };
+    std::vector<Run> runs;
+    const int orderings[] = {0, QEL_FFT_INPUT_REVERSED, QEL_FFT_OUTPUT_REVERSED};
+    const int directions[] = {QEL_FFT_FORWARD, QEL_FFT_INVERSE, QEL_FFT_INVERSE | QEL_FFT_NO_SCALE};
+    int i = 0;
+    for (int order : {11, 15, 16})
+        for (int ordering : orderings)
+            for (int direction : directions)
+                runs.push_back({order, ordering | direction, i++ % 4});
+    runs.push_back({20, QEL_FFT_FORWARD, 1});
+    runs.push_back({20, QEL_FFT_INVERSE | QEL_FFT_INPUT_REVERSED, 2});
+    for (const Run& r : runs) {
+        const int n = 1 << r.order;
+        const auto x = zv::test::randomSignal(r.order, static_cast<unsigned>(r.order * 131 + r.flags));
+        std::vector<SComplex> out[2];
+        for (int reference = 0; reference < 2; ++reference) {
+            setReferencePaths(reference != 0);
+            float* raw = static_cast<float*>(qelMalloc(n * 8 + 32));
+            ASSERT_NE(raw, nullptr);
+            SComplex* data = reinterpret_cast<SComplex*>(raw + r.offset);
+            std::memcpy(data, x.data(), x.size() * sizeof(SComplex));
+            qelcFft(data, r.order, r.flags);
+            out[reference].assign(data, data + n);
+            qelFree(raw);
+        }
+        EXPECT_TRUE(sameBits(out[0], out[1])) << "order " << r.order << ", flags " << r.flags << ", offset "
+                                              << r.offset;
+    }
+    for (int order : {12, 17}) {
+        for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
+            const auto samples = zv::test::randomSamples(order, static_cast<unsigned>(order + flags));
+            const std::size_t outLength = (std::size_t{1} << (order - 1)) + 1;
+            const int offset = i++ % 4;
+            std::vector<SComplex> out[2];
+            for (int reference = 0; reference < 2; ++reference) {
+                setReferencePaths(reference != 0);
+                float* raw = static_cast<float*>(qelMalloc(static_cast<int>(outLength * 8 + 32)));
+                ASSERT_NE(raw, nullptr);
+                SComplex* dst = reinterpret_cast<SComplex*>(raw + offset);
+                qelsRealFftNip(samples.data(), dst, order, flags);
+                out[reference].assign(dst, dst + outLength);
+                qelFree(raw);
+            }
+            EXPECT_TRUE(sameBits(out[0], out[1])) << "real order " << order << ", flags " << flags;
+        }
+    }
+}
+
+}  // namespace
