@@ -7,6 +7,7 @@
 #include "runtime/lifecycle.h"
 
 #include "runtime/context.h"
+#include "runtime/diagnostics.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ bool attachThread() { return qelCreateThreadContext() != nullptr; }
 bool qelVariantNotify(int reason, bool processEnds) {
     switch (reason) {
         case QEL_PROCESS_ATTACH:
+            qel::readReferenceSwitch();
             qelOpenContextList();
             qelTlsSlot = qel::platform::tlsAlloc();
             if (qelTlsSlot == qel::platform::kTlsOutOfIndexes) return false;
