@@ -50,32 +50,40 @@ bool defaultModes() {
     return (x87Control & 0x0F3Fu) == 0x033Fu && (_mm_getcsr() & ~0x3Fu) == 0x1F80u;
 }
 
-// Per 32-bit half of a double's bits: the low half holds the 29 low
-// significand bits, the high half the sign, the exponent and the top 20
+// The two 32-bit halves of a double's bits: the low one holds the 29 low
+// significand bits, the high one the sign, the exponent and the top 20
 // significand bits.
 struct alignas(16) Words {
     std::int32_t v[4];
 };
-constexpr Words kLow29 = {{0x1FFFFFFF, 0, 0x1FFFFFFF, 0}};
-constexpr Words kHalfway = {{0x10000000, 1, 0x10000000, 1}};                // high halves never match
-constexpr Words kBelowNormal = {{INT32_MIN, 897 << 20, INT32_MIN, 897 << 20}};  // 2^-126
-constexpr Words kOverflowing = {{INT32_MAX, (1150 << 20 | 0xFFFFF) - 1, INT32_MAX, (1150 << 20 | 0xFFFFF) - 1}};
+constexpr Words broadcast(std::int32_t x) { return Words{{x, x, x, x}}; }
+inline __m128i load(const Words& w) { return _mm_load_si128(reinterpret_cast<const __m128i*>(w.v)); }
 
-// The lanes of two sums that must go through the x87 unit.
-inline __m128i unsafe(__m128d sums) {
-    const __m128i bits = _mm_castpd_si128(sums);
-    const __m128i halfway = _mm_cmpeq_epi32(_mm_and_si128(bits, _mm_load_si128(reinterpret_cast<const __m128i*>(kLow29.v))),
-                                            _mm_load_si128(reinterpret_cast<const __m128i*>(kHalfway.v)));
-    // Signed: a NaN with its sign set lies below the normal range.
-    const __m128i low = _mm_cmpgt_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(kBelowNormal.v)), bits);
-    const __m128i high = _mm_cmpgt_epi32(bits, _mm_load_si128(reinterpret_cast<const __m128i*>(kOverflowing.v)));
-    return _mm_or_si128(halfway, _mm_or_si128(low, high));
+constexpr std::int32_t kNormalHigh = 897 << 20;                           // 2^-126
+constexpr std::int32_t kOverflowingHigh = (1150 << 20 | 0xFFFFF);         // 2^128 - 2^107
+constexpr Words kLow29 = broadcast(0x1FFFFFFF);
+constexpr Words kHalfway = broadcast(0x10000000);
+// High halves in [kNormalHigh, kOverflowingHigh) as one signed compare: the
+// range moved to start at INT32_MIN (wrapping), so that every other value,
+// a NaN with its sign set included, lands above its end.
+constexpr Words kRangeShift = broadcast(static_cast<std::int32_t>(0x80000000u - static_cast<std::uint32_t>(kNormalHigh)));
+constexpr Words kRangeLast = broadcast(INT32_MIN + (kOverflowingHigh - 1 - kNormalHigh));
+
+// A bit for each of four sums that must go through the x87 unit.
+inline int unsafe(__m128d first, __m128d second) {
+    const __m128 a = _mm_castpd_ps(first);
+    const __m128 b = _mm_castpd_ps(second);
+    const __m128i low = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i high = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m128i halfway = _mm_cmpeq_epi32(_mm_and_si128(low, load(kLow29)), load(kHalfway));
+    const __m128i outside = _mm_cmpgt_epi32(_mm_add_epi32(high, load(kRangeShift)), load(kRangeLast));
+    return _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(halfway, outside)));
 }
 
-// re^2 + im^2 of the complex in the low and the high half of four floats.
-inline __m128d sums(__m128 pair) {
-    const __m128d a = _mm_cvtps_pd(pair);
-    const __m128d b = _mm_cvtps_pd(_mm_movehl_ps(pair, pair));
+// re^2 + im^2 of the two complexes at p, from two 8-byte loads.
+inline __m128d sums(const float* p) {
+    const __m128d a = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+    const __m128d b = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 2))));
     const __m128d a2 = _mm_mul_pd(a, a);
     const __m128d b2 = _mm_mul_pd(b, b);
     return _mm_add_pd(_mm_unpacklo_pd(a2, b2), _mm_unpackhi_pd(a2, b2));
@@ -90,9 +98,9 @@ bool powerSpectrum(const SComplex* src, float* dst, std::size_t n, bool filter) 
     // Four elements per step; a step with an unsafe lane takes the x87 unit
     // for all four (rare on varied data; on zeros every step does).
     for (; n - i >= 4; i += 4) {
-        const __m128d low = sums(_mm_loadu_ps(in + 2 * i));
-        const __m128d high = sums(_mm_loadu_ps(in + 2 * i + 4));
-        if (filter && _mm_movemask_epi8(_mm_or_si128(unsafe(low), unsafe(high))) != 0) {
+        const __m128d low = sums(in + 2 * i);
+        const __m128d high = sums(in + 2 * i + 4);
+        if (filter && unsafe(low, high) != 0) {
             for (std::size_t k = i; k < i + 4; ++k) dst[k] = powerX87(src[k]);
             continue;
         }

@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -295,6 +296,25 @@ TEST(PowerSpectrumPaths, CallerModesOtherThanTheDefaultTakeTheReferencePath) {
         const Outputs reference = outputsOf(z, 0, true);
         EXPECT_EQ(bitMismatches(upward.power, reference.power), 0u);
     }
+}
+
+// The switch as a load reads it: on for any value but "" and "0".
+TEST(PowerSpectrumPaths, ReferenceSwitchFromTheEnvironment) {
+    auto readWith = [](const char* value) {
+#ifdef _WIN32
+        _putenv_s("ZENTAVOL_REFERENCE_PATHS", value);
+#else
+        setenv("ZENTAVOL_REFERENCE_PATHS", value, 1);
+#endif
+        qel::readReferenceSwitch();
+        return qel::referencePaths();
+    };
+    EXPECT_FALSE(readWith("0"));
+    EXPECT_TRUE(readWith("1"));
+    EXPECT_TRUE(readWith("00"));
+    EXPECT_TRUE(readWith("0 and more"));
+    EXPECT_FALSE(readWith(""));
+    qel::setReferencePaths(false);
 }
 
 TEST(SquareRoot, SkipsNegativesAndReportsOnceAfterTheLoop) {
