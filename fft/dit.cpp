@@ -6,13 +6,12 @@
 // 16-byte aligned. Shared by every variant library.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 
 #include "fft/combine_doubles.h"
 #include "fft/driver.h"
 #include "fft/tables.h"
 #include "fft/xcomplex.h"
+#include "runtime/diagnostics.h"
 #include "variant.h"
 
 namespace qel::fft {
@@ -140,14 +139,12 @@ void doublesStage(SComplex* x, int len, int h, const SComplex* table, int step, 
                ditRun<Fwd, true, kPrefetch>>(x, len, h, table, step, per, filter, counts);
 }
 
-bool referencePathsOn = false;
-
 // Doubles false: the build has only the x87 stages, and the doubles' code is
 // not even instantiated.
 template <bool Doubles>
 CombinePath chosenPath() {
     if constexpr (Doubles) {
-        if (!referencePathsOn && wideDoubleKernels() && defaultFloatModes()) return CombinePath::doubles;
+        if (!qel::referencePaths() && wideDoubleKernels() && defaultFloatModes()) return CombinePath::doubles;
     }
     return CombinePath::x87;
 }
@@ -215,12 +212,6 @@ CombinePath chosenStagePath() { return chosenPath<kDoubleCombine>(); }
 
 void chooseStagePaths() {
     if constexpr (kDoubleCombine) chooseDoubleKernels();
-    const char* value = std::getenv("ZENTAVOL_REFERENCE_PATHS");
-    referencePathsOn = value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
 }
-
-void setReferencePaths(bool on) { referencePathsOn = on; }
-
-bool referencePaths() { return referencePathsOn; }
 
 }  // namespace qel::fft

@@ -42,13 +42,10 @@ void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, c
 CombinePath chosenStagePath();
 
 // Run at process attach, before any other thread can run the library: picks
-// the doubles' kernels for the processor and reads the diagnostic switch,
-// the environment variable ZENTAVOL_REFERENCE_PATHS, which set to anything
-// but "" or "0" sends every stage through its reference path. Tests set the
-// switch directly.
+// the doubles' kernels for the processor. The diagnostic switch
+// (qel::referencePaths, runtime/diagnostics.h) sends every stage through its
+// reference path.
 void chooseStagePaths();
-void setReferencePaths(bool on);
-bool referencePaths();
 
 // In-place unscaled DFT, natural input, bit-reversed output; twiddles:
 // getDifTwiddles of the order. Only in the builds with a DIF kernel.

@@ -39,6 +39,11 @@ void watchForProcessEnd();
 void* localAllocZeroInit(std::size_t bytes);
 void localFree(void* block);
 
+// The start of an environment variable's value, at most size - 1
+// characters and a terminating zero; false (and "") when it is unset or
+// empty. size >= 1.
+bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size);
+
 // Ends the process at once after showing the message; runs no exit handlers.
 [[noreturn]] void fatalAppExit(const char* message);
 

@@ -8,6 +8,7 @@
 
 #include "fft/driver.h"
 #include "runtime/context.h"
+#include "runtime/diagnostics.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ bool attachThread() { return qelCreateThreadContext() != nullptr; }
 bool qelVariantNotify(int reason, bool processEnds) {
     switch (reason) {
         case QEL_PROCESS_ATTACH:
+            qel::readReferenceSwitch();
             qel::fft::chooseStagePaths();
             qelOpenContextList();
             qelTlsSlot = qel::platform::tlsAlloc();

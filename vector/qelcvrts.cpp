@@ -11,10 +11,13 @@
 #include <cstring>
 
 #include "runtime/api.h"
+#include "runtime/diagnostics.h"
 #include "runtime/report_lines.h"
 #include "runtime/status.h"
 #include "variant.h"
 #include "vector/internal.h"
+#include "vector/power_x87.h"
+#include "vector/wide_paths.h"
 
 namespace {
 
@@ -85,12 +88,6 @@ void magnitudesDirect(const SComplex* src, float* mag, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) mag[i] = magnitude(src[i]);
 }
 
-float power(const SComplex& z) {
-    const long double re = z.re;
-    const long double im = z.im;
-    return static_cast<float>(re * re + im * im);
-}
-
 }  // namespace
 
 namespace qel {
@@ -148,15 +145,17 @@ void qelcbPowerSpectr(const SComplex* src, float* spectr, int n) {
     if (src == nullptr)
         return qelReportBadArgument("qelcbPowerSpectr", "src==0", kModule, line::qelcbPowerSpectr);
     const std::size_t count = static_cast<std::size_t>(n);
+    if constexpr (qel::wide::kAvailable)
+        if (!qel::referencePaths() && qel::wide::powerSpectrum(src, spectr, count)) return;
     std::size_t i = 0;
     if (count >= 9)
         for (; count - i >= 8; i += 8)
-            for (std::size_t k = 0; k < 8; ++k) spectr[i + k] = power(src[i + k]);
+            for (std::size_t k = 0; k < 8; ++k) spectr[i + k] = qel::powerX87(src[i + k]);
     for (; count - i >= 2; i += 2) {
-        spectr[i] = power(src[i]);
-        spectr[i + 1] = power(src[i + 1]);
+        spectr[i] = qel::powerX87(src[i]);
+        spectr[i + 1] = qel::powerX87(src[i + 1]);
     }
-    if (i < count) spectr[i] = power(src[i]);
+    if (i < count) spectr[i] = qel::powerX87(src[i]);
 }
 
 QEL_EXPORT void qelcbMag(const SComplex* src, float* mag, int n) {

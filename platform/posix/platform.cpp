@@ -8,6 +8,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -98,6 +99,16 @@ void deleteListLock() {}
 void* localAllocZeroInit(std::size_t bytes) { return std::calloc(1, bytes); }
 
 void localFree(void* block) { std::free(block); }
+
+bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
+    buffer[0] = '\0';
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] == '\0') return false;
+    const std::size_t length = std::min(std::strlen(value), size - 1);
+    std::memcpy(buffer, value, length);
+    buffer[length] = '\0';
+    return true;
+}
 
 void fatalAppExit(const char* message) {
     // Only async-signal-safe calls: the process may be in any state here.

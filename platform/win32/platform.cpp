@@ -47,6 +47,22 @@ void* localAllocZeroInit(std::size_t bytes) { return LocalAlloc(LMEM_ZEROINIT, b
 
 void localFree(void* block) { LocalFree(block); }
 
+bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
+    buffer[0] = '\0';
+    const DWORD capacity = static_cast<DWORD>(size);
+    const DWORD length = GetEnvironmentVariableA(name, buffer, capacity);
+    if (length < capacity) return length != 0;
+    // Too long for the buffer, which the call left alone: read it whole and
+    // keep its start (a value grown in between reads as unset).
+    char* whole = static_cast<char*>(LocalAlloc(LMEM_FIXED, length));
+    if (whole == nullptr) return false;
+    const DWORD again = GetEnvironmentVariableA(name, whole, length);
+    const bool read = again != 0 && again < length;
+    if (read) lstrcpynA(buffer, whole, static_cast<int>(capacity));
+    LocalFree(whole);
+    return read;
+}
+
 void fatalAppExit(const char* message) {
     FatalAppExitA(0, message);
     // FatalAppExitA does not return; should a system let it, the process

@@ -10,16 +10,23 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <vector>
 
+#include <xmmintrin.h>
+
 #include "runtime/context.h"
+#include "runtime/diagnostics.h"
 #include "runtime/status.h"
 #include "tests/support/recording_handler.h"
 #include "tests/support/variant_traits.h"
 #include "variant.h"
 #include "vector/internal.h"
+#include "vector/wide_paths.h"
 #include "zentavol.h"
 
 namespace {
@@ -140,6 +147,174 @@ TEST(PowerSpectrum, SumOfSquaresRoundedOnce) {
     qelcbPowerSpectr(big, p, 2);
     EXPECT_EQ(p[0], kInf);
     EXPECT_EQ(p[1], 25.0f);
+}
+
+// The accelerated power spectrum against the x87 one (the reference path),
+// through qelcbPowerSpectr and qelcbMag, bit for bit.
+
+// Sums on float halfway points: re = m 2^k with m odd in [4097, 5792] has
+// m^2 odd in [2^24, 2^25), a point halfway between two floats whose tie
+// goes down (m^2 = 1 mod 8). im^2 from 2^-70 to 2^-50 of it puts the exact
+// sum just above the point, within a few double units: the double sum is
+// the point itself, the x87 sum lies above it and rounds up. Real and
+// imaginary parts swap and change sign from element to element.
+std::vector<SComplex> nearHalfwayPoints(std::size_t n, std::mt19937& random) {
+    std::vector<SComplex> z(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const int m = 4097 + 2 * static_cast<int>(random() % 848);
+        const int k = static_cast<int>(random() % 100) - 60;
+        const int j = k + 12 - 25 - static_cast<int>(random() % 11);  // im^2 / re^2 about 2^-50 .. 2^-70
+        const float a = std::ldexp(static_cast<float>(m), k) * (random() % 2 ? -1.0f : 1.0f);
+        const float b = std::ldexp(1.0f, j) * (random() % 2 ? -1.0f : 1.0f);
+        z[i] = i % 2 ? SComplex{a, b} : SComplex{b, a};
+    }
+    return z;
+}
+
+// Random bit patterns over every exponent (infinities and NaNs included),
+// with a few special values planted.
+std::vector<SComplex> randomBits(std::size_t n, std::mt19937& random) {
+    std::vector<SComplex> z(n);
+    for (auto& c : z) c = {fromBits(static_cast<std::uint32_t>(random())), fromBits(static_cast<std::uint32_t>(random()))};
+    const float specials[] = {0.0f, -0.0f, kInf, -kInf, std::nanf(""), fromBits(0xFFC00001u), fromBits(0x7F800001u),
+                              fromBits(1u), fromBits(0x807FFFFFu), 1e20f, -3.4028235e38f, 0x1.fffffep63f,
+                              0x1.6a09e6p63f, 0x1p-63f, 0x1p-75f, 3.0f};
+    for (std::size_t i = 0; i < n; i += 3) {
+        z[i].re = specials[random() % std::size(specials)];
+        if (i % 2) z[i].im = specials[random() % std::size(specials)];
+    }
+    return z;
+}
+
+// Moderate values whose sums mostly lie within the float range.
+std::vector<SComplex> randomValues(std::size_t n, std::mt19937& random) {
+    std::vector<SComplex> z(n);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    for (auto& c : z) {
+        const int e = static_cast<int>(random() % 120) - 60;
+        c = {std::ldexp(uniform(random), e), std::ldexp(uniform(random), e + static_cast<int>(random() % 30) - 15)};
+    }
+    return z;
+}
+
+// The power spectrum and the magnitudes of z placed `offset` bytes into a
+// 16-byte aligned buffer, by the accelerated (or reference) path.
+struct Outputs {
+    std::vector<float> power, mag;
+};
+Outputs outputsOf(const std::vector<SComplex>& z, std::size_t offset, bool reference) {
+    alignas(16) static unsigned char in[8 * 1024 + 16];
+    alignas(16) static unsigned char out[4 * 1024 + 16];
+    std::memcpy(in + offset, z.data(), z.size() * sizeof(SComplex));
+    const auto* src = reinterpret_cast<const SComplex*>(in + offset);
+    auto* dst = reinterpret_cast<float*>(out + offset);
+    const int n = static_cast<int>(z.size());
+    qel::setReferencePaths(reference);
+    Outputs o;
+    qelcbPowerSpectr(src, dst, n);
+    o.power.assign(dst, dst + n);
+    qelcbMag(src, dst, n);
+    o.mag.assign(dst, dst + n);
+    qel::setReferencePaths(false);
+    return o;
+}
+
+std::size_t bitMismatches(const std::vector<float>& a, const std::vector<float>& b) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) count += bitsOf(a[i]) != bitsOf(b[i]);
+    return count;
+}
+
+TEST(PowerSpectrumPaths, AcceleratedGivesTheReferenceBits) {
+    std::mt19937 random(2024);
+    RecordingHandler handler;  // the magnitudes' square roots may report -NaN powers
+    for (std::size_t n : {1, 2, 3, 4, 5, 7, 8, 9, 127, 128, 129, 131, 255, 256, 257, 383, 384, 385, 1021, 1024}) {
+        for (std::size_t offset : {0, 4, 8, 12}) {
+            for (const auto& z : {nearHalfwayPoints(n, random), randomBits(n, random), randomValues(n, random)}) {
+                const Outputs wide = outputsOf(z, offset, false);
+                const Outputs reference = outputsOf(z, offset, true);
+                ASSERT_EQ(bitMismatches(wide.power, reference.power), 0u) << "n=" << n << " offset=" << offset;
+                ASSERT_EQ(bitMismatches(wide.mag, reference.mag), 0u) << "n=" << n << " offset=" << offset;
+            }
+        }
+    }
+}
+
+TEST(PowerSpectrumPaths, TheHalfwayFilterIsNeeded) {
+    if constexpr (!qel::wide::kAvailable) {
+        GTEST_SKIP() << "no accelerated path in this build";
+    } else {
+        std::mt19937 random(77);
+        const std::vector<SComplex> z = nearHalfwayPoints(1024, random);
+        std::vector<float> filtered(z.size()), trusted(z.size()), reference(z.size());
+        ASSERT_TRUE(qel::wide::powerSpectrum(z.data(), filtered.data(), z.size()));
+        ASSERT_TRUE(qel::wide::powerSpectrum(z.data(), trusted.data(), z.size(), false));
+        qel::setReferencePaths(true);
+        qelcbPowerSpectr(z.data(), reference.data(), static_cast<int>(z.size()));
+        qel::setReferencePaths(false);
+        EXPECT_EQ(bitMismatches(filtered, reference), 0u);
+        // Only sums that land on the point itself differ (im^2 below half a
+        // double unit, above half an x87 unit): about half of them.
+        const std::size_t unfiltered = bitMismatches(trusted, reference);
+        EXPECT_GT(unfiltered, z.size() / 4);
+        RecordProperty("mismatches without the filter", static_cast<int>(unfiltered));
+    }
+}
+
+// Any caller mode but the default sends the whole call to the x87 unit;
+// with the SSE unit rounding upward (or toward zero) the results still are
+// the x87 unit's, which does not follow that register.
+TEST(PowerSpectrumPaths, CallerModesOtherThanTheDefaultTakeTheReferencePath) {
+    if constexpr (!qel::wide::kAvailable) {
+        GTEST_SKIP() << "no accelerated path in this build";
+    } else {
+        std::mt19937 random(5);
+        const std::vector<SComplex> z = randomValues(256, random);
+        std::vector<float> out(z.size(), -1.0f);
+        const unsigned mxcsr = _mm_getcsr();
+        for (unsigned changed : {0x2000u | 0x1F80u, 0x6000u | 0x1F80u, 0x8000u | 0x1F80u, 0x0040u | 0x1F80u, 0x1F00u}) {
+            _mm_setcsr(changed);
+            const bool took = qel::wide::powerSpectrum(z.data(), out.data(), z.size());
+            _mm_setcsr(mxcsr);
+            EXPECT_FALSE(took) << std::hex << changed;
+        }
+        std::uint16_t control;
+        asm volatile("fnstcw %0" : "=m"(control));
+        asm volatile("fnclex");  // an unmasked invalid flag would fire at once
+        for (unsigned changed : {0x027Fu, 0x0B7Fu, 0x037Eu}) {
+            const std::uint16_t word = static_cast<std::uint16_t>(changed);
+            asm volatile("fldcw %0" : : "m"(word));
+            const bool took = qel::wide::powerSpectrum(z.data(), out.data(), z.size());
+            asm volatile("fldcw %0" : : "m"(control));
+            EXPECT_FALSE(took) << std::hex << changed;
+        }
+        for (float v : out) ASSERT_EQ(v, -1.0f);
+        // Rounding upward in the SSE unit, through the exported function.
+        _mm_setcsr((mxcsr & ~0x6000u) | 0x4000u);
+        const Outputs upward = outputsOf(z, 0, false);
+        _mm_setcsr(mxcsr);
+        const Outputs reference = outputsOf(z, 0, true);
+        EXPECT_EQ(bitMismatches(upward.power, reference.power), 0u);
+    }
+}
+
+// The switch as a load reads it: on for any value but "" and "0".
+TEST(PowerSpectrumPaths, ReferenceSwitchFromTheEnvironment) {
+    auto readWith = [](const char* value) {
+#ifdef _WIN32
+        _putenv_s("ZENTAVOL_REFERENCE_PATHS", value);
+#else
+        setenv("ZENTAVOL_REFERENCE_PATHS", value, 1);
+#endif
+        qel::readReferenceSwitch();
+        return qel::referencePaths();
+    };
+    EXPECT_FALSE(readWith("0"));
+    EXPECT_TRUE(readWith("1"));
+    EXPECT_TRUE(readWith("00"));
+    EXPECT_TRUE(readWith("0 and more"));
+    EXPECT_FALSE(readWith(""));
+    qel::setReferencePaths(false);
 }
 
 TEST(SquareRoot, SkipsNegativesAndReportsOnceAfterTheLoop) {

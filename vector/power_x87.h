@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: MIT
+// The reference power of one element, in the x87 unit.
+#pragma once
+
+#include "zentavol.h"
+
+namespace qel {
+
+// re^2 and im^2 (48 bits) are exact at the x87 unit's precision; the sum
+// rounds at that precision and the store once more to a float.
+inline float powerX87(const SComplex& z) {
+    const long double re = z.re;
+    const long double im = z.im;
+    return static_cast<float>(re * re + im * im);
+}
+
+}  // namespace qel
