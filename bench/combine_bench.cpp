@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Micro-benchmark of one radix-2 combining stage (the last of a transform
-// of 2^11 to 2^19 points, half-span n/2, g1's core) and of one DIF split
-// stage (the first, rows split/): the x87 loop against the doubles, in
+// of 2^11 to 2^19 points, half-span n/2, g1's core): the x87 loop against
+// the doubles, in
 // nanoseconds per butterfly, on the input the stage sees when the signal is
 // random, constant, an impulse, random in its first eighth and zero after,
-// or random with one NaN (which a transform spreads to every value; the
-// split stage sees just the one). Counter fallback: the share of butterfly
+// or random with one NaN (which a transform spreads to every value). Counter fallback: the share of butterfly
 // pairs the doubles left to the x87 loop. Each iteration restores the input
 // outside the timed part; the fastest iteration is kept
 // (min_ns_per_butterfly), since on a shared machine interference only ever
@@ -66,18 +65,15 @@ std::vector<SComplex> stageInput(int order, Signal signal) {
     return halves;
 }
 
-void stage(benchmark::State& state, CombinePath path, Signal signal, bool split) {
+void stage(benchmark::State& state, CombinePath path, Signal signal) {
     const int order = static_cast<int>(state.range(0));
     const int n = 1 << order;
     const SComplex* table = qel::fft::getBigTwiddles(order);
-    const std::vector<SComplex> input = split ? signalOf(order, signal) : stageInput(order, signal);
+    const std::vector<SComplex> input = stageInput(order, signal);
     std::vector<SComplex> data(input.size());
     // Timed without counting, as the library calls it; counted once after.
     const auto run = [&](SComplex* x, CombineCounts* counts) {
-        if (split)
-            qel::fft::cFftDifSplitOn(path, x, n, n / 2, table, n, 1, 256, counts);
-        else
-            qel::fft::cFftDitCombineOn(path, x, n, n / 2, table, n, 1, 256, counts);
+        qel::fft::cFftDitCombineOn(path, x, n, n / 2, table, n, 1, 256, counts);
     };
     double best = 1e30;
     double total = 0;
@@ -112,13 +108,11 @@ void registerAll() {
     for (const auto& s : signals) {
         const std::pair<const char*, CombinePath> paths[] = {{"x87", CombinePath::x87},
                                                              {"doubles", CombinePath::doubles}};
-        for (bool split : {false, true}) {
-            for (const auto& p : paths) {
-                const std::string name = std::string(split ? "split/" : "combine/") + s.name + "/" + p.first;
-                benchmark::RegisterBenchmark(name.c_str(), [path = p.second, signal = s.signal, split](benchmark::State& st) {
-                    stage(st, path, signal, split);
-                })->DenseRange(11, 19, 2)->UseManualTime()->MinTime(0.05);
-            }
+        for (const auto& p : paths) {
+            const std::string name = std::string("combine/") + s.name + "/" + p.first;
+            benchmark::RegisterBenchmark(name.c_str(), [path = p.second, signal = s.signal](benchmark::State& st) {
+                stage(st, path, signal);
+            })->DenseRange(11, 19, 2)->UseManualTime()->MinTime(0.05);
         }
     }
 }

@@ -207,8 +207,6 @@ std::uint64_t pairs(SComplex* y, SComplex* z, const SComplex* table, int step, i
 
 QEL_AVX2 inline __m256i wide(int lo, int hi) { return _mm256_set_epi32(hi, lo, hi, lo, hi, lo, hi, lo); }
 
-// M as a template argument: kM for the combining butterflies, 2^16 for the
-// split ones.
 template <int M = kM>
 QEL_AVX2 inline __m256i wideUnproven(__m256d s, __m256i cancelLimit) {
     const __m256i v = _mm256_and_si256(_mm256_castpd_si256(s), wide(kFieldsLo, kFieldsHi));
@@ -303,106 +301,6 @@ QEL_AVX2 inline bool quad(SComplex* y, SComplex* z, const SComplex* table, int s
     return true;
 }
 
-// The split butterflies of the DIF stages: a' = a + b, b' = (a - b) * v,
-// where the x87 stage computes, per part, with floats a, b, v:
-// a' = round24(round64(a + b)) and, for the real part of b' (the imaginary
-// part alike, with a sum), X = a.re - b.re, Y = a.im - b.im exactly,
-// D' = round64(X), E' = round64(Y), P' = round64(D' * vr),
-// Q' = round64(E' * vi), S' = round64(P' - Q'), F' = round24(S').
-//
-// a': a + b is exact in 64 bits unless the exponents differ by more than
-// 39, and then the smaller operand is less than 2^-38 of the larger, a
-// float, so both roundings give the larger: in every case a' is
-// round24(a + b), which the float addition of SSE gives, except for NaNs
-// (their payloads follow other rules): a NaN result falls back.
-//
-// b' in doubles: D = round53(X), P = round53(D * vr), and so on, S =
-// round53(P - Q). D and D' are X within 2^-53 and 2^-64 of |X|, P and P' the
-// products within 2^-53 and 2^-64 more, so |P - P'| < 2^-51 |P| and
-// |Q - Q'| < 2^-51 |Q|; non-zero products of a difference of floats (at
-// least 2^-149) and a twiddle (at least 2^-29 for every order) stay far from
-// the subnormal doubles, and so does P - Q. Then
-//   |S - S'| <= 2^-53 |S| + |P - P'| + |Q - Q'| + 2^-64 |S'|
-//            <  2^-51 (|S| + |P| + |Q|).
-// The test of the combining butterflies, (a) on S, (b) on the larger of
-// e(P) and e(Q): |P|, |Q| < 2^(k+13), |S - S'| < (4 + 2^15) u; and (c) with
-// M = 2^16, proves F = F' as there.
-//
-// Exact zeros: S = 0 with P = 0 and Q = 0. A zero product in doubles means
-// a zero factor (no underflow, above), so the x87 product is the same zero
-// (X = 0 makes D' = D = 0 with the sign of a - b; a zero twiddle part makes
-// both products zeros with the sign of D, which D' shares); S' = S.
-
-struct SplitHalf {
-    __m256d s, p, q;
-};
-
-// b' of butterflies j and j + 1 from their a and b (four floats each).
-template <bool Fwd, bool SecondQuarter>
-QEL_AVX2 inline SplitHalf splitHalf(__m128 a, __m128 b, const SComplex* table, int step, int j) {
-    const __m256d d = _mm256_sub_pd(_mm256_cvtps_pd(a), _mm256_cvtps_pd(b));
-    const __m256d v = wideTwiddles<Fwd, SecondQuarter>(table, j, step);
-    SplitHalf h;
-    h.p = _mm256_mul_pd(d, _mm256_movedup_pd(v));
-    h.q = _mm256_mul_pd(_mm256_permute_pd(d, 0x5), _mm256_permute_pd(v, 0xF));
-    h.s = _mm256_addsub_pd(h.p, h.q);
-    return h;
-}
-
-// The larger of e(P) and e(Q), less 12, as wideCancelLimit gives it.
-QEL_AVX2 inline __m256i splitCancelLimit(const SplitHalf& h) {
-    const __m256i exponents = wide(0, kFieldsHi);
-    const __m256i larger = _mm256_max_epi32(_mm256_and_si256(_mm256_castpd_si256(h.p), exponents),
-                                            _mm256_and_si256(_mm256_castpd_si256(h.q), exponents));
-    return _mm256_add_epi32(larger, wide(kCancelLo, kCancelHi));
-}
-
-QEL_AVX2 inline __m256i splitExactZero(const SplitHalf& h) {
-    const __m256d zero = _mm256_setzero_pd();
-    const __m256d both = _mm256_and_pd(_mm256_cmp_pd(h.p, zero, _CMP_EQ_OQ), _mm256_cmp_pd(h.q, zero, _CMP_EQ_OQ));
-    return _mm256_castpd_si256(_mm256_and_pd(_mm256_cmp_pd(h.s, zero, _CMP_EQ_OQ), both));
-}
-
-template <bool Fwd, bool SecondQuarter>
-QEL_AVX2 inline bool splitQuad(SComplex* y, SComplex* z, const SComplex* table, int step, int j, bool filter) {
-    const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(y + j));
-    const __m256 b = _mm256_loadu_ps(reinterpret_cast<const float*>(z + j));
-    const __m256 sum = _mm256_add_ps(a, b);
-    const SplitHalf f0 = splitHalf<Fwd, SecondQuarter>(_mm256_castps256_ps128(a), _mm256_castps256_ps128(b), table,
-                                                       step, j);
-    const SplitHalf f1 = splitHalf<Fwd, SecondQuarter>(_mm256_extractf128_ps(a, 1), _mm256_extractf128_ps(b, 1),
-                                                       table, step, j + 2);
-    if (filter) {
-        const __m256i nan = _mm256_castps_si256(_mm256_cmp_ps(sum, sum, _CMP_UNORD_Q));
-        const __m256i b0 = wideUnproven<1 << 16>(f0.s, splitCancelLimit(f0));
-        const __m256i b1 = wideUnproven<1 << 16>(f1.s, splitCancelLimit(f1));
-        if (!_mm256_testz_si256(_mm256_or_si256(nan, _mm256_or_si256(b0, b1)),
-                                _mm256_or_si256(nan, _mm256_or_si256(b0, b1)))) {
-            const __m256i left = _mm256_or_si256(nan, _mm256_or_si256(_mm256_andnot_si256(splitExactZero(f0), b0),
-                                                                      _mm256_andnot_si256(splitExactZero(f1), b1)));
-            if (!_mm256_testz_si256(left, left)) return false;
-        }
-    }
-    _mm256_storeu_ps(reinterpret_cast<float*>(y + j), sum);
-    wideStore(z + j, f0.s);
-    wideStore(z + j + 2, f1.s);
-    return true;
-}
-
-template <bool Fwd, bool SecondQuarter>
-QEL_AVX2 std::uint64_t splitQuads(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
-                                  bool filter) {
-    std::uint64_t left = 0;
-    int bit = 0;
-    int j = c0;
-    for (; j + 3 < c1; j += 4, bit += 2) {
-        if (!splitQuad<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{3} << bit;
-    }
-    // The last one to three butterflies, for the x87 loop.
-    for (; j < c1; j += 2, ++bit) left |= std::uint64_t{1} << bit;
-    return left;
-}
-
 template <bool Fwd, bool SecondQuarter>
 QEL_AVX2 std::uint64_t quads(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter) {
     std::uint64_t left = 0;
@@ -459,18 +357,6 @@ std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, in
     if (wideKernels) return quads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
     return pairs<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
 }
-
-template <bool Fwd, bool SecondQuarter>
-std::uint64_t splitDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter) {
-    if (wideKernels) return splitQuads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
-    const int pairs = (c1 - c0 + 1) / 2;
-    return pairs >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << pairs) - 1;
-}
-
-template std::uint64_t splitDoubles<true, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
-template std::uint64_t splitDoubles<true, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
-template std::uint64_t splitDoubles<false, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
-template std::uint64_t splitDoubles<false, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
 
 template std::uint64_t combineDoubles<true, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
 template std::uint64_t combineDoubles<true, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);

@@ -40,14 +40,6 @@ template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
                              bool filter);
 
-// The butterflies j = c0..c1-1 of a run of a DIF split stage,
-// a' = a + b and b' = (a - b) * v (v as in combineDoubles), as the x87 stage
-// computes them: the same convention. Only the AVX2 kernels have it; without
-// them every pair is left.
-template <bool Fwd, bool SecondQuarter>
-std::uint64_t splitDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
-                           bool filter);
-
 // Picks the kernels once, at process attach: AVX2 where the processor has it
 // and the system saves its registers, else SSE2.
 void chooseDoubleKernels();
@@ -80,8 +72,7 @@ struct Pace {
 };
 inline constexpr int kProbe = 8;
 
-// The butterflies c0..c1-1 of a run through Doubles (combineDoubles or
-// splitDoubles), in pieces of at most kDoubleRunLimit; each stretch of
+// The butterflies c0..c1-1 of a run through Doubles (combineDoubles), in pieces of at most kDoubleRunLimit; each stretch of
 // adjacent pairs left unproven goes to X87, the x87 loop of the same run, in
 // one call.
 template <auto Doubles, auto X87>

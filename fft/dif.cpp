@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "fft/combine_doubles.h"
 #include "fft/driver.h"
 #include "fft/tables.h"
 #include "fft/xcomplex.h"
@@ -20,78 +19,16 @@ constexpr int kBlockOrder = variant::kDifBlockOrder;
 constexpr int kBlock = 1 << kBlockOrder;
 constexpr int kSuperblock = variant::kFftSuperblockLength;
 
-// The split butterflies j = c0..c1-1 of one quarter of one group (the
-// butterfly of difStage). Out of line, so that the doubles' fallbacks run
-// the very code of the stage: NaNs then come out of both alike (the
-// compiler takes a' = a + b, rounded to float, to single-precision SSE
-// where it has it, and the operand order it picks decides which NaN a sum
-// keeps).
-template <bool Fwd, bool SecondQuarter>
-__attribute__((noinline)) void difRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1) {
-    for (int j = c0; j < c1; ++j) {
-        const SComplex w = table[j * step];
-        const SComplex v = SecondQuarter ? quarterTwiddle<Fwd>(w) : dirTwiddle<Fwd>(w);
-        const XComplex p = load(y[j]);
-        const XComplex q = load(z[j]);
-        store(y[j], p + q);
-        store(z[j], mul(p - q, v));
-    }
-}
-
 // The mirror of the DIT stage: a' = a + b, b' = (a - b) * v, the same
-// twiddles and the same chunked loop order. Where the doubles exist, run by
-// run through difRun; elsewhere as one loop.
+// twiddles and the same chunked loop order.
 template <bool Fwd>
 void difStage(SComplex* x, int len, int h, const SComplex* table, int step, int per) {
-    if constexpr (kDoubleCombine) {
-        const int quarter = h / 2;
-        for (int c0 = 0; c0 < quarter; c0 += per) {
-            const int c1 = std::min(c0 + per, quarter);
-            for (int g = 0; g < len; g += 2 * h) {
-                SComplex* y = x + g;
-                difRun<Fwd, false>(y, y + h, table, step, c0, c1);
-                difRun<Fwd, true>(y + quarter, y + quarter + h, table, step, c0, c1);
-            }
-        }
-    } else {
-        chunkedStage<Fwd>(x, len, h, table, step, per, [](SComplex& a, SComplex& b, SComplex v) {
-            const XComplex p = load(a);
-            const XComplex q = load(b);
-            store(a, p + q);
-            store(b, mul(p - q, v));
-        });
-    }
-}
-
-// difStage through the doubles.
-template <bool Fwd>
-void splitStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
-                CombineCounts* counts) {
-    pacedStage<splitDoubles<Fwd, false>, splitDoubles<Fwd, true>, difRun<Fwd, false>, difRun<Fwd, true>>(
-        x, len, h, table, step, per, filter, counts);
-}
-
-template <bool Doubles>
-void splitStages(CombinePath path, SComplex* data, int len, int stopLen, const SComplex* table, int period,
-                 int direction, int per, CombineCounts* counts) {
-    if constexpr (Doubles) {
-        if (path != CombinePath::x87) {
-            const bool filter = path == CombinePath::doubles;
-            for (int h = len / 2; h >= stopLen; h /= 2) {
-                if (direction > 0)
-                    splitStage<true>(data, len, h, table, period / (2 * h), per, filter, counts);
-                else
-                    splitStage<false>(data, len, h, table, period / (2 * h), per, filter, counts);
-            }
-            return;
-        }
-    }
-    for (int h = len / 2; h >= stopLen; h /= 2) {
-        if (direction > 0)
-            difStage<true>(data, len, h, table, period / (2 * h), per);
-        else
-            difStage<false>(data, len, h, table, period / (2 * h), per);
-    }
+    chunkedStage<Fwd>(x, len, h, table, step, per, [](SComplex& a, SComplex& b, SComplex v) {
+        const XComplex p = load(a);
+        const XComplex q = load(b);
+        store(a, p + q);
+        store(b, mul(p - q, v));
+    });
 }
 
 bool validOrder(int order) { return order >= 0 && order <= kQelMaxOrder; }
@@ -139,15 +76,16 @@ void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles) {
 
 void cFftDifSplit(SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
                   int direction, int chunk) {
-    cFftDifSplitOn(chosenStagePath(), data, len, stopLen, twiddles, fullN, direction, chunk);
-}
-
-void cFftDifSplitOn(CombinePath path, SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
-                    int direction, int chunk, CombineCounts* counts) {
     const bool appended = fullN > kSuperblock && stopLen < kSuperblock;
     const SComplex* table = appended ? twiddles + fullN / 4 : twiddles;
     const int period = appended ? kSuperblock : fullN;
-    splitStages<kDoubleCombine>(path, data, len, stopLen, table, period, direction, chunk / 2, counts);
+    const int per = chunk / 2;
+    for (int h = len / 2; h >= stopLen; h /= 2) {
+        if (direction > 0)
+            difStage<true>(data, len, h, table, period / (2 * h), per);
+        else
+            difStage<false>(data, len, h, table, period / (2 * h), per);
+    }
 }
 
 }  // namespace qel::fft

@@ -36,7 +36,7 @@ struct CombineCounts {
 void cFftDitCombineOn(CombinePath path, SComplex* data, int len, int startLen, const SComplex* twiddles,
                       int fullN, int direction, int chunk, CombineCounts* counts = nullptr);
 
-// The path cFftDitCombine and cFftDifSplit take: the doubles where they are
+// The path cFftDitCombine takes: the doubles where they are
 // faster (the AVX2 kernels), unless the reference switch is on or the
 // caller's floating-point modes are not the defaults; else the x87 loop.
 CombinePath chosenStagePath();
@@ -52,12 +52,11 @@ void chooseStagePaths();
 void cFftDif(SComplex* data, int n, int direction, const SComplex* twiddles);
 
 // Radix-2 DIF stages, half-span len/2 down to stopLen: the mirror of
-// cFftDitCombine.
+// cFftDitCombine, in the x87 unit only. Its sums of two floats may be
+// compiled to single-precision SSE additions, whose operand order (which
+// decides the NaN a sum of two NaNs keeps) is the compiler's: no doubles'
+// path could reproduce that choice, so these stages have none.
 void cFftDifSplit(SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
                   int direction, int chunk);
-
-// The split stages by the given path, as cFftDitCombineOn.
-void cFftDifSplitOn(CombinePath path, SComplex* data, int len, int stopLen, const SComplex* twiddles, int fullN,
-                    int direction, int chunk, CombineCounts* counts = nullptr);
 
 }  // namespace qel::fft

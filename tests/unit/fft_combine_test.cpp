@@ -67,15 +67,6 @@ std::vector<SComplex> stages(CombinePath path, std::vector<SComplex> x, int h, i
     return x;
 }
 
-// The DIF split stages from half-span len/2 down to h on a copy of x.
-std::vector<SComplex> splits(CombinePath path, std::vector<SComplex> x, int h, int tableOrder, int direction,
-                             CombineCounts* counts = nullptr) {
-    const SComplex* big = getBigTwiddles(tableOrder);
-    EXPECT_NE(big, nullptr);
-    cFftDifSplitOn(path, x.data(), static_cast<int>(x.size()), h, big, 1 << tableOrder, direction, 256, counts);
-    return x;
-}
-
 // The effective twiddle of butterfly j of a stage of half-span h (the root,
 // conjugated for the inverse, turned by -i or +i in the second quarter).
 void twiddleOf(const SComplex* table, int step, int h, int j, int direction, float& vr, float& vi) {
@@ -130,48 +121,6 @@ std::vector<SComplex> nearHalfway(int h, int tableOrder, int direction, unsigned
         }
         x[static_cast<std::size_t>(j)] = {y, unit(rng)};
         x[static_cast<std::size_t>(j + h)] = {br, bi};
-    }
-    return x;
-}
-
-// One group of a DIF split stage of half-span h whose b' real parts land
-// beside a point halfway between two floats: a = (ar, ai), b = 0, so that
-// b' = a * v; ar near m / vr for a halfway point m with exponent k, and ai
-// the float nearest to (ar*vr - m) / vi, the candidate ar kept whose exact
-// ar*vr - ai*vi - m (in extended precision, where it is exact) is between
-// 2^(k-64) and 2^(k-50): the double difference then sits on or next to m,
-// the extended one keeps the side.
-std::vector<SComplex> nearHalfwaySplit(int h, int tableOrder, int direction, unsigned seed) {
-    const SComplex* table = getBigTwiddles(tableOrder);
-    const bool appended = (1 << tableOrder) > kSuperblock && h < kSuperblock;
-    const SComplex* used = appended ? table + (1 << tableOrder) / 4 : table;
-    const int step = (appended ? kSuperblock : 1 << tableOrder) / (2 * h);
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> unit(1.0f, 2.0f);
-    std::uniform_int_distribution<int> exponent(-30, 30);
-    std::vector<SComplex> x(static_cast<std::size_t>(2 * h), SComplex{0.0f, 0.0f});
-    for (int j = 0; j < h; ++j) {
-        float vr = 0;
-        float vi = 0;
-        twiddleOf(used, step, h, j, direction, vr, vi);
-        const int k = exponent(rng);
-        const long double m = std::ldexp(static_cast<long double>(unit(rng)), k) + std::ldexp(1.0L, k - 24);
-        x[static_cast<std::size_t>(j)] = {unit(rng), unit(rng)};
-        if (std::fabs(vr) < 0x1p-8f || std::fabs(vi) < 0x1p-8f) continue;
-        const float start = static_cast<float>(m / vr);
-        float candidate = start;
-        for (int i = 0; i < 200; ++i) {
-            const float ar = candidate;
-            const long double over = static_cast<long double>(ar) * vr - m;
-            const float ai = static_cast<float>(over / vi);
-            const long double rest = over - static_cast<long double>(ai) * vi;
-            const long double size = std::fabs(rest);
-            if (size > std::ldexp(1.0L, k - 64) && size < std::ldexp(1.0L, k - 50)) {
-                x[static_cast<std::size_t>(j)] = {ar, ai};
-                break;
-            }
-            candidate = std::nextafter(candidate, (i & 1) != 0 ? 1e30f : -1e30f);
-        }
     }
     return x;
 }
@@ -283,8 +232,8 @@ TEST_F(FftCombine, DoublesGiveTheX87BitsNextToHalfwayPointsWhereTrustingThemWoul
 }
 
 // Exact zeros are proven, not sent back: a stage's input from constant data
-// (a value at the start of each half, zeros elsewhere) and, for the split
-// stages, equal halves leave nothing to the x87 loop.
+// (a value at the start of each half, zeros elsewhere) leaves nothing to the
+// x87 loop.
 TEST_F(FftCombine, ExactZerosDoNotFallBack) {
     if (!selectWide(true)) GTEST_SKIP() << "no AVX2 kernels";
     for (int h : {8, 1024, 1 << 14}) {
@@ -297,56 +246,6 @@ TEST_F(FftCombine, ExactZerosDoNotFallBack) {
                                  stages(CombinePath::x87, impulses, h, order, direction)));
             EXPECT_EQ(counts.pairs, h / 2);
             EXPECT_EQ(counts.fallbacks, 0) << "h " << h;
-            if constexpr (qel::variant::kFftHasDif) {
-                auto equal = zv::test::randomSignalOfLength(static_cast<std::size_t>(2 * h), 9u);
-                std::copy(equal.begin(), equal.begin() + h, equal.begin() + h);
-                CombineCounts splitCounts;
-                EXPECT_TRUE(sameBits(splits(CombinePath::doubles, equal, h, order, direction, &splitCounts),
-                                     splits(CombinePath::x87, equal, h, order, direction)));
-                EXPECT_EQ(splitCounts.fallbacks, 0) << "h " << h;
-            }
-        }
-    }
-}
-
-// The same for the DIF split stages of the builds that have them.
-TEST_F(FftCombine, SplitDoublesGiveTheX87BitsOnRandomSpecialZeroAndHalfwayData) {
-    if constexpr (!qel::variant::kFftHasDif) GTEST_SKIP() << "no DIF kernel";
-    long long mismatches = 0;
-    long long results = 0;
-    for (const auto& [wide, c] : settings()) {
-        // Only the AVX2 kernels split in doubles: the SSE2 setting would
-        // compare the x87 runs with themselves.
-        if (kDoubleCombine && !wide) continue;
-        selectWide(wide);
-        const auto n = static_cast<std::size_t>(c.len);
-        std::vector<SComplex> equal = zv::test::randomSignalOfLength(n, 5u);
-        std::copy(equal.begin(), equal.begin() + static_cast<std::ptrdiff_t>(n / 2), equal.begin() + static_cast<std::ptrdiff_t>(n / 2));
-        for (int direction : {1, -1}) {
-            const std::vector<SComplex> inputs[] = {zv::test::randomSignalOfLength(n, static_cast<unsigned>(c.h)),
-                                                    specials(n, static_cast<unsigned>(c.h) + 2u), equal};
-            for (std::size_t kind = 0; kind < std::size(inputs); ++kind) {
-                const auto& x = inputs[kind];
-                EXPECT_TRUE(sameBits(splits(CombinePath::doubles, x, c.h, c.tableOrder, direction),
-                                     splits(CombinePath::x87, x, c.h, c.tableOrder, direction)))
-                    << "h " << c.h << ", data " << kind << ", direction " << direction << ", wide " << wide;
-            }
-            if (c.h > (1 << 16) || c.h < 4) continue;
-            const auto built = nearHalfwaySplit(c.h, c.tableOrder, direction, static_cast<unsigned>(c.h) * 3u);
-            const auto want = splits(CombinePath::x87, built, c.h, c.tableOrder, direction);
-            EXPECT_TRUE(sameBits(splits(CombinePath::doubles, built, c.h, c.tableOrder, direction), want))
-                << "built, h " << c.h << ", direction " << direction << ", wide " << wide;
-            const auto trusted = splits(CombinePath::doublesUnfiltered, built, c.h, c.tableOrder, direction);
-            for (std::size_t i = 0; i < built.size(); ++i) {
-                mismatches += std::memcmp(&trusted[i].re, &want[i].re, sizeof(float)) != 0;
-                ++results;
-            }
-        }
-    }
-    if constexpr (kDoubleCombine) {
-        if (selectWide(true)) {
-            EXPECT_GT(mismatches, results / 100) << mismatches << " of " << results;
-            std::printf("split, trusting every double result: %lld of %lld real parts differ\n", mismatches, results);
         }
     }
 }
