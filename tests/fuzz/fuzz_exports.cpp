@@ -2,6 +2,9 @@
 // The differential fuzz target (libFuzzer): reads its input as a list of
 // calls, makes each call in every variant library of the build, checks what
 // needs no oracle and compares each variant with the generic one (g1).
+// Each variant is loaded a second time, from a copy, with its accelerated
+// paths switched off (ZENTAVOL_REFERENCE_PATHS): the transforms and the
+// magnitudes of the two instances must agree bit for bit.
 // Loads the variants by path; links none.
 #include <cmath>
 #include <complex>
@@ -11,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fstream>
+#include <unistd.h>
 #include <limits>
 #include <string>
 #include <vector>
@@ -35,6 +40,7 @@ enum class ExtremesRule {
 
 struct Build {
     const LibraryApi* api;
+    LibraryApi reference;  // the same build with only its reference paths
     ExtremesRule extremes;
     int magBlockUlps;              // magnitudes of the 128-element blocks against g1
     bool magExitsOnNegativeNaN;    // a NaN with its sign set in a block ends the process
@@ -44,7 +50,7 @@ struct Build {
 Build describe(const LibraryApi* api) {
     const std::string& c = api->name;
     const bool simd = c == "s1" || c == "s2";
-    Build b{api, ExtremesRule::kAnyElement, 0, false, false};
+    Build b{api, {}, ExtremesRule::kAnyElement, 0, false, false};
     const zv::test::VariantTraits& traits = zv::test::traitsOf(c);
     if (traits.genericExtremeOrder) b.extremes = ExtremesRule::kFirstOrdered;
     if (traits.bitOrderExtremes) b.extremes = ExtremesRule::kBitOrder;
@@ -97,6 +103,22 @@ bool sameValue(float got, float want) {
 
 // Both NaN (of any payload), or the same bits.
 bool sameOrBothNaN(float a, float b) { return bitsOf(a) == bitsOf(b) || (std::isnan(a) && std::isnan(b)); }
+
+// The reference instance's result for the same call is the same, bit for
+// bit: its accelerated paths give the bits of the reference ones.
+template <typename T>
+void checkReferenceBits(const Build& b, const char* fn, int order, int flags, const std::vector<T>& got,
+                        const std::vector<T>& reference) {
+    if (std::memcmp(got.data(), reference.data(), got.size() * sizeof(T)) == 0) return;
+    std::size_t k = 0;
+    while (std::memcmp(&got[k], &reference[k], sizeof(T)) == 0) ++k;
+    std::uint32_t g[sizeof(T) / 4], r[sizeof(T) / 4];
+    std::memcpy(g, &got[k], sizeof(T));
+    std::memcpy(r, &reference[k], sizeof(T));
+    fail("%s %s order %d flags %#x: element %zu has the words %08x.. on the accelerated paths, %08x.. on the "
+         "reference ones",
+         b.api->name.c_str(), fn, order, flags, k, g[0], r[0]);
+}
 
 // Distance in units in the last place (finite or infinite, same sign scale).
 std::int64_t ulpDistance(float a, float b) {
@@ -484,6 +506,11 @@ void fuzzMag(Input& in) {
         b.api->qelcbMag(s.data(), d.data(), n);
         checkModes(modes, b, "qelcbMag");
         const float* got = d.data();
+        {
+            Exact<float> r(dst, shiftDst);
+            b.reference.qelcbMag(s.data(), r.data(), n);
+            checkReferenceBits(b, "qelcbMag", n, 0, d.copy(), r.copy());
+        }
         if (generic.empty()) {  // g1: against the rules
             for (int i = 0; i < n; ++i)
                 if (!magnitudeFits(src[i], got[i], i < blocked))
@@ -899,6 +926,11 @@ void fuzzComplexFft(Input& in) {
             b.api->qelcFft(moved.data(), order, flags);
             checkAlignmentFree(b, "qelcFft", order, flags, got, moved.copy());
         }
+        {
+            Exact<SComplex> r(x, shift);
+            b.reference.qelcFft(r.data(), order, flags);
+            checkReferenceBits(b, "qelcFft", order, flags, got, r.copy());
+        }
         const char* name = b.api->name.c_str();
         if (order == 0 && !(sameValue(got[0].re, x[0].re) && sameValue(got[0].im, x[0].im)))
             fail("%s qelcFft order 0 flags %#x changed the value", name, flags);
@@ -973,6 +1005,12 @@ void fuzzRealFft(Input& in) {
         b.api->qelsRealFftNip(s.data(), o.data(), order, flags);
         checkModes(modes, b, "qelsRealFftNip");
         std::vector<SComplex> got = o.copy();
+        {
+            Exact<float> r(x, shiftIn);
+            Exact<SComplex> ro(before, shiftOut);
+            b.reference.qelsRealFftNip(r.data(), ro.data(), order, flags);
+            checkReferenceBits(b, "qelsRealFftNip", order, flags, got, ro.copy());
+        }
         if (shiftIn & 0x80) {
             Exact<float> movedIn(x, shiftIn + 1);
             Exact<SComplex> movedOut(before, shiftOut + 1);
@@ -1010,6 +1048,38 @@ void fuzzRealFft(Input& in) {
 
 }  // namespace
 
+// A second instance of a variant, with its accelerated paths switched off:
+// the library read from a copy (the loader would hand back the loaded one
+// for the same file), loaded while ZENTAVOL_REFERENCE_PATHS is set, which
+// the library reads once as it loads.
+LibraryApi openReferenceInstance(const std::string& code) {
+    char folder[] = "/tmp/zv_fuzz_reference.XXXXXX";
+    if (mkdtemp(folder) == nullptr) fail("cannot make a folder for the reference instance of %s", code.c_str());
+    const std::string from = zv::test::libraryPath(code);
+    const std::string to = std::string(folder) + "/" + from.substr(from.find_last_of('/') + 1);
+    {
+        std::ifstream source(from, std::ios::binary);
+        std::ofstream copy(to, std::ios::binary);
+        copy << source.rdbuf();
+        if (!source || !copy) fail("cannot copy %s to %s", from.c_str(), to.c_str());
+    }
+    setenv("ZENTAVOL_REFERENCE_PATHS", "1", 1);
+    void* handle = dlopen(to.c_str(), RTLD_NOW | RTLD_LOCAL);
+    unsetenv("ZENTAVOL_REFERENCE_PATHS");
+    std::remove(to.c_str());  // the mapping stays
+    rmdir(folder);
+    if (handle == nullptr) fail("cannot load %s: %s", to.c_str(), dlerror());
+    LibraryApi api;
+    api.name = code;
+    api.handle = handle;
+#define ZV_EXPORT(ordinal, fn)                                                  \
+    api.fn = reinterpret_cast<decltype(api.fn)>(dlsym(handle, #fn));           \
+    if (api.fn == nullptr) fail("the copy of %s does not export %s", code.c_str(), #fn);
+#include "runtime/export_list.h"
+#undef ZV_EXPORT
+    return api;
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Every variant the build made, g1 first; one that will not load is a
     // broken build, not a finding.
@@ -1025,6 +1095,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 #include "runtime/export_list.h"
 #undef ZV_EXPORT
         builds.push_back(describe(api));
+        builds.back().reference = openReferenceInstance(code);
     }
     std::fprintf(stderr, "zv_fuzz: %zu variant(s):", builds.size());
     for (const Build& b : builds) std::fprintf(stderr, " %s", b.api->name.c_str());
