@@ -4,7 +4,7 @@
 // Shared by every variant on x86-64; empty elsewhere.
 #include "fft/combine_doubles.h"
 
-#if QEL_FFT_DOUBLE_COMBINE
+#if QEL_WIDE_PATHS
 
 #include <cpuid.h>
 #include <immintrin.h>
@@ -362,16 +362,6 @@ template std::uint64_t combineDoubles<true, false>(SComplex*, SComplex*, const S
 template std::uint64_t combineDoubles<true, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
 template std::uint64_t combineDoubles<false, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
 template std::uint64_t combineDoubles<false, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
-
-bool defaultFloatModes() {
-    std::uint16_t control = 0;
-    asm volatile("fnstcw %0" : "=m"(control));
-    // x87: the six exception masks, precision 64 bits (3 << 8), rounding to
-    // nearest (0 << 10). SSE: the six masks (0x1F80) and nothing else above
-    // the status flags: rounding to nearest, no FTZ (bit 15), no DAZ (bit 6).
-    return (control & 0x0F3F) == 0x033F && (_mm_getcsr() & 0xFFC0u) == 0x1F80u;
-}
-
 }  // namespace qel::fft
 
 #endif

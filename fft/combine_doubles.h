@@ -10,19 +10,12 @@
 #include <cstdint>
 
 #include "fft/driver.h"
+#include "runtime/diagnostics.h"
 #include "zentavol.h"
-
-// x86-64 has SSE2 in every processor; the 32-bit builds keep their x87 stages
-// and their instruction sets.
-#if defined(__x86_64__)
-#define QEL_FFT_DOUBLE_COMBINE 1
-#else
-#define QEL_FFT_DOUBLE_COMBINE 0
-#endif
 
 namespace qel::fft {
 
-inline constexpr bool kDoubleCombine = QEL_FFT_DOUBLE_COMBINE != 0;
+inline constexpr bool kDoubleCombine = kWidePaths;
 
 // The most butterflies one call of combineDoubles takes: one bit per pair in
 // the returned word.
@@ -53,12 +46,6 @@ bool wideDoubleKernels();
 // Tests: the AVX2 kernels if wanted and available, the SSE2 ones otherwise;
 // returns wideDoubleKernels().
 bool useWideDoubleKernels(bool wanted);
-
-// True when the x87 control word asks for 64-bit precision and rounding to
-// nearest with every exception masked, and the SSE control register for
-// rounding to nearest, every exception masked, no flush to zero and no
-// denormals taken as zero: the modes the proof assumes.
-bool defaultFloatModes();
 
 // Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
 // the next runs of the stage go straight to the x87 loop, 1, 2, 4, ... of

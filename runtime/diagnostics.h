@@ -7,7 +7,27 @@
 // reproduces bit for bit.
 #pragma once
 
+// The accelerated paths exist in the 64-bit libraries only: x86-64 has SSE2
+// in every processor, while the 32-bit libraries keep the instruction sets
+// of their builds. This one test chooses them; code reaches them under
+// `if constexpr (qel::kWidePaths)` or `#if QEL_WIDE_PATHS` for whole files.
+#if defined(__x86_64__)
+#define QEL_WIDE_PATHS 1
+#else
+#define QEL_WIDE_PATHS 0
+#endif
+
 namespace qel {
+
+inline constexpr bool kWidePaths = QEL_WIDE_PATHS != 0;
+
+// True when the x87 control word asks for 64-bit precision and rounding to
+// nearest with every exception masked, and the SSE control register for
+// rounding to nearest, every exception masked, no flush to zero and no
+// denormals taken as zero: the modes the accelerated paths' proofs assume.
+// A call made under other modes takes the reference paths. Defined where
+// QEL_WIDE_PATHS is 1.
+bool defaultFloatModes();
 
 bool referencePaths();
 // For tests, which compare the two paths within one process.

@@ -17,8 +17,8 @@ namespace {
 
 // Why the double result is the x87 result, where the filter lets it pass.
 //
-// Assumptions, checked per call by defaultModes(): the x87 unit rounds to
-// nearest with a 64-bit significand (control word 0x37F up to the
+// Assumptions, checked per call by qel::defaultFloatModes(): the x87 unit
+// rounds to nearest with a 64-bit significand (control word 0x37F up to the
 // infinity bit and reserved bits), and the SSE unit rounds to nearest with
 // every exception masked and neither denormals-are-zero nor flush-to-zero
 // (control register 0x1F80 up to the sticky flags). Otherwise the whole call
@@ -44,11 +44,6 @@ namespace {
 // subnormal results, whose grid is fixed), from 2^128 - 2^107 on (results
 // that overflow, with a margin), infinities and NaNs go through the x87 unit
 // as well, so cvtpd2ps neither overflows nor underflows here.
-bool defaultModes() {
-    std::uint16_t x87Control;
-    asm volatile("fnstcw %0" : "=m"(x87Control));
-    return (x87Control & 0x0F3Fu) == 0x033Fu && (_mm_getcsr() & ~0x3Fu) == 0x1F80u;
-}
 
 // The two 32-bit halves of a double's bits: the low one holds the 29 low
 // significand bits, the high one the sign, the exponent and the top 20
@@ -92,7 +87,7 @@ inline __m128d sums(const float* p) {
 }  // namespace
 
 bool powerSpectrum(const SComplex* src, float* dst, std::size_t n, bool filter) {
-    if (!defaultModes()) return false;
+    if (!qel::defaultFloatModes()) return false;
     const float* in = &src->re;
     std::size_t i = 0;
     // Four elements per step; a step with an unsafe lane takes the x87 unit

@@ -1,25 +1,18 @@
 // SPDX-License-Identifier: MIT
-// The accelerated paths of the 64-bit libraries. An x86-64 target has SSE2
-// everywhere, and the 32-bit libraries keep the instruction sets of their
-// builds, so this one test chooses them: the kernels below exist only where
-// QEL_WIDE_PATHS is 1, and callers reach them under `if constexpr
+// The accelerated vector kernels of the 64-bit libraries (QEL_WIDE_PATHS,
+// runtime/diagnostics.h): callers reach them under `if constexpr
 // (qel::wide::kAvailable)`, taking the reference path too while
 // qel::referencePaths() is on.
 #pragma once
 
 #include <cstddef>
 
+#include "runtime/diagnostics.h"
 #include "zentavol.h"
-
-#if defined(__x86_64__)
-#define QEL_WIDE_PATHS 1
-#else
-#define QEL_WIDE_PATHS 0
-#endif
 
 namespace qel::wide {
 
-inline constexpr bool kAvailable = QEL_WIDE_PATHS != 0;
+inline constexpr bool kAvailable = kWidePaths;
 
 // The power spectrum of n elements with the bits of the x87 evaluation
 // (vector/power_x87.h): false, and nothing written, when the caller's x87

@@ -268,13 +268,13 @@ TEST_F(FftCombine, OtherFloatingPointModesAndTheSwitchTakeTheX87Loop) {
         return y;
     };
     if constexpr (kDoubleCombine) {
-        EXPECT_TRUE(defaultFloatModes());
+        EXPECT_TRUE(qel::defaultFloatModes());
     }
 
     const unsigned csr = _mm_getcsr();
     _mm_setcsr((csr & ~0x6000u) | 0x4000u);
     if constexpr (kDoubleCombine) {
-        EXPECT_FALSE(defaultFloatModes());
+        EXPECT_FALSE(qel::defaultFloatModes());
     }
     const auto upward = combined(false);
     auto doublesUpward = x;
@@ -291,7 +291,7 @@ TEST_F(FftCombine, OtherFloatingPointModesAndTheSwitchTakeTheX87Loop) {
     const std::uint16_t up = static_cast<std::uint16_t>((control & ~0x0C00) | 0x0800);
     asm volatile("fldcw %0" : : "m"(up));
     if constexpr (kDoubleCombine) {
-        EXPECT_FALSE(defaultFloatModes());
+        EXPECT_FALSE(qel::defaultFloatModes());
     }
     const auto x87Upward = combined(false);
     const auto x87UpwardReference = combined(true);
