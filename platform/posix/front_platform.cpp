@@ -155,7 +155,10 @@ bool getVersionEx(OsVersionInfo* info) {
 
 ModuleHandle loadLibrary(const char* name) {
     char file[256];
-    const int length = std::snprintf(file, sizeof file, "lib%s.so", name);
+    // The file under its SONAME, as Debian's loader cache and packages know it:
+    // the unversioned name is a development link, and a later major version
+    // with another interface is never picked up by this front library.
+    const int length = std::snprintf(file, sizeof file, "lib%s.so.%d", name, ZV_VARIANT_SOVERSION);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof file) {
         setLoadFailure("name too long");
         return nullptr;

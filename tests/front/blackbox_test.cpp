@@ -363,7 +363,7 @@ TEST(FrontOverrideBlackBox, UnknownOrMissingGivesOneLineAndTheUsualChoice) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, expectedOutput(first, false));
     EXPECT_EQ(run.err,
-              refusal("g2", "Zentavolg2 did not load: no complete libZentavolg2.so along the search path") + first +
+              refusal("g2", "Zentavolg2 did not load: no complete libZentavolg2.so.0 along the search path") + first +
                   " attached\n");
 }
 
@@ -449,8 +449,8 @@ TEST_F(WhichTool, ShowsTheOverrideAndEachNamePassedOver) {
     run = which("g2");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(line(run, "override: ") + "\n",
-              "override: " + refusal("g2", "Zentavolg2 did not load: no complete libZentavolg2.so along the search path"));
-    EXPECT_EQ(line(run, "tried "), "tried Zentavolg2 (the override): passed over: no complete libZentavolg2.so along the search path");
+              "override: " + refusal("g2", "Zentavolg2 did not load: no complete libZentavolg2.so.0 along the search path"));
+    EXPECT_EQ(line(run, "tried "), "tried Zentavolg2 (the override): passed over: no complete libZentavolg2.so.0 along the search path");
     // The tool reports; it writes no refusal of its own to standard error.
     EXPECT_EQ(run.err.find("refused"), std::string::npos);
 

@@ -221,10 +221,10 @@ TEST(DamagedVariantFile, TheLoadersCacheIsReadForThisMachinesLibraries) {
     ASSERT_EQ(std::system(command.c_str()), 0);
 
     char path[4096];
-    ASSERT_TRUE(qel::platform::cachedLibraryPath(cache.c_str(), "libZentavols1.so", path, sizeof path));
+    ASSERT_TRUE(qel::platform::cachedLibraryPath(cache.c_str(), fileOf("Zentavols1").c_str(), path, sizeof path));
     EXPECT_EQ(fs::path(path), libraries / fileOf("Zentavols1"));
-    EXPECT_FALSE(qel::platform::cachedLibraryPath(cache.c_str(), "libZentavols2.so", path, sizeof path));
-    EXPECT_FALSE(qel::platform::cachedLibraryPath(cache.c_str(), "libZentavols1.so", path, 8));  // too short
+    EXPECT_FALSE(qel::platform::cachedLibraryPath(cache.c_str(), fileOf("Zentavols2").c_str(), path, sizeof path));
+    EXPECT_FALSE(qel::platform::cachedLibraryPath(cache.c_str(), fileOf("Zentavols1").c_str(), path, 8));  // too short
 
     // A cache cut short before the end of its entries is no cache.
     const std::string bytes = readAll(cache);
@@ -233,9 +233,9 @@ TEST(DamagedVariantFile, TheLoadersCacheIsReadForThisMachinesLibraries) {
     const fs::path cut = folder.path() / "cut.cache";
     for (std::size_t length : {std::size_t{0}, std::size_t{20}, std::size_t{47}, std::size_t{100}, 48 + 24 * std::size_t{entries} - 1}) {
         std::ofstream(cut, std::ios::binary | std::ios::trunc) << bytes.substr(0, length);
-        EXPECT_FALSE(qel::platform::cachedLibraryPath(cut.c_str(), "libZentavols1.so", path, sizeof path)) << length;
+        EXPECT_FALSE(qel::platform::cachedLibraryPath(cut.c_str(), fileOf("Zentavols1").c_str(), path, sizeof path)) << length;
     }
-    EXPECT_FALSE(qel::platform::cachedLibraryPath((folder.path() / "none").c_str(), "libZentavols1.so", path, sizeof path));
+    EXPECT_FALSE(qel::platform::cachedLibraryPath((folder.path() / "none").c_str(), fileOf("Zentavols1").c_str(), path, sizeof path));
 }
 
 }  // namespace

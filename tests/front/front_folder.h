@@ -24,7 +24,10 @@ namespace zv::test {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-inline std::string fileOf(const std::string& libraryName) { return "lib" + libraryName + ".so"; }
+// The file name the front library loads a variant from (its SONAME).
+inline std::string fileOf(const std::string& libraryName) {
+    return "lib" + libraryName + ".so." + std::to_string(ZV_VARIANT_SOVERSION);
+}
 
 // This machine's row, from the probe that the unit suite checks.
 inline Names machineRow() {
