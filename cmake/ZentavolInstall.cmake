@@ -1,7 +1,14 @@
 # SPDX-License-Identifier: MIT
 # Installation and packages: the header, the front library and the variant
-# libraries, qelspectrum, zentavol-which, a pkg-config file and a CMake package; CPack makes
-# a Debian package and a tar archive on Linux, a zip on Windows.
+# libraries, qelspectrum, zentavol-which, a pkg-config file and a CMake package.
+# Every file belongs to one of four components, which CPack makes into the
+# four Debian packages, split as Debian splits a library:
+#   runtime      libzentavol0: the front library and the six variants
+#   development  libzentavol-dev: the headers, the link-time name of the front
+#                library, the pkg-config file and the CMake package
+#   tools        zentavol-tools: qelspectrum, zentavol-which, manual pages
+#   python       python3-zentavol: the Python module (python/CMakeLists.txt)
+# The tar archive on Linux and the zip on Windows hold all of them.
 include(CMakePackageConfigHelpers)
 
 set(ZV_INSTALLED_LIBRARIES "")
@@ -13,34 +20,36 @@ if(TARGET zentavol_front)
 endif()
 
 if(NOT WIN32)
-  # ELF libraries carry a SONAME with the major version. The front library
-  # loads a variant by the plain name libZentavol<code>.so, so that link is
-  # part of the run-time install for the variants, not a development file.
+  # ELF libraries carry a SONAME with the major version, and the front
+  # library loads a variant by that name (libZentavol<code>.so.N): the
+  # variants need no unversioned link at all, the front library's is the
+  # development package's.
   set_target_properties(${ZV_INSTALLED_LIBRARIES} PROPERTIES
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR})
 endif()
 
-install(FILES "${PROJECT_SOURCE_DIR}/include/zentavol.h" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+install(FILES "${PROJECT_SOURCE_DIR}/include/zentavol.h" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
+  COMPONENT development)
 # Applications link the front library only: on Windows its import library
 # is installed, the variants' are not (the front library loads them by name).
 set(ZV_INSTALLED_VARIANTS ${ZV_INSTALLED_LIBRARIES})
 list(REMOVE_ITEM ZV_INSTALLED_VARIANTS zentavol_front)
 install(TARGETS ${ZV_INSTALLED_VARIANTS}
-  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
-  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime NAMELINK_SKIP
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT VariantImportLibraries EXCLUDE_FROM_ALL)
 if(TARGET zentavol_front)
   install(TARGETS zentavol_front
-    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
-    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
-    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}")
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime NAMELINK_COMPONENT development
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
+    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development)
 endif()
 if(TARGET qelspectrum)
-  install(TARGETS qelspectrum RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+  install(TARGETS qelspectrum RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tools)
 endif()
 if(TARGET zentavol_which)
-  install(TARGETS zentavol_which RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+  install(TARGETS zentavol_which RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tools)
 endif()
 
 if(TARGET zentavol_front)
@@ -67,24 +76,37 @@ if(TARGET zentavol_front)
   install(FILES
     "${PROJECT_BINARY_DIR}/package/ZentavolConfig.cmake"
     "${PROJECT_BINARY_DIR}/package/ZentavolConfigVersion.cmake"
-    DESTINATION "${ZV_CMAKE_DIR}")
+    DESTINATION "${ZV_CMAKE_DIR}" COMPONENT development)
 
   set(ZV_PKGCONFIG_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
   file(RELATIVE_PATH ZV_PKGCONFIG_TO_PREFIX "/root/${ZV_PKGCONFIG_DIR}" "/root")
   configure_file("${PROJECT_SOURCE_DIR}/cmake/zentavol.pc.in" "${PROJECT_BINARY_DIR}/package/zentavol.pc" @ONLY)
-  install(FILES "${PROJECT_BINARY_DIR}/package/zentavol.pc" DESTINATION "${ZV_PKGCONFIG_DIR}")
+  install(FILES "${PROJECT_BINARY_DIR}/package/zentavol.pc" DESTINATION "${ZV_PKGCONFIG_DIR}"
+    COMPONENT development)
+endif()
+
+# The Debian packages, by component (see the top of this file).
+set(ZV_DEBIAN_NAME_runtime "libzentavol${PROJECT_VERSION_MAJOR}")
+set(ZV_DEBIAN_NAME_development "libzentavol-dev")
+set(ZV_DEBIAN_NAME_tools "zentavol-tools")
+set(ZV_DEBIAN_NAME_python "python3-zentavol")
+set(ZV_COMPONENTS runtime development)
+if(TARGET qelspectrum OR TARGET zentavol_which)
+  list(APPEND ZV_COMPONENTS tools)
+endif()
+if(TARGET zentavol_python)
+  list(APPEND ZV_COMPONENTS python)
 endif()
 
 # The licence goes into every package: the text beside the files of the
 # Windows zip; on Linux the Debian copyright file (with the licence under its
-# Debian name), the changelog a Debian package keeps, and the manual pages,
-# compressed as Debian installs them.
+# Debian name) and the changelog in each package's documentation folder,
+# and the manual pages, compressed as Debian installs them.
 set(ZV_MAINTAINER "Zentavol developers <developers@zentavol.org>")
 if(WIN32)
-  install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION .)
+  install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION . COMPONENT runtime)
 else()
   find_program(ZV_GZIP gzip REQUIRED)
-  set(ZV_DOC_DIR "${CMAKE_INSTALL_DATAROOTDIR}/doc/zentavol")
   configure_file("${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in" "${PROJECT_BINARY_DIR}/package/copyright" @ONLY)
   configure_file("${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in" "${PROJECT_BINARY_DIR}/package/changelog" @ONLY)
   set(compressed "${PROJECT_BINARY_DIR}/package/changelog.gz")
@@ -108,34 +130,41 @@ else()
     list(APPEND ZV_MANUAL_FILES "${out}")
   endforeach()
   add_custom_target(zv_package_documents ALL DEPENDS "${compressed}" ${ZV_MANUAL_FILES})
-  install(FILES "${PROJECT_BINARY_DIR}/package/copyright" "${compressed}" DESTINATION "${ZV_DOC_DIR}")
+  foreach(component IN LISTS ZV_COMPONENTS)
+    install(FILES "${PROJECT_BINARY_DIR}/package/copyright" "${compressed}"
+      DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/doc/${ZV_DEBIAN_NAME_${component}}" COMPONENT ${component})
+  endforeach()
   if(ZV_MANUAL_FILES)
-    install(FILES ${ZV_MANUAL_FILES} DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+    install(FILES ${ZV_MANUAL_FILES} DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT tools)
   endif()
 endif()
 
-# Packages. Linux: one Debian package holding everything (the libraries are
-# small and the header is needed by every user of them) and a tar archive.
-# Windows: a zip of the DLLs, the import library and the header; the Windows
-# build sets ZV_WINDOWS_PACKAGE_FILES to anything else it must carry (for
-# example the compiler's run-time DLLs) before this file is included.
+# Packages. Linux: the four Debian packages and one tar archive of
+# everything. Windows: a zip of the DLLs, the import library and the header;
+# the Windows build sets ZV_WINDOWS_PACKAGE_FILES to anything else it must
+# carry (for example the compiler's run-time DLLs) before this file is
+# included.
 set(CPACK_PACKAGE_NAME "zentavol")
 set(CPACK_PACKAGE_VENDOR "Zentavol developers")
 set(CPACK_PACKAGE_CONTACT "${ZV_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "single-precision signal processing with a C interface")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Aligned memory, complex and real FFTs of power-of-two sizes, element-wise\nfloat arithmetic, complex magnitudes, extremes and conversions; a front\nlibrary picks the best of six builds for the processor. Includes\nqelspectrum, a command-line spectrum analyser, and zentavol-which, which\nsays which build this machine gets and why.")
+set(ZV_SUMMARY "single-precision signal processing with a C interface")
+if(WIN32)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${ZV_SUMMARY}")
+endif()
+set(ZV_DESCRIPTION_BODY
+  "Aligned memory, complex and real FFTs of power-of-two sizes, element-wise\nfloat arithmetic, complex magnitudes, extremes and conversions; a front\nlibrary picks the best of six builds for the processor.")
+set(CPACK_PACKAGE_DESCRIPTION "${ZV_DESCRIPTION_BODY}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
 set(CPACK_STRIP_FILES OFF)
 if(WIN32)
   set(CPACK_GENERATOR "ZIP")
   if(ZV_WINDOWS_PACKAGE_FILES)
-    install(FILES ${ZV_WINDOWS_PACKAGE_FILES} DESTINATION "${CMAKE_INSTALL_BINDIR}")
+    install(FILES ${ZV_WINDOWS_PACKAGE_FILES} DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
   endif()
 else()
   set(CPACK_GENERATOR "DEB;TGZ")
-  # The Debian package installs under /usr; the tar archive holds bin/,
+  # The Debian packages install under /usr; the tar archive holds bin/,
   # include/ and lib/ under its top folder, to be unpacked anywhere.
   set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_BINARY_DIR}/package/CPackPerGenerator.cmake")
   # Debian installs stripped binaries.
@@ -144,19 +173,50 @@ else()
     "  set(CPACK_PACKAGING_INSTALL_PREFIX \"/usr\")\n"
     "  set(CPACK_STRIP_FILES ON)\n"
     "endif()\n")
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL ${ZV_COMPONENTS})
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SECTION "libs")
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # qelspectrum needs libZentavol.so.0 from this same package
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}/lib")
-  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-  # The loader's cache is refreshed by dpkg's trigger once per run.
-  file(WRITE "${PROJECT_BINARY_DIR}/package/triggers" "activate-noawait ldconfig\n")
-  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_BINARY_DIR}/package/triggers")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  # What each package needs from other packages of the system, dpkg-shlibdeps
+  # computes from its ELF files; what it needs from its sister packages is
+  # written here, the exact version, as they are built together.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}/lib")
+  set(zv_same "(= ${PROJECT_VERSION})")
+  foreach(component IN LISTS ZV_COMPONENTS)
+    string(TOUPPER ${component} upper)
+    set(CPACK_DEBIAN_${upper}_PACKAGE_NAME "${ZV_DEBIAN_NAME_${component}}")
+  endforeach()
+
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION "libs")
+  set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+    "${ZV_SUMMARY}\n${ZV_DESCRIPTION_BODY}\n.\nThis package holds the front library, which applications link, and the\nsix builds it chooses from.")
+  # The runtime package's shlibs file names it for libZentavol.so.N, and the
+  # loader's cache is refreshed by dpkg's trigger once per run.
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  file(WRITE "${PROJECT_BINARY_DIR}/package/triggers" "activate-noawait ldconfig\n")
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA "${PROJECT_BINARY_DIR}/package/triggers")
+  # CPack also writes postinst and postrm scripts that call ldconfig, which
+  # the trigger makes redundant; they are taken out of the finished package.
+  set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/debian/DropLdconfigScripts.cmake")
+
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION "libdevel")
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "${ZV_DEBIAN_NAME_runtime} ${zv_same}")
+  set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+    "${ZV_SUMMARY} (development files)\n${ZV_DESCRIPTION_BODY}\n.\nThis package holds the C header, the link to the front library, the\npkg-config file and the CMake package.")
+
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION "sound")
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "${ZV_DEBIAN_NAME_runtime} ${zv_same}")
+  set(CPACK_DEBIAN_TOOLS_DESCRIPTION
+    "spectrum analyser and build report of the Zentavol library\nqelspectrum analyses a sound file's spectrum and draws it; zentavol-which\nsays which of the library's six builds this machine gets, and why.")
+
   if(ZV_PYTHON_DEBIAN_DEPENDS)
-    # the Python module (the libraries' own dependencies come from shlibdeps)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ZV_PYTHON_DEBIAN_DEPENDS}")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION "python")
+    # the interpreter the module is built for and NumPy, besides the library
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "${ZV_DEBIAN_NAME_runtime} ${zv_same}, ${ZV_PYTHON_DEBIAN_DEPENDS}")
+    set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+      "Python interface to the Zentavol signal-processing library\nThe transforms, magnitudes and vector functions of the library on NumPy\narrays.")
   endif()
 endif()
 include(CPack)

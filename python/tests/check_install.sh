@@ -13,9 +13,12 @@ folder=$4
 rm -rf "$scratch"
 mkdir -p "$scratch"
 prefix=$scratch/prefix
-# The default component only (libraries, header, module): its own manifest
-# file, so that the package test may install the same build at once.
-cmake --install "$build" --prefix "$prefix" --component Unspecified >/dev/null
+# The libraries and the module, as the runtime and Python packages hold
+# them: each component has its own manifest file, so that the package test
+# may install the same build at once.
+for component in runtime python; do
+  cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
 
 cd "$scratch"
 PYTHONPATH=$prefix/$folder "$python" -c "import zentavol; print(zentavol.variant())" >"$scratch/variant"
