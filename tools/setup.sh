@@ -1,44 +1,51 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Sets a fresh machine up and builds: installs the Debian packages that are
-# missing (the Linux toolchain and the libraries of the tools, and for the
-# 32-bit Windows build the mingw-w64 cross compiler with Wine from the i386
-# architecture), configures, builds, and then
-#   tools/setup.sh main   runs qelspectrum on its built-in signal (the main job)
-#   tools/setup.sh test   runs every test suite: on Linux plainly and under
-#                         the sanitizers with g++, plainly with clang++, then
-#                         the Windows build under Wine and the fuzz target
+# missing, configures, builds, and then
+#   tools/setup.sh main   builds the libraries, qelspectrum, zentavol-which and
+#                         the Python module only (preset main), with only the
+#                         packages they need, and runs qelspectrum on its
+#                         built-in signal (the main job)
+#   tools/setup.sh test   installs everything else too (the test frameworks,
+#                         clang, the benchmark peers, packaging tools, the
+#                         mingw-w64 cross compiler with Wine from the i386
+#                         architecture), builds everything and runs every test
+#                         suite: on Linux plainly and under the sanitizers with
+#                         g++, plainly with clang++, then the Windows build
+#                         under Wine and the fuzz target
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# build and tests (clang: the second compiler, with its sanitizer run-time);
-# qelspectrum (audio files, pictures; its tests read SVG
-# back with libxml2); benchmarks against
-# other FFT and vector libraries; packaging; the Windows build under Wine
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
+# building and running the libraries, qelspectrum (audio files, pictures)
+# and the Python module
+main_packages=(cmake ninja-build g++ pkg-config
+  libsndfile1-dev libcairo2-dev
+  python3-dev python3-numpy pybind11-dev)
+# the tests (clang: the second compiler, with its sanitizer run-time;
+# qelspectrum's tests read SVG back with libxml2), the benchmarks against other
+# FFT and vector libraries, packaging, the Windows build under Wine
+test_packages=(libgtest-dev libgmock-dev googletest
   clang libclang-rt-dev  # the clang builds and the fuzz target (libFuzzer, sanitizers)
-  libsndfile1-dev libcairo2-dev libxml2-dev
+  libxml2-dev
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
-  dpkg-dev file lintian man-db  # packaging: the .deb is checked with lintian, its manual pages with man
-  python3-dev python3-numpy python3-pytest pybind11-dev python3-pybind11  # the Python module
-  googletest g++-mingw-w64-i686 wine wine32:i386)
+  dpkg-dev file lintian man-db  # packaging: the .deb files are checked with lintian, the manual pages with man
+  python3-pytest python3-pybind11
+  g++-mingw-w64-i686 wine wine32:i386)
 export DEBIAN_FRONTEND=noninteractive
-# wine32 comes from the i386 architecture; dpkg must know it before apt looks.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  echo "adding the i386 architecture"
-  dpkg --add-architecture i386
-  apt-get update -qq
-fi
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if ((${#missing[@]})); then
-  echo "installing: ${missing[*]}"
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+
+# install_missing <package>...: installs those that are missing
+install_missing() {
+  local missing=() package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$package")
+  done
+  if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
 
 build() {
   cmake --preset "$1" >/dev/null
@@ -47,10 +54,18 @@ build() {
 
 case "${1:-}" in
   main)
-    build default
-    ./build/default/bin/qelspectrum
+    install_missing "${main_packages[@]}"
+    build main
+    ./build/main/bin/qelspectrum
     ;;
   test)
+    # wine32 comes from the i386 architecture; dpkg must know it before apt looks.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      echo "adding the i386 architecture"
+      dpkg --add-architecture i386
+      apt-get update -qq
+    fi
+    install_missing "${main_packages[@]}" "${test_packages[@]}"
     build default
     ctest --preset default
     build asan
