@@ -26,7 +26,7 @@
 # Each subsystem lists its shared sources in its own sources.cmake.
 include("${PROJECT_SOURCE_DIR}/runtime/sources.cmake")
 include("${PROJECT_SOURCE_DIR}/vector/sources.cmake")
-include("${PROJECT_SOURCE_DIR}/fft/sources.cmake" OPTIONAL)
+include("${PROJECT_SOURCE_DIR}/fft/sources.cmake")
 set(ZV_SHARED_SOURCES ${ZV_RUNTIME_SOURCES} ${ZV_FFT_SOURCES} ${ZV_VECTOR_SOURCES})
 if(WIN32)
   set(ZV_PLATFORM_SOURCES platform/win32/platform.cpp platform/win32/variant_entry.cpp)
