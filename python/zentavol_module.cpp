@@ -309,17 +309,17 @@ void spread(py::ssize_t count, int workers, const Prepare& prepare, const Work& 
     py::ssize_t begin = 0;
     for (int t = 0; t < threads; ++t) {
         const py::ssize_t end = count / threads * (t + 1) + std::min<py::ssize_t>(count % threads, t + 1);
-        Scratch& own = scratch[static_cast<std::size_t>(t)];
+        Scratch& mine = scratch[static_cast<std::size_t>(t)];
         bool started = false;
         if (t + 1 < threads) {
             try {
-                pool.emplace_back([&work, begin, end, &own] { work(begin, end, own); });
+                pool.emplace_back([&work, begin, end, &mine] { work(begin, end, mine); });
                 started = true;
             } catch (const std::system_error&) {
                 // no thread to be had: this run on the calling thread
             }
         }
-        if (!started) work(begin, end, own);
+        if (!started) work(begin, end, mine);
         begin = end;
     }
     for (std::thread& thread : pool) thread.join();
