@@ -5,11 +5,14 @@
 # Debian package and the tar archive with CPack, installs the Debian package
 # with dpkg into a private root and runs qelspectrum from it, and builds the
 # application against the unpacked tar archive.
-#   check_package.sh <build dir> <scratch dir> <C compiler>
+#   check_package.sh <build dir> <scratch dir> <C compiler> <C++ compiler>
+# The C++ example (examples/cpp_demo.cpp) is built both ways too, against
+# the installed C++ header.
 set -euo pipefail
 build=$1
 scratch=$2
 cc=$3
+cxx=$4
 here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$scratch"
@@ -41,6 +44,17 @@ cmake -S "$here/app" -B "$scratch/app-build" -G Ninja -DCMAKE_C_COMPILER="$cc" \
 cmake --build "$scratch/app-build" >/dev/null
 output "$scratch/out" "$scratch/app-build/spectrum_app"
 grep -qx "spectrum_app: ok" "$scratch/out"
+
+step "C++: pkg-config and find_package routes"
+"$cxx" -std=c++20 -Wall -Werror "$here/../../examples/cpp_demo.cpp" -o "$scratch/cpp-pkgconfig" \
+  $(pkg-config --cflags --libs zentavol) -Wl,-rpath,"$(cd "$libdir" && pwd)"
+output "$scratch/out" "$scratch/cpp-pkgconfig"
+grep -qx "peak 512.0 at bin 100 of 513" "$scratch/out"
+cmake -S "$here/app_cpp" -B "$scratch/cpp-build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_PREFIX_PATH="$prefix" -DZV_EXAMPLE="$here/../../examples/cpp_demo.cpp" >/dev/null
+cmake --build "$scratch/cpp-build" >/dev/null
+output "$scratch/out" "$scratch/cpp-build/cpp_demo"
+grep -qx "peak 512.0 at bin 100 of 513" "$scratch/out"
 
 step "the installed qelspectrum"
 output "$scratch/out" "$prefix/bin/qelspectrum" --peaks 1
