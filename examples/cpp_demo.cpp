@@ -23,7 +23,8 @@ int main() {
     const float peak = zentavol::max(level);
     std::size_t at = 0;
     while (level[at] != peak) ++at;
-    std::printf("peak %.1f at bin %zu of %zu\n", static_cast<double>(peak), at, kN / 2 + 1);
+    std::printf("peak %.1f at bin %u of %u\n", static_cast<double>(peak), static_cast<unsigned>(at),
+                static_cast<unsigned>(kN / 2 + 1));
 
     try {
         zentavol::realFft(std::span<const float>(samples).first(1000), spectrum, QEL_FFT_FORWARD);

@@ -45,7 +45,8 @@ TEST(CppBuffer, OwnsAlignedZeroedMemoryAndMovesIt) {
     c = std::move(b);  // c's own block is freed (ASan: no leak), b's taken
     EXPECT_EQ(c.data(), block);
     EXPECT_TRUE(b.empty());
-    c = std::move(c);  // no self-free
+    Buffer<float>& alias = c;
+    c = std::move(alias);  // a self-move keeps the block
     EXPECT_EQ(c.data(), block);
 
     std::span<float> view = c;  // a contiguous range
