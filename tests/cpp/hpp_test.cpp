@@ -7,12 +7,15 @@
 // in tests/api/{fft_complex,fft_real,arith,complex,extremes,convert}_test.cpp,
 // OrdersAboveTheLargestEndTheProcessAsOutOfMemory (both transforms),
 // AReportedElementEndsTheProcessBeforeTheNextIsConverted (convert_test.cpp)
-// and the NaN of a 128-block at the end of complex_test.cpp.
+// and, for a NaN in a 128-block of magnitudes, EstimatedBlockRootsFallBack...
+// and SoftwareBlockRootsWithinAnUlp (complex_test.cpp). The cases here take
+// those tests' arguments.
 #include <gtest/gtest.h>
 
 #include <zentavol.hpp>
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -94,6 +97,7 @@ TEST(CppChecked, EveryArgumentTheCFunctionEndsTheProcessForThrows) {
         {"qelcFft above the largest", true, [&] { zc::qelcFft(d, largest + 1, QEL_FFT_FORWARD); }},
         {"qelcFft 31 init only", true, [&] { zc::qelcFft(nullptr, 31, QEL_FFT_INIT_ONLY); }},
         {"qelcFft null", false, [&] { zc::qelcFft(nullptr, 4, QEL_FFT_FORWARD); }},
+        {"qelcFft flags 0", false, [&] { zc::qelcFft(d, 4, 0); }},
         {"qelcFft no direction", false, [&] { zc::qelcFft(d, 4, QEL_FFT_NO_SCALE | QEL_FFT_NATURAL_ORDER); }},
         {"qelcFft both directions", false, [&] { zc::qelcFft(d, 4, 3); }},
         {"qelcFft 64|128", false, [&] { zc::qelcFft(d, 4, 1 | 64 | 128); }},
@@ -105,7 +109,9 @@ TEST(CppChecked, EveryArgumentTheCFunctionEndsTheProcessForThrows) {
         {"qelsRealFftNip above the largest", true, [&] { zc::qelsRealFftNip(x, d, largest + 1, QEL_FFT_FORWARD); }},
         {"qelsRealFftNip null in", false, [&] { zc::qelsRealFftNip(nullptr, d, 4, QEL_FFT_FORWARD); }},
         {"qelsRealFftNip null out", false, [&] { zc::qelsRealFftNip(x, nullptr, 4, QEL_FFT_FORWARD); }},
-        {"qelsRealFftNip both directions", false, [&] { zc::qelsRealFftNip(x, d, 4, 1 | 2 | 16); }},
+        {"qelsRealFftNip both directions", false, [&] { zc::qelsRealFftNip(x, d, 4, 3); }},
+        {"qelsRealFftNip both directions, order 1", false, [&] { zc::qelsRealFftNip(x, d, 1, 2 | 1 | 16); }},
+        {"qelsRealFftNip flags 0", false, [&] { zc::qelsRealFftNip(x, d, 4, 0); }},
         {"qelsRealFftNip no direction", false, [&] { zc::qelsRealFftNip(x, d, 0, QEL_FFT_NO_SCALE | 64); }},
         {"qelsbSet n 0", true, [&] { zc::qelsbSet(3.0f, x, 0); }},
         {"qelsbAdd1 n -5", true, [&] { zc::qelsbAdd1(3.0f, x, -5); }},
@@ -113,7 +119,8 @@ TEST(CppChecked, EveryArgumentTheCFunctionEndsTheProcessForThrows) {
         {"qelsbAdd2 n -1", true, [&] { zc::qelsbAdd2(x, x + 8, -1); }},
         {"qelsbAdd2 null src", false, [&] { zc::qelsbAdd2(nullptr, x, 5); }},
         {"qelsbMpy2 null dst", false, [&] { zc::qelsbMpy2(x, nullptr, 5); }},
-        {"qelsbMpy2 n 0 before nulls", true, [&] { zc::qelsbMpy2(nullptr, nullptr, 0); }},
+        {"qelsbMpy2 n 0", true, [&] { zc::qelsbMpy2(x, x + 8, 0); }},
+        {"qelsbMpy2 both null", false, [&] { zc::qelsbMpy2(nullptr, nullptr, 5); }},
         {"qelcbConjExtend1 n -2", true, [&] { zc::qelcbConjExtend1(d, -2); }},
         {"qelcbConjExtend1 null", false, [&] { zc::qelcbConjExtend1(nullptr, 3); }},
         {"qelcbReal n 0", true, [&] { zc::qelcbReal(d, x, 0); }},
@@ -124,7 +131,8 @@ TEST(CppChecked, EveryArgumentTheCFunctionEndsTheProcessForThrows) {
         {"qelcbMag null src", false, [&] { zc::qelcbMag(nullptr, x, 4); }},
         {"qelsMax len 0", true, [&] { zc::qelsMax(x, 0); }},
         {"qelsMax null", false, [&] { zc::qelsMax(nullptr, 5); }},
-        {"qelsMin len -1", true, [&] { zc::qelsMin(x, -1); }},
+        {"qelsMax len -1", true, [&] { zc::qelsMax(x, -1); }},
+        {"qelsMin len 0", true, [&] { zc::qelsMin(x, 0); }},
         {"qelsMin null", false, [&] { zc::qelsMin(nullptr, 5); }},
         {"qelsbFloatToInt len 0 before nulls", true, [&] { zc::qelsbFloatToInt(nullptr, nullptr, 0, 8, QEL_CVT_NEAREST); }},
         {"qelsbFloatToInt len -4", true, [&] { zc::qelsbFloatToInt(x, i.data(), -4, 32, QEL_CVT_NEAREST); }},
@@ -179,22 +187,30 @@ TEST(CppChecked, WhatTheCFunctionAcceptsIsPassedOn) {
 TEST(CppChecked, DataTheLibraryWouldEndTheProcessForThrow) {
     // QEL_CVT_REPORT: an element outside the type after rounding (a NaN too);
     // nothing is written, even before it
-    const float values[4] = {1.0f, 2.0f, 127.5f, -3.0f};
+    const float values[4] = {1.0f, 300.0f, 2.0f, -1.0f};
     std::int8_t out[4] = {9, 9, 9, 9};
+    std::uint8_t unsignedOut[4] = {9, 9, 9, 9};
     EXPECT_THROW(zc::qelsbFloatToInt(values, out, 4, 8, QEL_CVT_NEAREST | QEL_CVT_REPORT), std::invalid_argument);
-    EXPECT_THROW(zc::qelsbFloatToInt(values + 3, out, 1, 8, QEL_CVT_FLOOR | QEL_CVT_UNSIGNED | QEL_CVT_SATURATE | QEL_CVT_REPORT),
+    EXPECT_THROW(zc::qelsbFloatToInt(values + 3, unsignedOut, 1, 8,
+                                     QEL_CVT_TRUNCATE | QEL_CVT_UNSIGNED | QEL_CVT_SATURATE | QEL_CVT_REPORT),
                  std::invalid_argument);
+    // a NaN counts as above the type (the C header says so)
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_THROW(zc::qelsbFloatToInt(&nan, out, 1, 8, QEL_CVT_TRUNCATE | QEL_CVT_REPORT), std::invalid_argument);
     EXPECT_EQ(std::vector<int>(out, out + 4), (std::vector<int>{9, 9, 9, 9}));
-    // truncated, 127.5 fits
-    EXPECT_NO_THROW(zc::qelsbFloatToInt(values, out, 3, 8, QEL_CVT_TRUNCATE | QEL_CVT_REPORT));
-    EXPECT_EQ(out[2], 127);
+    EXPECT_EQ(unsignedOut[0], 9);
+    // in 16 bits 300 fits; and -0.5 truncates to 0, in range for unsigned
+    std::int16_t wide[4] = {};
+    EXPECT_NO_THROW(zc::qelsbFloatToInt(values, wide, 4, 16, QEL_CVT_NEAREST | QEL_CVT_REPORT));
+    EXPECT_EQ(wide[1], 300);
+    const float small = -0.5f;
+    EXPECT_NO_THROW(zc::qelsbFloatToInt(&small, unsignedOut, 1, 8, QEL_CVT_TRUNCATE | QEL_CVT_UNSIGNED | QEL_CVT_REPORT));
+    EXPECT_EQ(unsignedOut[0], 0);
 
     // magnitudes: a NaN in a 128-block of a longer vector; none outside them
     std::vector<SComplex> z(300, SComplex{3.0f, 4.0f});
     std::vector<float> mag(300, -1.0f);
-    z[200] = {-nan, 0.0f};
+    z[200] = {std::bit_cast<float>(0xFFC00000u), 0.0f};  // a NaN with its sign bit set
     EXPECT_THROW(zc::qelcbMag(z.data(), mag.data(), 300), std::invalid_argument);
     EXPECT_EQ(mag[0], -1.0f);
     z[200] = {3.0f, 4.0f};
