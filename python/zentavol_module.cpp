@@ -100,11 +100,15 @@ bool aligned(const void* data, std::size_t alignment) {
     return reinterpret_cast<std::uintptr_t>(data) % alignment == 0;
 }
 
-std::string shapeText(const py::array& a) {
+std::vector<py::ssize_t> shapeOf(const py::array& a) { return {a.shape(), a.shape() + a.ndim()}; }
+
+// A shape as Python writes it: (3,), (2, 4).
+std::string shapeText(const std::vector<py::ssize_t>& shape) {
     std::string text = "(";
-    for (py::ssize_t k = 0; k < a.ndim(); ++k) text += (k > 0 ? ", " : "") + lengthText(a.shape(k));
-    return text + (a.ndim() == 1 ? ",)" : ")");
+    for (std::size_t k = 0; k < shape.size(); ++k) text += (k > 0 ? ", " : "") + lengthText(shape[k]);
+    return text + (shape.size() == 1 ? ",)" : ")");
 }
+std::string shapeText(const py::array& a) { return shapeText(shapeOf(a)); }
 
 // An array the library writes (an in-place argument or out=), of any number
 // of dimensions: it is used as it is, so it must be exactly what the library
@@ -136,12 +140,7 @@ py::array writable(py::handle object, const char* dtype, const char* name) {
 void checkShapeIs(const py::array& a, const std::vector<py::ssize_t>& shape, const char* name) {
     const bool same = a.ndim() == static_cast<py::ssize_t>(shape.size()) &&
                       std::equal(shape.begin(), shape.end(), a.shape());
-    if (!same) {
-        std::string wanted = "(";
-        for (std::size_t k = 0; k < shape.size(); ++k) wanted += (k > 0 ? ", " : "") + lengthText(shape[k]);
-        wanted += shape.size() == 1 ? ",)" : ")";
-        raiseValue(std::string(name) + " has shape " + shapeText(a) + ", " + wanted + " needed");
-    }
+    if (!same) raiseValue(std::string(name) + " has shape " + shapeText(a) + ", " + shapeText(shape) + " needed");
 }
 
 // How two contiguous arrays lie in memory.
@@ -180,8 +179,6 @@ const float* readFloats(const py::array& a) { return static_cast<const float*>(a
 SComplex* complexes(py::array& a) { return static_cast<SComplex*>(a.mutable_data()); }
 const SComplex* readComplexes(const py::array& a) { return static_cast<const SComplex*>(a.data()); }
 int count(const py::array& a) { return static_cast<int>(a.shape(0)); }
-
-std::vector<py::ssize_t> shapeOf(const py::array& a) { return {a.shape(), a.shape() + a.ndim()}; }
 
 // ---- Batches: lanes along an axis, spread over threads ----
 
