@@ -97,7 +97,7 @@ inline int orderOf(const char* function, std::size_t n) {
 
 // The conversions' rounding of a float, exact in double for every float.
 inline double rounded(float x, int flags) {
-    const double value = x;
+    const double value = static_cast<double>(x);
     if (flags & QEL_CVT_TRUNCATE) return std::trunc(value);
     if (flags & QEL_CVT_FLOOR) return std::floor(value);
     if (flags & QEL_CVT_CEIL) return std::ceil(value);
