@@ -29,8 +29,8 @@ if(NOT WIN32)
     SOVERSION ${PROJECT_VERSION_MAJOR})
 endif()
 
-install(FILES "${PROJECT_SOURCE_DIR}/include/zentavol.h" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
-  COMPONENT development)
+install(FILES "${PROJECT_SOURCE_DIR}/include/zentavol.h" "${PROJECT_SOURCE_DIR}/include/zentavol.hpp"
+  DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}" COMPONENT development)
 # Applications link the front library only: on Windows its import library
 # is installed, the variants' are not (the front library loads them by name).
 set(ZV_INSTALLED_VARIANTS ${ZV_INSTALLED_LIBRARIES})

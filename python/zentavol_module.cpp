@@ -7,6 +7,7 @@
 #include <link.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -15,7 +16,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -90,30 +95,52 @@ py::array readable(py::handle object, Element type, const char* name) {
 py::array freshCopy(const py::array& a, Element type) {
     return numpy().attr("array")(a, py::arg("dtype") = typeName(type), py::arg("order") = "C", py::arg("copy") = true);
 }
-py::array freshCopy(py::handle object, Element type, const char* name) {
-    return freshCopy(argument(object, type, name), type);
-}
 
 bool aligned(const void* data, std::size_t alignment) {
     return reinterpret_cast<std::uintptr_t>(data) % alignment == 0;
 }
 
-// An array the library writes (an in-place argument or out=): it is used as
-// it is, so it must be exactly what the library takes.
-py::array writable(py::handle object, const char* dtype, const char* name) {
+std::vector<py::ssize_t> shapeOf(const py::array& a) { return {a.shape(), a.shape() + a.ndim()}; }
+
+// A shape as Python writes it: (3,), (2, 4).
+std::string shapeText(const std::vector<py::ssize_t>& shape) {
+    std::string text = "(";
+    for (std::size_t k = 0; k < shape.size(); ++k) text += (k > 0 ? ", " : "") + lengthText(shape[k]);
+    return text + (shape.size() == 1 ? ",)" : ")");
+}
+std::string shapeText(const py::array& a) { return shapeText(shapeOf(a)); }
+
+// An array the library writes (an in-place argument or out=), of any number
+// of dimensions: it is used as it is, so it must be exactly what the library
+// takes.
+py::array writableArray(py::handle object, const char* dtype, const char* name) {
     if (!py::isinstance<py::array>(object))
         raiseType(std::string(name) + " must be a NumPy array of " + dtype + ", got " +
                   py::str(py::type::of(object).attr("__name__")).cast<std::string>());
     py::array a = py::reinterpret_borrow<py::array>(object);
     if (!a.dtype().equal(numpy().attr("dtype")(dtype)))
         raiseType(std::string(name) + " must have dtype " + dtype + " (native byte order) to be written in place, got " + dtypeName(a));
-    checkOneDimension(a, name);
-    checkLength(a.shape(0), name);
+    if (a.ndim() == 0) raiseValue(std::string(name) + " is a scalar; an array is needed");
+    if (a.size() == 0) raiseValue(std::string(name) + " is empty; the library needs at least one element");
     if (!(a.flags() & py::array::c_style)) raiseValue(std::string(name) + " must be contiguous to be written in place");
     if (!aligned(a.data(), static_cast<std::size_t>(a.itemsize() == 8 ? 4 : a.itemsize())))
         raiseValue(std::string(name) + " is not aligned for its element type");
     if (!a.writeable()) raiseValue(std::string(name) + " is read-only");
     return a;
+}
+
+// The same, one-dimensional, for the functions that take vectors only.
+py::array writable(py::handle object, const char* dtype, const char* name) {
+    py::array a = writableArray(object, dtype, name);
+    checkOneDimension(a, name);
+    checkLength(a.shape(0), name);
+    return a;
+}
+
+void checkShapeIs(const py::array& a, const std::vector<py::ssize_t>& shape, const char* name) {
+    const bool same = a.ndim() == static_cast<py::ssize_t>(shape.size()) &&
+                      std::equal(shape.begin(), shape.end(), a.shape());
+    if (!same) raiseValue(std::string(name) + " has shape " + shapeText(a) + ", " + shapeText(shape) + " needed");
 }
 
 // How two contiguous arrays lie in memory.
@@ -142,6 +169,9 @@ void checkLengthIs(const py::array& a, py::ssize_t n, const char* name) {
 py::array newArray(py::ssize_t n, const char* dtype) {
     return numpy().attr("zeros")(n, py::arg("dtype") = dtype);
 }
+py::array newArray(const std::vector<py::ssize_t>& shape, const char* dtype) {
+    return numpy().attr("zeros")(py::tuple(py::cast(shape)), py::arg("dtype") = dtype);
+}
 
 // Inputs are read through data(): mutable_data() refuses read-only arrays.
 float* floats(py::array& a) { return static_cast<float*>(a.mutable_data()); }
@@ -150,17 +180,163 @@ SComplex* complexes(py::array& a) { return static_cast<SComplex*>(a.mutable_data
 const SComplex* readComplexes(const py::array& a) { return static_cast<const SComplex*>(a.data()); }
 int count(const py::array& a) { return static_cast<int>(a.shape(0)); }
 
+// ---- Batches: lanes along an axis, spread over threads ----
+
+// An argument of any number of dimensions (at least one), its kind checked
+// and not empty; nothing is copied yet.
+py::array arrayArgument(py::handle object, Element type, const char* name) {
+    py::array a = numpy().attr("asarray")(object);
+    checkKind(a, type, name);
+    if (a.ndim() == 0) raiseValue(std::string(name) + " is a scalar; this function takes an array");
+    if (a.size() == 0) raiseValue(std::string(name) + " is empty; the library needs at least one element");
+    return a;
+}
+
+// The axis as an index in 0..ndim-1; negative ones count from the end.
+int axisOf(py::handle axis, const py::array& a, const char* name) {
+    if (py::isinstance<py::bool_>(axis) || !PyIndex_Check(axis.ptr()))
+        raiseType("axis must be an integer, got " + py::str(py::type::of(axis).attr("__name__")).cast<std::string>());
+    py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(axis.ptr()));
+    if (!index) throw py::error_already_set();
+    int overflow = 0;
+    const long long k = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+    const long long ndim = a.ndim();
+    if (overflow != 0 || k < -ndim || k >= ndim)
+        raiseValue("axis " + py::str(index).cast<std::string>() + " is out of range for " + name + " of " +
+                   std::to_string(ndim) + " dimension" + (ndim == 1 ? "" : "s"));
+    return static_cast<int>(k < 0 ? k + ndim : k);
+}
+
+// The threads a batch may use: None and 1 mean the calling thread alone, a
+// negative count wraps around from the number of processors as -1 (all of
+// them).
+constexpr int kMostWorkers = 256;
+
+int workersOf(py::handle workers) {
+    if (workers.is_none()) return 1;
+    if (py::isinstance<py::bool_>(workers) || !PyIndex_Check(workers.ptr()))
+        raiseType("workers must be an integer, got " + py::str(py::type::of(workers).attr("__name__")).cast<std::string>());
+    py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(workers.ptr()));
+    if (!index) throw py::error_already_set();
+    int overflow = 0;
+    long long count = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+    const long long processors = std::max(1u, std::thread::hardware_concurrency());
+    if (overflow == 0 && count < 0) count += processors + 1;
+    if (overflow != 0 || count < 1)
+        raiseValue("workers must be a positive count, or -1 .. -" + std::to_string(processors) +
+                   " counting back from the " + std::to_string(processors) + " processors, got " +
+                   py::str(index).cast<std::string>());
+    return static_cast<int>(std::min<long long>(count, kMostWorkers));
+}
+
+// A C-contiguous array seen along one axis: `outer` blocks, each of `inner`
+// lanes side by side; the k-th element of a lane of length m lies
+// `inner` elements after the (k-1)-th. Input and output lanes of a transform
+// differ in length only.
+struct Lanes {
+    py::ssize_t outer = 1;
+    py::ssize_t inner = 1;
+
+    py::ssize_t count() const { return outer * inner; }
+    bool contiguous() const { return inner == 1; }
+    py::ssize_t start(py::ssize_t lane, py::ssize_t length) const {
+        return (lane / inner) * length * inner + lane % inner;
+    }
+};
+
+Lanes lanesOf(const py::array& a, int axis) {
+    Lanes lanes;
+    for (int k = 0; k < axis; ++k) lanes.outer *= a.shape(k);
+    for (py::ssize_t k = axis + 1; k < a.ndim(); ++k) lanes.inner *= a.shape(k);
+    return lanes;
+}
+
+template <class T>
+void gather(const T* base, const Lanes& lanes, py::ssize_t lane, py::ssize_t length, T* buffer) {
+    const T* from = base + lanes.start(lane, length);
+    for (py::ssize_t k = 0; k < length; ++k) buffer[k] = from[k * lanes.inner];
+}
+
+template <class T>
+void scatter(const T* buffer, const Lanes& lanes, py::ssize_t lane, py::ssize_t length, T* base) {
+    T* to = base + lanes.start(lane, length);
+    for (py::ssize_t k = 0; k < length; ++k) to[k * lanes.inner] = buffer[k];
+}
+
+// A 32-byte aligned buffer: a lane is worked at the same alignment whichever
+// thread works it. Allocated before the threads start, so that a failure is
+// a MemoryError rather than the end of the process.
+struct AlignedDeleter {
+    void operator()(void* block) const { ::operator delete(block, std::align_val_t{32}); }
+};
+using AlignedBuffer = std::unique_ptr<void, AlignedDeleter>;
+
+AlignedBuffer alignedBuffer(std::size_t bytes) {
+    return AlignedBuffer(bytes == 0 ? nullptr : ::operator new(bytes, std::align_val_t{32}));
+}
+
+// What one thread works with: up to two lane buffers.
+struct Scratch {
+    AlignedBuffer first;
+    AlignedBuffer second;
+    AlignedBuffer third;
+    std::vector<std::pair<py::ssize_t, float>> own;  // magnitudes worked here (capacity reserved)
+    template <class T>
+    T* at(const AlignedBuffer& buffer) const {
+        return static_cast<T*>(buffer.get());
+    }
+};
+
+// Runs work(begin, end, scratch) over lanes 0..count-1 in `workers`
+// contiguous runs, the calling thread taking the last; the GIL is released.
+// Each lane is worked the same way whichever thread takes it, so the result
+// does not depend on the number of workers.
+template <class Prepare, class Work>
+void spread(py::ssize_t count, int workers, const Prepare& prepare, const Work& work) {
+    const auto threads = static_cast<int>(std::min<py::ssize_t>(workers, count));
+    std::vector<Scratch> scratch(static_cast<std::size_t>(std::max(threads, 1)));
+    for (Scratch& each : scratch) prepare(each);
+    py::gil_scoped_release unlocked;
+    if (threads <= 1) {
+        work(py::ssize_t{0}, count, scratch[0]);
+        return;
+    }
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(threads));
+    py::ssize_t begin = 0;
+    for (int t = 0; t < threads; ++t) {
+        const py::ssize_t end = count / threads * (t + 1) + std::min<py::ssize_t>(count % threads, t + 1);
+        Scratch& mine = scratch[static_cast<std::size_t>(t)];
+        bool started = false;
+        if (t + 1 < threads) {
+            try {
+                pool.emplace_back([&work, begin, end, &mine] { work(begin, end, mine); });
+                started = true;
+            } catch (const std::system_error&) {
+                // no thread to be had: this run on the calling thread
+            }
+        }
+        if (!started) work(begin, end, mine);
+        begin = end;
+    }
+    for (std::thread& thread : pool) thread.join();
+}
+
 // ---- Transforms ----
 
-int orderOf(py::ssize_t n, const char* name) {
+int orderOf(py::ssize_t n, const std::string& name) {
     if ((n & (n - 1)) != 0)
-        raiseValue(std::string(name) + " has " + lengthText(n) + " elements; the transforms take a power of two");
+        raiseValue(name + " has " + lengthText(n) + " elements; the transforms take a power of two");
     int order = 0;
     while ((py::ssize_t{1} << order) < n) ++order;
     if (order > kLargestOrder)
-        raiseValue(std::string(name) + " has 2^" + std::to_string(order) + " elements; the largest transform is 2^" +
+        raiseValue(name + " has 2^" + std::to_string(order) + " elements; the largest transform is 2^" +
                    std::to_string(kLargestOrder));
     return order;
+}
+
+std::string alongAxis(const char* name, const py::array& a, int axis) {
+    return a.ndim() == 1 ? std::string(name) : std::string(name) + " along axis " + std::to_string(axis);
 }
 
 int orderingFlag(const std::string& ordering) {
@@ -170,77 +346,196 @@ int orderingFlag(const std::string& ordering) {
     raiseValue("ordering must be 'natural', 'input_reversed' or 'output_reversed', got '" + ordering + "'");
 }
 
-py::array complexFft(py::handle x, bool inverse, bool scale, const std::string& ordering, bool inplace) {
-    int flags = orderingFlag(ordering) | (inverse ? QEL_FFT_INVERSE : QEL_FFT_FORWARD);
-    if (inverse && !scale) flags |= QEL_FFT_NO_SCALE;
-    py::array data = inplace ? writable(x, "complex64", "x") : argument(x, Element::Complex, "x");
-    const int order = orderOf(data.shape(0), "x");
-    if (!inplace) data = freshCopy(data, Element::Complex);
-    SComplex* samps = complexes(data);
-    {
-        py::gil_scoped_release unlocked;
-        qelcFft(samps, order, flags);
+// The factor a transform's result is multiplied by: 1, 1/sqrt(n) or 1/n.
+enum class Scaling { None, Root, Full };
+
+// norm= as numpy.fft takes it ("backward": the inverse divided by n,
+// "ortho": both directions by sqrt(n), "forward": the forward one by n),
+// together with the library's own scale= of the inverse transforms
+// (True: divided by n, as "backward"; False: not at all, as "forward").
+// Either may be left out; given both, they must say the same.
+Scaling scalingOf(bool inverse, py::handle scale, py::handle norm) {
+    if (!scale.is_none() && !py::isinstance<py::bool_>(scale))
+        raiseType("scale must be True or False, got " + py::str(py::type::of(scale).attr("__name__")).cast<std::string>());
+    std::string given = "backward";
+    if (!norm.is_none()) {
+        if (!py::isinstance<py::str>(norm))
+            raiseValue("norm must be None, 'backward', 'ortho' or 'forward', got " + py::repr(norm).cast<std::string>());
+        given = norm.cast<std::string>();
+        if (given != "backward" && given != "ortho" && given != "forward")
+            raiseValue("norm must be None, 'backward', 'ortho' or 'forward', got '" + given + "'");
     }
+    if (!inverse) return given == "backward" ? Scaling::None : given == "ortho" ? Scaling::Root : Scaling::Full;
+    if (!scale.is_none()) {
+        const bool divided = scale.cast<bool>();
+        if (!norm.is_none() && (given == "ortho" || divided != (given == "backward")))
+            raiseValue("scale=" + std::string(divided ? "True" : "False") + " contradicts norm='" + given +
+                       "' (scale=True is norm='backward', scale=False is norm='forward')");
+        return divided ? Scaling::Full : Scaling::None;
+    }
+    return given == "backward" ? Scaling::Full : given == "ortho" ? Scaling::Root : Scaling::None;
+}
+
+float factorOf(Scaling scaling, py::ssize_t n) {
+    const double points = static_cast<double>(n);
+    return static_cast<float>(scaling == Scaling::Root ? 1.0 / std::sqrt(points) : 1.0 / points);
+}
+
+// The library divides an inverse transform by n itself; any other factor is
+// applied to the result by the library's multiplication.
+struct ScaleStep {
+    int flags = 0;         // QEL_FFT_NO_SCALE where the library is not to divide
+    bool multiply = false;
+    float factor = 1.0f;
+};
+
+ScaleStep scaleStepOf(bool inverse, Scaling scaling, py::ssize_t n) {
+    ScaleStep step;
+    if (inverse && scaling != Scaling::Full) step.flags = QEL_FFT_NO_SCALE;
+    step.multiply = inverse ? scaling == Scaling::Root : scaling != Scaling::None;
+    if (step.multiply) step.factor = factorOf(scaling, n);
+    return step;
+}
+
+void applyScale(const ScaleStep& step, float* values, py::ssize_t count) {
+    if (step.multiply) qelsbMpy1(step.factor, values, static_cast<int>(count));
+}
+
+py::array complexFft(py::handle x, bool inverse, py::handle scale, py::handle norm, const std::string& ordering,
+                     bool inplace, py::handle axisArgument, py::handle workersArgument) {
+    const Scaling scaling = scalingOf(inverse, scale, norm);
+    const int direction = orderingFlag(ordering) | (inverse ? QEL_FFT_INVERSE : QEL_FFT_FORWARD);
+    const int workers = workersOf(workersArgument);
+    py::array data = inplace ? writableArray(x, "complex64", "x") : arrayArgument(x, Element::Complex, "x");
+    const int axis = axisOf(axisArgument, data, "x");
+    const py::ssize_t n = data.shape(axis);
+    const int order = orderOf(n, alongAxis("x", data, axis));
+    if (!inplace) data = freshCopy(data, Element::Complex);
+    const ScaleStep step = scaleStepOf(inverse, scaling, n);
+    const int flags = direction | step.flags;
+    const Lanes lanes = lanesOf(data, axis);
+    SComplex* base = complexes(data);
+    spread(
+        lanes.count(), workers,
+        [&](Scratch& scratch) {
+            if (!lanes.contiguous()) scratch.first = alignedBuffer(static_cast<std::size_t>(n) * sizeof(SComplex));
+        },
+        [&](py::ssize_t begin, py::ssize_t end, Scratch& scratch) {
+            for (py::ssize_t lane = begin; lane < end; ++lane) {
+                SComplex* samps = lanes.contiguous() ? base + lane * n : scratch.at<SComplex>(scratch.first);
+                if (!lanes.contiguous()) gather(base, lanes, lane, n, samps);
+                qelcFft(samps, order, flags);
+                applyScale(step, &samps[0].re, 2 * n);
+                if (!lanes.contiguous()) scatter(samps, lanes, lane, n, base);
+            }
+        });
     return data;
 }
 
-py::array fft(py::handle x, const std::string& ordering, bool inplace) {
-    return complexFft(x, false, true, ordering, inplace);
+// The library's packed layout, re, im, re, im, ... along the axis, of a
+// C-contiguous complex result: a view when the axis is the last one.
+py::array packedLayout(const py::array& spectrum, int axis) {
+    py::object np = numpy();
+    if (axis == spectrum.ndim() - 1) return spectrum.attr("view")("float32");
+    py::object last = np.attr("ascontiguousarray")(np.attr("moveaxis")(spectrum, axis, -1)).attr("view")("float32");
+    return np.attr("ascontiguousarray")(np.attr("moveaxis")(last, -1, axis));
 }
 
-py::array ifft(py::handle x, bool scale, const std::string& ordering, bool inplace) {
-    return complexFft(x, true, scale, ordering, inplace);
-}
-
-py::array rfft(py::handle x, bool inverse, bool scale, bool packed, py::handle outArgument) {
-    int flags = inverse ? QEL_FFT_INVERSE : QEL_FFT_FORWARD;
-    if (inverse && !scale) flags |= QEL_FFT_NO_SCALE;
-    py::array in = argument(x, Element::Float, "x");
-    const int order = orderOf(in.shape(0), "x");
+py::array rfft(py::handle x, py::handle axisArgument, py::handle norm, bool inverse, py::handle scale, bool packed,
+               py::handle outArgument, py::handle workersArgument) {
+    const Scaling scaling = scalingOf(inverse, scale, norm);
+    const int workers = workersOf(workersArgument);
+    py::array in = arrayArgument(x, Element::Float, "x");
+    const int axis = axisOf(axisArgument, in, "x");
+    const py::ssize_t n = in.shape(axis);
+    const int order = orderOf(n, alongAxis("x", in, axis));
     in = readable(in, Element::Float);
-    const py::ssize_t bins = in.shape(0) / 2 + 1;
+    const py::ssize_t bins = n / 2 + 1;
+    std::vector<py::ssize_t> shape = shapeOf(in);
+    shape[static_cast<std::size_t>(axis)] = bins;
     py::array out;
     if (outArgument.is_none()) {
-        out = newArray(bins, "complex64");
+        out = newArray(shape, "complex64");
     } else {
-        out = writable(outArgument, "complex64", "out");
-        checkLengthIs(out, bins, "out");
+        out = writableArray(outArgument, "complex64", "out");
+        checkShapeIs(out, shape, "out");
         checkDisjoint(out, in, "out", "x");
     }
+    const ScaleStep step = scaleStepOf(inverse, scaling, n);
+    const int flags = (inverse ? QEL_FFT_INVERSE : QEL_FFT_FORWARD) | step.flags;
+    const Lanes lanes = lanesOf(in, axis);
     const float* source = readFloats(in);
     SComplex* spectrum = complexes(out);
-    {
-        py::gil_scoped_release unlocked;
-        qelsRealFftNip(source, spectrum, order, flags);
-    }
-    if (packed) return out.attr("view")("float32");
+    spread(
+        lanes.count(), workers,
+        [&](Scratch& scratch) {
+            if (lanes.contiguous()) return;
+            scratch.first = alignedBuffer(static_cast<std::size_t>(n) * sizeof(float));
+            scratch.second = alignedBuffer(static_cast<std::size_t>(bins) * sizeof(SComplex));
+        },
+        [&](py::ssize_t begin, py::ssize_t end, Scratch& scratch) {
+            for (py::ssize_t lane = begin; lane < end; ++lane) {
+                const float* samples = source + lane * n;
+                SComplex* result = spectrum + lane * bins;
+                if (!lanes.contiguous()) {
+                    gather(source, lanes, lane, n, scratch.at<float>(scratch.first));
+                    samples = scratch.at<float>(scratch.first);
+                    result = scratch.at<SComplex>(scratch.second);
+                }
+                qelsRealFftNip(samples, result, order, flags);
+                applyScale(step, &result[0].re, 2 * bins);
+                if (!lanes.contiguous()) scatter(result, lanes, lane, bins, spectrum);
+            }
+        });
+    if (packed) return packedLayout(out, axis);
     return out;
 }
 
 // The real signal of a half spectrum: the library's conjugate extension,
 // inverse complex transform and real parts in turn.
-py::array irfft(py::handle spectrum, bool scale) {
-    py::array half = argument(spectrum, Element::Complex, "spectrum");
-    const py::ssize_t bins = half.shape(0);
+py::array irfft(py::handle spectrum, py::handle axisArgument, py::handle norm, py::handle scale,
+                py::handle workersArgument) {
+    const Scaling scaling = scalingOf(true, scale, norm);
+    const int workers = workersOf(workersArgument);
+    py::array half = arrayArgument(spectrum, Element::Complex, "spectrum");
+    const int axis = axisOf(axisArgument, half, "spectrum");
+    const py::ssize_t bins = half.shape(axis);
     const py::ssize_t n = bins == 1 ? 1 : 2 * (bins - 1);
     if (n > (py::ssize_t{1} << kLargestOrder) || (n & (n - 1)) != 0)
-        raiseValue("spectrum has " + lengthText(bins) + " values; a half spectrum has n/2 + 1 of them, n a power of two up to 2^" +
+        raiseValue(alongAxis("spectrum", half, axis) + " has " + lengthText(bins) +
+                   " values; a half spectrum has n/2 + 1 of them, n a power of two up to 2^" +
                    std::to_string(kLargestOrder));
     const int order = orderOf(n, "the signal");
     half = readable(half, Element::Complex);
-    py::array full = newArray(n, "complex64");
-    py::array signal = newArray(n, "float32");
+    std::vector<py::ssize_t> shape = shapeOf(half);
+    shape[static_cast<std::size_t>(axis)] = n;
+    py::array signal = newArray(shape, "float32");
+    const ScaleStep step = scaleStepOf(true, scaling, n);
+    const int flags = QEL_FFT_INVERSE | step.flags;
+    const Lanes lanes = lanesOf(half, axis);
     const SComplex* source = readComplexes(half);
-    SComplex* work = complexes(full);
     float* result = floats(signal);
-    const int flags = QEL_FFT_INVERSE | (scale ? 0 : QEL_FFT_NO_SCALE);
-    {
-        py::gil_scoped_release unlocked;
-        std::memcpy(work, source, static_cast<std::size_t>(bins) * sizeof(SComplex));
-        qelcbConjExtend1(work, static_cast<int>(bins));
-        qelcFft(work, order, flags);
-        qelcbReal(work, result, static_cast<int>(n));
-    }
+    spread(
+        lanes.count(), workers,
+        [&](Scratch& scratch) {
+            scratch.first = alignedBuffer(static_cast<std::size_t>(n) * sizeof(SComplex));
+            if (!lanes.contiguous()) scratch.second = alignedBuffer(static_cast<std::size_t>(n) * sizeof(float));
+        },
+        [&](py::ssize_t begin, py::ssize_t end, Scratch& scratch) {
+            SComplex* work = scratch.at<SComplex>(scratch.first);
+            for (py::ssize_t lane = begin; lane < end; ++lane) {
+                float* samples = lanes.contiguous() ? result + lane * n : scratch.at<float>(scratch.second);
+                if (lanes.contiguous())
+                    std::memcpy(work, source + lane * bins, static_cast<std::size_t>(bins) * sizeof(SComplex));
+                else
+                    gather(source, lanes, lane, bins, work);
+                qelcbConjExtend1(work, static_cast<int>(bins));
+                qelcFft(work, order, flags);
+                qelcbReal(work, samples, static_cast<int>(n));
+                applyScale(step, samples, n);
+                if (!lanes.contiguous()) scatter(samples, lanes, lane, n, result);
+            }
+        });
     return signal;
 }
 
@@ -257,43 +552,46 @@ py::array fill(py::handle dst, float value) {
     return out;
 }
 
-bool isScalar(py::handle b) { return numpy().attr("ndim")(b).cast<int>() == 0; }
-
-float scalarValue(py::handle b) {
-    py::array value = numpy().attr("asarray")(b);
-    checkKind(value, Element::Float, "b");
-    return value.attr("item")().cast<float>();
-}
-
-// a + b or a * b, b a number or a vector as long as a; out=a works in place.
+// a + b or a * b with NumPy's broadcasting, row by row of the result: each
+// row is the library's vector form where b (or a) varies along it, and its
+// number form where it repeats one value. out=a and out=b work in place.
 py::array arithmetic(py::handle aArgument, py::handle bArgument, py::handle outArgument, bool multiply) {
     auto withValue = multiply ? qelsbMpy1 : qelsbAdd1;
     auto withVector = multiply ? qelsbMpy2 : qelsbAdd2;
-    const bool scalar = isScalar(bArgument);
-    py::array b;
-    float value = 0.0f;
-    if (scalar)
-        value = scalarValue(bArgument);
+    py::object np = numpy();
+    py::array a = np.attr("asarray")(aArgument);
+    py::array b = np.attr("asarray")(bArgument);
+    checkKind(a, Element::Float, "a");
+    checkKind(b, Element::Float, "b");
+    std::vector<py::ssize_t> shape;
+    try {
+        shape = np.attr("broadcast_shapes")(a.attr("shape"), b.attr("shape")).cast<std::vector<py::ssize_t>>();
+    } catch (const py::error_already_set& error) {
+        if (!error.matches(PyExc_ValueError)) throw;
+        raiseValue("a of shape " + shapeText(a) + " and b of shape " + shapeText(b) + " do not broadcast together");
+    }
+    const py::ssize_t rowLength = shape.empty() ? 1 : shape.back();
+    py::ssize_t size = 1;
+    for (py::ssize_t extent : shape) size *= extent;
+    if (size == 0) raiseValue("the result is empty; the library needs at least one element");
+    if (rowLength > INT_MAX)
+        raiseValue("the result's rows have " + lengthText(rowLength) + " elements; the library counts them in a C int (at most " +
+                   std::to_string(INT_MAX) + ")");
+    py::tuple shapeTuple = py::cast(shape);
 
     py::array out;
-    py::array source;  // the vector operand the library reads, if any
+    py::array source;  // the operand the library reads, the other one being in out
     if (outArgument.is_none()) {
-        out = freshCopy(aArgument, Element::Float, "a");
-        if (!scalar) {
-            b = readable(bArgument, Element::Float, "b");
-            checkLengthIs(b, out.shape(0), "b");
-            source = b;
-        }
+        out = np.attr("empty")(shapeTuple, py::arg("dtype") = "float32");
+        np.attr("copyto")(out, a);
+        source = readable(b, Element::Float);
     } else {
-        py::array a = readable(aArgument, Element::Float, "a");
-        out = writable(outArgument, "float32", "out");
-        checkLengthIs(out, a.shape(0), "out");
-        if (!scalar) {
-            b = readable(bArgument, Element::Float, "b");
-            checkLengthIs(b, a.shape(0), "b");
-        }
+        a = readable(a, Element::Float);
+        b = readable(b, Element::Float);
+        out = writableArray(outArgument, "float32", "out");
+        checkShapeIs(out, shape, "out");
         const Overlap withA = overlapOf(out, a);
-        const Overlap withB = scalar ? Overlap::None : overlapOf(out, b);
+        const Overlap withB = overlapOf(out, b);
         if (withA == Overlap::Partial || withB == Overlap::Partial)
             raiseValue("out overlaps an operand without being the same memory");
         // Sums and products of two floats do not depend on the operands'
@@ -301,19 +599,34 @@ py::array arithmetic(py::handle aArgument, py::handle bArgument, py::handle outA
         if (withB == Overlap::Same && withA == Overlap::None) {
             source = a;
         } else {
-            if (withA == Overlap::None) numpy().attr("copyto")(out, a);
-            if (!scalar) source = b;
+            if (withA == Overlap::None) np.attr("copyto")(out, a);
+            source = b;
         }
     }
-    float* data = floats(out);
-    const int n = count(out);
-    if (scalar) {
-        py::gil_scoped_release unlocked;
-        withValue(value, data, n);
-    } else {
-        const float* operand = readFloats(source);
-        py::gil_scoped_release unlocked;
-        withVector(operand, data, n);
+    const py::array view = np.attr("broadcast_to")(source, shapeTuple);
+    const auto dimensions = static_cast<std::size_t>(view.ndim());
+    const std::vector<py::ssize_t> strides(view.strides(), view.strides() + dimensions);
+    const bool repeated = dimensions == 0 || strides.back() == 0;
+    const auto* sourceBase = static_cast<const char*>(view.data());
+    float* destination = floats(out);
+    const int length = static_cast<int>(rowLength);
+    py::gil_scoped_release unlocked;
+    // the index of the current row in every dimension but the last
+    std::vector<py::ssize_t> index(dimensions > 0 ? dimensions - 1 : 0, 0);
+    py::ssize_t offset = 0;
+    for (py::ssize_t row = 0; row < size / rowLength; ++row) {
+        const auto* operand = reinterpret_cast<const float*>(sourceBase + offset);
+        float* target = destination + row * rowLength;
+        if (repeated)
+            withValue(*operand, target, length);
+        else
+            withVector(operand, target, length);
+        for (std::size_t k = index.size(); k-- > 0;) {
+            offset += strides[k];
+            if (++index[k] < shape[k]) break;
+            offset -= strides[k] * shape[k];
+            index[k] = 0;
+        }
     }
     return out;
 }
@@ -375,37 +688,71 @@ bool ownMagnitude(const SComplex& z, float& magnitude) {
 // call.
 constexpr py::ssize_t kMagnitudeChunk = 128 * 64;
 
-void magnitudes(const SComplex* source, float* result, py::ssize_t n) {
-    std::vector<SComplex> buffer(static_cast<std::size_t>(std::min(n, 2 * kMagnitudeChunk)));
-    std::vector<std::pair<py::ssize_t, float>> own;
+py::ssize_t magnitudeBuffer(py::ssize_t n) { return std::min(n, 2 * kMagnitudeChunk); }
+
+// The buffer scratch.first of magnitudeBuffer(n) values and scratch.own,
+// reserved as long, are the thread's own.
+void magnitudes(const SComplex* source, float* result, py::ssize_t n, Scratch& scratch) {
+    SComplex* buffer = scratch.at<SComplex>(scratch.first);
     for (py::ssize_t start = 0; start < n;) {
         const py::ssize_t length = n - start > 2 * kMagnitudeChunk ? kMagnitudeChunk : n - start;
-        std::memcpy(buffer.data(), source + start, static_cast<std::size_t>(length) * sizeof(SComplex));
-        own.clear();
+        std::memcpy(buffer, source + start, static_cast<std::size_t>(length) * sizeof(SComplex));
+        scratch.own.clear();
         for (py::ssize_t i = 0; i < length; ++i) {
             float magnitude = 0.0f;
-            if (ownMagnitude(buffer[static_cast<std::size_t>(i)], magnitude)) {
-                own.emplace_back(i, magnitude);
-                buffer[static_cast<std::size_t>(i)] = SComplex{0.0f, 0.0f};
+            if (ownMagnitude(buffer[i], magnitude)) {
+                scratch.own.emplace_back(i, magnitude);
+                buffer[i] = SComplex{0.0f, 0.0f};
             }
         }
         float* chunk = result + start;
-        qelcbMag(buffer.data(), chunk, static_cast<int>(length));
-        for (const auto& [i, magnitude] : own) chunk[i] = magnitude;
+        qelcbMag(buffer, chunk, static_cast<int>(length));
+        for (const auto& [i, magnitude] : scratch.own) chunk[i] = magnitude;
         start += length;
     }
 }
 
-py::array magnitude(py::handle z, py::handle outArgument) {
-    py::array in = readable(z, Element::Complex, "z");
-    py::array out = realResult(in, outArgument);
+// |z| lane by lane along the axis: each lane is one vector of the library,
+// split into its blocks of 128 from the lane's start.
+py::array magnitude(py::handle z, py::handle axisArgument, py::handle outArgument, py::handle workersArgument) {
+    const int workers = workersOf(workersArgument);
+    py::array in = arrayArgument(z, Element::Complex, "z");
+    const int axis = axisOf(axisArgument, in, "z");
+    const py::ssize_t n = in.shape(axis);
+    checkLength(n, alongAxis("z", in, axis).c_str());
+    in = readable(in, Element::Complex);
+    py::array out;
+    if (outArgument.is_none()) {
+        out = newArray(shapeOf(in), "float32");
+    } else {
+        out = writableArray(outArgument, "float32", "out");
+        checkShapeIs(out, shapeOf(in), "out");
+        checkDisjoint(out, in, "out", "z");
+    }
+    const Lanes lanes = lanesOf(in, axis);
     const SComplex* source = readComplexes(in);
     float* result = floats(out);
-    const py::ssize_t n = in.shape(0);
-    {
-        py::gil_scoped_release unlocked;
-        magnitudes(source, result, n);
-    }
+    spread(
+        lanes.count(), workers,
+        [&](Scratch& scratch) {
+            const auto buffered = static_cast<std::size_t>(magnitudeBuffer(n));
+            scratch.first = alignedBuffer(buffered * sizeof(SComplex));
+            scratch.own.reserve(buffered);
+            if (lanes.contiguous()) return;
+            scratch.second = alignedBuffer(static_cast<std::size_t>(n) * sizeof(SComplex));
+            scratch.third = alignedBuffer(static_cast<std::size_t>(n) * sizeof(float));
+        },
+        [&](py::ssize_t begin, py::ssize_t end, Scratch& scratch) {
+            for (py::ssize_t lane = begin; lane < end; ++lane) {
+                if (lanes.contiguous()) {
+                    magnitudes(source + lane * n, result + lane * n, n, scratch);
+                    continue;
+                }
+                gather(source, lanes, lane, n, scratch.at<SComplex>(scratch.second));
+                magnitudes(scratch.at<SComplex>(scratch.second), scratch.at<float>(scratch.third), n, scratch);
+                scatter(scratch.at<float>(scratch.third), lanes, lane, n, result);
+            }
+        });
     return out;
 }
 
@@ -672,7 +1019,10 @@ PYBIND11_MODULE(zentavol, m) {
         "imported; variant() tells which. Every argument is checked before the library is\n"
         "called: a bad one raises TypeError or ValueError. Inputs of another dtype (float64,\n"
         "integers, lists) are converted to float32 or complex64; arrays written in place or\n"
-        "passed as out= must already be of the exact type, one-dimensional and contiguous.\n\n"
+        "passed as out= must already be of the exact type and C-contiguous.\n\n"
+        "Shapes as NumPy's: the transforms and magnitude() take arrays of any number of\n"
+        "dimensions and work along axis= (default the last), spreading the lanes over workers=\n"
+        "threads; add() and multiply() broadcast. The other functions take vectors.\n\n"
         "No data end the process either: infinities and NaNs pass through the transforms and\n"
         "the arithmetic as IEEE arithmetic makes them; magnitude() and float_to_int() check\n"
         "the data (see their help) and give the same values for awkward elements on every\n"
@@ -684,29 +1034,55 @@ PYBIND11_MODULE(zentavol, m) {
           "The code of the variant library the front library loaded for this processor\n"
           "(g1, g2, n1, n2, s1 or s2).");
 
-    m.def("fft", &fft, py::arg("x"), py::kw_only(), py::arg("ordering") = "natural", py::arg("inplace").noconvert() = false,
-          "Forward FFT of n = 2**order complex values, X[k] = sum_j x[j] exp(-2 pi i j k / n).\n\n"
-          "ordering: 'natural' (input and output in natural order), 'input_reversed' (input in\n"
-          "bit-reversed order) or 'output_reversed' (output left in bit-reversed order).\n"
-          "inplace=True transforms x itself (a contiguous complex64 array) and returns it;\n"
-          "otherwise x is left as it is and a new complex64 array is returned.");
-    m.def("ifft", &ifft, py::arg("x"), py::kw_only(), py::arg("scale").noconvert() = true, py::arg("ordering") = "natural",
-          py::arg("inplace").noconvert() = false,
-          "Inverse FFT, exponent +2 pi i j k / n, divided by n unless scale=False.\n\n"
-          "ordering and inplace as for fft(); fft(x, ordering='output_reversed') followed by\n"
-          "ifft(..., ordering='input_reversed') returns x with no permutation at all.");
-    m.def("rfft", &rfft, py::arg("x"), py::kw_only(), py::arg("inverse").noconvert() = false, py::arg("scale").noconvert() = true,
-          py::arg("packed").noconvert() = false, py::arg("out") = py::none(),
-          "FFT of n = 2**order real samples: X[0..n/2], the n/2 + 1 values of the half spectrum\n"
-          "(as numpy.fft.rfft, in complex64). X[0] and X[n/2] have imaginary part +0.0.\n\n"
-          "inverse=True computes the same real-input transform with exponent +, divided by n\n"
-          "unless scale=False (the conjugate of rfft(x) / n). packed=True returns the library's\n"
-          "own layout, n + 2 float32 values re, im, re, im, ... (a view of the same result).\n"
-          "out: a complex64 array of n/2 + 1 values to write, not sharing memory with x.");
-    m.def("irfft", &irfft, py::arg("spectrum"), py::kw_only(), py::arg("scale").noconvert() = true,
-          "The n real samples of a half spectrum of n/2 + 1 values (n a power of two), as\n"
-          "numpy.fft.irfft: the conjugate extension, the inverse FFT (divided by n unless\n"
-          "scale=False) and its real parts.");
+    // The transforms and magnitude(): see the module's help for axis=, norm= and workers=.
+    m.def(
+        "fft",
+        [](py::handle x, py::handle axis, py::handle norm, const std::string& ordering, bool inplace, py::handle workers) {
+            return complexFft(x, false, py::none(), norm, ordering, inplace, axis, workers);
+        },
+        py::arg("x"), py::kw_only(), py::arg("axis") = -1, py::arg("norm") = py::none(), py::arg("ordering") = "natural",
+        py::arg("inplace").noconvert() = false, py::arg("workers") = py::none(),
+        "Forward FFT of n = 2**order complex values along axis, X[k] = sum_j x[j] exp(-2 pi i j k / n).\n\n"
+        "x may have any number of dimensions; the result has its shape and is C-contiguous complex64,\n"
+        "as numpy.fft.fft(x, axis=axis, norm=norm). norm: None or 'backward' (no factor), 'ortho'\n"
+        "(divided by sqrt(n)) or 'forward' (divided by n).\n"
+        "ordering: 'natural' (input and output in natural order), 'input_reversed' (input in\n"
+        "bit-reversed order) or 'output_reversed' (output left in bit-reversed order).\n"
+        "inplace=True transforms x itself (a C-contiguous complex64 array) and returns it;\n"
+        "otherwise x is left as it is and a new array is returned.\n"
+        "workers: the threads the lanes along axis are spread over (None: 1; -1: every\n"
+        "processor, -2 all but one, ...; at most 256); the result is the same bit for bit.");
+    m.def(
+        "ifft",
+        [](py::handle x, py::handle axis, py::handle norm, py::handle scale, const std::string& ordering, bool inplace,
+           py::handle workers) { return complexFft(x, true, scale, norm, ordering, inplace, axis, workers); },
+        py::arg("x"), py::kw_only(), py::arg("axis") = -1, py::arg("norm") = py::none(), py::arg("scale") = py::none(),
+        py::arg("ordering") = "natural", py::arg("inplace").noconvert() = false, py::arg("workers") = py::none(),
+        "Inverse FFT along axis, exponent +2 pi i j k / n, as numpy.fft.ifft.\n\n"
+        "The factor: norm=None or 'backward' divides by n, 'ortho' by sqrt(n), 'forward' not at\n"
+        "all. The library's own scale=True is norm='backward' and scale=False norm='forward';\n"
+        "either may be given, and both only when they agree (ValueError otherwise).\n"
+        "axis, ordering, inplace and workers as for fft(); fft(x, ordering='output_reversed')\n"
+        "followed by ifft(..., ordering='input_reversed') returns x with no permutation at all.");
+    m.def("rfft", &rfft, py::arg("x"), py::kw_only(), py::arg("axis") = -1, py::arg("norm") = py::none(),
+          py::arg("inverse").noconvert() = false, py::arg("scale") = py::none(), py::arg("packed").noconvert() = false,
+          py::arg("out") = py::none(), py::arg("workers") = py::none(),
+          "FFT of n = 2**order real samples along axis: X[0..n/2], the n/2 + 1 values of the half\n"
+          "spectrum (as numpy.fft.rfft, C-contiguous complex64, x's shape with n/2 + 1 along axis).\n"
+          "X[0] and X[n/2] have imaginary part +0.0.\n\n"
+          "norm as for fft(). inverse=True computes the same real-input transform with exponent +,\n"
+          "its factor as for ifft(): divided by n (norm=None or 'backward', or scale=True),\n"
+          "by sqrt(n) ('ortho') or not at all ('forward', or scale=False); scale is not used by\n"
+          "the forward transform. packed=True returns the library's own layout, n + 2 float32\n"
+          "values re, im, re, im, ... along axis (a view of the result when axis is the last one,\n"
+          "otherwise a C-contiguous copy).\n"
+          "out: a C-contiguous complex64 array of the result's shape to write, not sharing memory\n"
+          "with x. workers as for fft().");
+    m.def("irfft", &irfft, py::arg("spectrum"), py::kw_only(), py::arg("axis") = -1, py::arg("norm") = py::none(),
+          py::arg("scale") = py::none(), py::arg("workers") = py::none(),
+          "The n real samples of half spectra of n/2 + 1 values along axis (n a power of two), as\n"
+          "numpy.fft.irfft: the conjugate extension, the inverse FFT and its real parts. The factor\n"
+          "as for ifft() (norm=, or the library's scale=). workers as for fft().");
 
     m.def("fill", &fill, py::arg("dst"), py::arg("value"),
           "Sets every element of dst (a contiguous float32 array) to value, in place, bit for bit\n"
@@ -714,16 +1090,18 @@ PYBIND11_MODULE(zentavol, m) {
     m.def(
         "add", [](py::handle a, py::handle b, py::handle out) { return arithmetic(a, b, out, false); }, py::arg("a"),
         py::arg("b"), py::kw_only(), py::arg("out") = py::none(),
-        "a + b in float32, b a number or a vector as long as a, each sum correctly rounded.\n\n"
-        "Returns a new array, or writes out (a contiguous float32 array; out=a works in place,\n"
-        "out=b too; out may not partly overlap a or b).");
+        "a + b in float32 with NumPy's broadcasting (any shapes that broadcast together; the\n"
+        "result has the broadcast shape), each sum correctly rounded.\n\n"
+        "Returns a new C-contiguous array, or writes out (a C-contiguous float32 array of the\n"
+        "broadcast shape; out=a works in place, out=b too; out may not partly overlap a or b).");
     m.def(
         "multiply", [](py::handle a, py::handle b, py::handle out) { return arithmetic(a, b, out, true); },
         py::arg("a"), py::arg("b"), py::kw_only(), py::arg("out") = py::none(),
-        "a * b in float32, b a number or a vector as long as a, each product correctly rounded.\n\n"
+        "a * b in float32 with NumPy's broadcasting, each product correctly rounded.\n\n"
         "out as for add().");
 
-    m.def("magnitude", &magnitude, py::arg("z"), py::kw_only(), py::arg("out") = py::none(),
+    m.def("magnitude", &magnitude, py::arg("z"), py::kw_only(), py::arg("axis") = -1, py::arg("out") = py::none(),
+          py::arg("workers") = py::none(),
           "|z| of each complex value, float32, as numpy.abs: the magnitude rounded to float32\n"
           "(infinite only beyond the float32 range), +inf where a part is infinite (even beside\n"
           "a NaN), otherwise NaN where a part is NaN.\n\n"
@@ -733,9 +1111,12 @@ PYBIND11_MODULE(zentavol, m) {
           "turn infinite, NaN or 0, or end the process for; they come out the same on every\n"
           "variant, and z is never changed. The others come from the library (within two units\n"
           "in the last place; the SIMD and MMX builds may differ in the last place).\n"
-          "out: a float32 array as long as z, not sharing memory with it.");
+          "z may have any number of dimensions: each lane along axis is one vector of the library\n"
+          "(its blocks of 128 counted from the lane's start). workers as for fft().\n"
+          "out: a C-contiguous float32 array of z's shape, not sharing memory with it.");
     m.def("real", &real, py::arg("z"), py::kw_only(), py::arg("out") = py::none(),
-          "The real parts of z, bit for bit, float32. out as for magnitude().");
+          "The real parts of a vector z, bit for bit, float32.\n"
+          "out: a float32 array as long as z, not sharing memory with it.");
     m.def("conj_extend", &conjExtend, py::arg("half"), py::kw_only(), py::arg("out") = py::none(),
           "The full spectrum of N = 2n - 2 points from its first n points (what rfft returns):\n"
           "X[N - k] = conj(X[k]). Returns a new complex64 array, or fills out (N values; in place\n"

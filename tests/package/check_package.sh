@@ -8,11 +8,14 @@
 # development package the application builds; the tools and the Python
 # module run from there), and builds the application against the unpacked
 # tar archive.
-#   check_package.sh <build dir> <scratch dir> <C compiler>
+#   check_package.sh <build dir> <scratch dir> <C compiler> <C++ compiler>
+# The C++ example (examples/cpp_demo.cpp) is built both ways too, against
+# the installed C++ header.
 set -euo pipefail
 build=$1
 scratch=$2
 cc=$3
+cxx=$4
 here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$scratch"
@@ -44,6 +47,17 @@ cmake -S "$here/app" -B "$scratch/app-build" -G Ninja -DCMAKE_C_COMPILER="$cc" \
 cmake --build "$scratch/app-build" >/dev/null
 output "$scratch/out" "$scratch/app-build/spectrum_app"
 grep -qx "spectrum_app: ok" "$scratch/out"
+
+step "C++: pkg-config and find_package routes"
+"$cxx" -std=c++20 -Wall -Werror "$here/../../examples/cpp_demo.cpp" -o "$scratch/cpp-pkgconfig" \
+  $(pkg-config --cflags --libs zentavol) -Wl,-rpath,"$(cd "$libdir" && pwd)"
+output "$scratch/out" "$scratch/cpp-pkgconfig"
+grep -qx "peak 512.0 at bin 100 of 513" "$scratch/out"
+cmake -S "$here/app_cpp" -B "$scratch/cpp-build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_PREFIX_PATH="$prefix" -DZV_EXAMPLE="$here/../../examples/cpp_demo.cpp" >/dev/null
+cmake --build "$scratch/cpp-build" >/dev/null
+output "$scratch/out" "$scratch/cpp-build/cpp_demo"
+grep -qx "peak 512.0 at bin 100 of 513" "$scratch/out"
 
 step "the installed qelspectrum"
 output "$scratch/out" "$prefix/bin/qelspectrum" --peaks 1
@@ -124,6 +138,10 @@ cmake -S "$here/app" -B "$scratch/app-dev-build" -G Ninja -DCMAKE_C_COMPILER="$c
 cmake --build "$scratch/app-dev-build" >/dev/null
 output "$scratch/out" env LD_LIBRARY_PATH="$rootlib" "$scratch/app-dev-build/spectrum_app"
 grep -qx "spectrum_app: ok" "$scratch/out"
+cmake -S "$here/app_cpp" -B "$scratch/cpp-dev-build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_PREFIX_PATH="$root/usr" -DZV_EXAMPLE="$here/../../examples/cpp_demo.cpp" >/dev/null
+cmake --build "$scratch/cpp-dev-build" >/dev/null
+env LD_LIBRARY_PATH="$rootlib" "$scratch/cpp-dev-build/cpp_demo" >/dev/null
 
 step "the tools package: licence, changelog, manual pages, the programs"
 install_deb "$tools"
