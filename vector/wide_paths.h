@@ -7,12 +7,19 @@
 
 #include <cstddef>
 
+#include "fft/combine_doubles.h"
 #include "runtime/diagnostics.h"
 #include "zentavol.h"
 
 namespace qel::wide {
 
 inline constexpr bool kAvailable = kWidePaths;
+
+// True when the processor has AVX2 and the system saves its registers: the
+// one probe of the process, made at attach for the combining stages (tests
+// switch it with qel::fft::useWideDoubleKernels). The 256-bit loops below
+// are compiled for AVX2 by target attributes and reached only when this is.
+inline bool avx2() { return fft::wideDoubleKernels(); }
 
 // The power spectrum of n elements with the bits of the x87 evaluation
 // (vector/power_x87.h): false, and nothing written, when the caller's x87
