@@ -27,5 +27,7 @@ inline bool avx2() { return fft::wideDoubleKernels(); }
 // evaluation's proof assumes. With `filter` false every double result is
 // trusted (a test shows the filter is needed).
 bool powerSpectrum(const SComplex* src, float* dst, std::size_t n, bool filter = true);
+// The same for a caller that has found qel::defaultFloatModes() true.
+void powerSpectrumInModes(const SComplex* src, float* dst, std::size_t n, bool filter = true);
 
 }  // namespace qel::wide

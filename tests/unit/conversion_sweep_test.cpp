@@ -181,7 +181,8 @@ struct PathChoice {
 const std::vector<PathChoice>& pathChoices() {
     static const std::vector<PathChoice> all = [] {
         std::vector<PathChoice> choices{{"SSE2", false}};
-        if (qel::fft::useWideDoubleKernels(true)) choices.push_back({"AVX2", true});
+        if constexpr (qel::kWidePaths)
+            if (qel::fft::useWideDoubleKernels(true)) choices.push_back({"AVX2", true});
         return choices;
     }();
     return all;
@@ -190,10 +191,12 @@ const std::vector<PathChoice>& pathChoices() {
 // Selects the kernels of `path` for the scope (a processor probe each time:
 // tests keep it out of their inner loops); the reference paths stay off.
 struct PathScope {
-    explicit PathScope(const PathChoice& path) { qel::fft::useWideDoubleKernels(path.avx2); }
+    explicit PathScope(const PathChoice& path) {
+        if constexpr (qel::kWidePaths) qel::fft::useWideDoubleKernels(path.avx2);
+    }
     ~PathScope() {
         qel::setReferencePaths(false);
-        qel::fft::useWideDoubleKernels(true);
+        if constexpr (qel::kWidePaths) qel::fft::useWideDoubleKernels(true);
     }
 };
 
