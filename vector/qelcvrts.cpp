@@ -169,8 +169,14 @@ QEL_EXPORT void qelcbMag(const SComplex* src, float* mag, int n) {
     // 1.8e19) becomes +infinity there, unlike in the direct path.
     float block[kMagBlock];
     const std::size_t blocks = count / kMagBlock;
+    // The accelerated power spectrum without qelcbPowerSpectr's checks,
+    // which a block passes, and with the caller's modes tested once.
+    bool wide = false;
+    if constexpr (qel::wide::kAvailable) wide = !qel::referencePaths() && qel::defaultFloatModes();
     for (std::size_t b = 0; b < blocks; ++b) {
-        qelcbPowerSpectr(src + b * kMagBlock, block, kMagBlock);
+        if constexpr (qel::wide::kAvailable)
+            if (wide) qel::wide::powerSpectrumInModes(src + b * kMagBlock, block, kMagBlock);
+        if (!wide) qelcbPowerSpectr(src + b * kMagBlock, block, kMagBlock);
         qelsbSqrt2(block, mag + b * kMagBlock, kMagBlock);
     }
     magnitudesDirect(src + blocks * kMagBlock, mag + blocks * kMagBlock, count % kMagBlock);
