@@ -458,6 +458,9 @@ bool floatToInt(const float* src, void* dst, int len, int size, int flags) {
         case 4: outside = runFloatKernel<std::int32_t>(src, out, count, kind, avx2, mode, callerMode); break;
         default: outside = runFloatKernel<std::uint32_t>(src, out, count, kind, avx2, mode, callerMode); break;
     }
+    // The exception flags the conversions raised are cleared again, as the
+    // reference path leaves them by restoring the whole register.
+    if (_mm_getcsr() != control) _mm_setcsr(control);
     // One report for the call, after every element is written.
     if (outside) reportUnconvertibleElement(false);
     return true;
