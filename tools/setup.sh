@@ -7,7 +7,8 @@
 #   tools/setup.sh main   runs qelspectrum on its built-in signal (the main job)
 #   tools/setup.sh test   runs every test suite: on Linux plainly and under
 #                         the sanitizers with g++, plainly with clang++, then
-#                         the Windows build under Wine and the fuzz target
+#                         the 32-bit and 64-bit Windows builds under Wine and
+#                         the fuzz target
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config
   libbenchmark-dev libfftw3-dev libkissfft-dev libvolk2-dev
   dpkg-dev file lintian man-db  # packaging: the .deb is checked with lintian, its manual pages with man
   python3-dev python3-numpy python3-pytest pybind11-dev python3-pybind11  # the Python module
-  googletest g++-mingw-w64-i686 wine wine32:i386)
+  googletest g++-mingw-w64-i686 wine wine32:i386
+  g++-mingw-w64-x86-64 wine64)  # the 64-bit Windows build under 64-bit Wine
 export DEBIAN_FRONTEND=noninteractive
 # wine32 comes from the i386 architecture; dpkg must know it before apt looks.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -63,6 +65,9 @@ case "${1:-}" in
     ctest --preset clang
     build mingw
     ctest --preset mingw
+    # after default: its outputs are the ones the x64 DLLs must reproduce
+    build mingw64
+    ctest --preset mingw64
     # the fuzz target for a minute from its corpus (tests/fuzz/)
     build fuzz
     ctest --preset fuzz
