@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "runtime/api.h"
 #include "runtime/diagnostics.h"
 #include "runtime/report_lines.h"
@@ -159,6 +160,7 @@ void qelcbPowerSpectr(const SComplex* src, float* spectr, int n) {
 }
 
 QEL_EXPORT void qelcbMag(const SComplex* src, float* mag, int n) {
+    const qel::platform::ExtendedPrecision precision;  // Windows x64: 64-bit x87 precision
     if (n < 1) return qelReportBadArgument("qelcbMag", "length<=0", kModule, line::qelcbMag);
     if (mag == nullptr) return qelReportBadArgument("qelcbMag", "mag==0", kModule, line::qelcbMag);
     if (src == nullptr) return qelReportBadArgument("qelcbMag", "src==0", kModule, line::qelcbMag);
