@@ -92,7 +92,17 @@ inline void realFftRecombine(SComplex* z, int N, int direction, const SComplex* 
 // The bit-reversal moves go through MMX registers when aligned to 8 bytes,
 // through the x87 stack otherwise (a signalling NaN arrives quiet).
 inline constexpr fft::BitRevMoves kBitRevMoves = fft::BitRevMoves::mmxOrX87;
-using mmx::bitRevCopyReal;
-using mmx::bitRevPermute;
+// On x86-64 with AVX, four values at a time through 16-byte vectors (the
+// same bits), unless the reference switch is on.
+inline void bitRevPermute(SComplex* data, int n, const std::int32_t* table) {
+    if constexpr (kWidePaths)
+        if (wideBlockKernels()) return avx::bitRevPermute(data, n, table);
+    mmx::bitRevPermute(data, n, table);
+}
+inline void bitRevCopyReal(const SComplex* src, SComplex* dst, int N, const std::int32_t* table) {
+    if constexpr (kWidePaths)
+        if (wideBlockKernels()) return avx::bitRevCopyReal(src, dst, N, table);
+    mmx::bitRevCopyReal(src, dst, N, table);
+}
 
 }  // namespace qel::variant
