@@ -261,7 +261,7 @@ TEST(RecombinationAcrossBuilds, S2AndS1GiveTheSameBits) {
 }
 #endif
 
-#if ZV_TEST_AVX_RECOMBINE
+#if ZV_TEST_AVX_KERNELS
 // Eight pairs per step, the four-pair steps' operations lane for lane: S2's
 // bits from N = 16 on, both directions, any float alignment, on spread
 // values and on special values sparse and dense; the middle value and z[0]
