@@ -6,8 +6,15 @@
 #    AVX2 and XGETBV that the system saves the AVX registers;
 #  - the power spectrum of the magnitudes and the conversions of the
 #    streaming builds in AVX2, chosen by the same check;
-#  - the check itself, which reads XGETBV only after CPUID reports OSXSAVE.
+#  - the streaming builds' 256-bit block kernels, real recombination and
+#    bit-reversal moves (namespace qel::avx, and the block kernel's body
+#    instantiated on its policy), chosen when CPUID and XGETBV report AVX;
+#  - the checks themselves, which read XGETBV only after CPUID reports
+#    OSXSAVE.
 set(zv_gated64
+  "^([a-z]+ )?qel::avx::"
+  "^([a-z]+ )?qel::simd::[A-Za-z]+<qel::avx::"
+  "^qel::probeProcessor[(]"
   "qel::fft::.*::quads<"
   "qel::wide::.*::powerSpectrumAvx2[(]"
   "qel::sse::wide::.*::(float|int)KernelAvx2<"
