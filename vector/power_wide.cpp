@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The power spectrum in SSE2 doubles with the bits of the x87 evaluation.
-// Linked by every variant; empty where the wide paths do not exist.
+// Empty where the wide paths do not exist.
 #include "vector/wide_paths.h"
 
 #if QEL_WIDE_PATHS
