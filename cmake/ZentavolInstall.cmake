@@ -40,10 +40,12 @@ install(TARGETS ${ZV_INSTALLED_VARIANTS}
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT VariantImportLibraries EXCLUDE_FROM_ALL)
 if(TARGET zentavol_front)
-  install(TARGETS zentavol_front
+  install(TARGETS zentavol_front EXPORT ZentavolTargets
     LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime NAMELINK_COMPONENT development
     RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
-    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development)
+    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
+    INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+  install(TARGETS zentavol_cxx EXPORT ZentavolTargets)
 endif()
 if(TARGET qelspectrum)
   install(TARGETS qelspectrum RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tools)
@@ -53,23 +55,16 @@ if(TARGET zentavol_which)
 endif()
 
 if(TARGET zentavol_front)
-  # What applications link: the front library. Its file names as the
-  # platform writes them; the config file and the .pc file find them
-  # relative to their own place, so the install tree can be moved.
-  if(WIN32)
-    set(ZV_FRONT_RUNTIME "${CMAKE_INSTALL_BINDIR}/${ZV_LIBRARY_PREFIX}Zentavol${CMAKE_SHARED_LIBRARY_SUFFIX}")
-    set(ZV_FRONT_LINK "${CMAKE_INSTALL_LIBDIR}/${CMAKE_IMPORT_LIBRARY_PREFIX}Zentavol${CMAKE_IMPORT_LIBRARY_SUFFIX}")
-    set(ZV_FRONT_SONAME "")
-  else()
-    set(ZV_FRONT_RUNTIME "${CMAKE_INSTALL_LIBDIR}/libZentavol.so.${PROJECT_VERSION}")
-    set(ZV_FRONT_LINK "${ZV_FRONT_RUNTIME}")
-    set(ZV_FRONT_SONAME "libZentavol.so.${PROJECT_VERSION_MAJOR}")
-  endif()
-
+  # What applications link: the exported front library and its C++ form,
+  # written by CMake with paths relative to the package's own folder, so that
+  # the install tree can be moved; the .pc file does the same.
   set(ZV_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/Zentavol")
-  file(RELATIVE_PATH ZV_CMAKE_TO_PREFIX "/root/${ZV_CMAKE_DIR}" "/root")
-  configure_file("${PROJECT_SOURCE_DIR}/cmake/ZentavolConfig.cmake.in"
-    "${PROJECT_BINARY_DIR}/package/ZentavolConfig.cmake" @ONLY)
+  install(EXPORT ZentavolTargets NAMESPACE Zentavol:: DESTINATION "${ZV_CMAKE_DIR}"
+    COMPONENT development)
+  configure_package_config_file("${PROJECT_SOURCE_DIR}/cmake/ZentavolConfig.cmake.in"
+    "${PROJECT_BINARY_DIR}/package/ZentavolConfig.cmake"
+    INSTALL_DESTINATION "${ZV_CMAKE_DIR}"
+    PATH_VARS CMAKE_INSTALL_INCLUDEDIR)
   write_basic_package_version_file("${PROJECT_BINARY_DIR}/package/ZentavolConfigVersion.cmake"
     VERSION ${PROJECT_VERSION}
     COMPATIBILITY SameMajorVersion)

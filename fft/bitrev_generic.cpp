@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The generic build's bit-reversal moves: the in-place permutation of the
+// The generic family's bit-reversal moves: the in-place permutation of the
 // complex FFT and the bit-reversed copy of the real FFT, both driven by the
-// compact table and moving 32-bit words. Linked by ZentavolG1.
+// compact table and moving 32-bit words.
 #include <cstdint>
 #include <cstring>
 

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The decimation-in-frequency driver and its table: split-radix blocks up to
 // the DIF block order, otherwise radix-2 stages over the big table, outermost
-// first, then each superblock's stages and its blocks. Linked by the builds
-// with a DIF kernel (named in their rows).
+// first, then each superblock's stages and its blocks.
 #include <algorithm>
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The generic build's split-radix decimation-in-frequency block kernels for
 // up to 1024 points: natural input, bit-reversed output, L-shaped
-// butterflies in extended precision. Linked by ZentavolG1.
+// butterflies in extended precision.
 #include <bit>
 #include <cstdint>
 

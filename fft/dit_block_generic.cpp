@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The generic build's straight-line radix-4 decimation-in-time block kernels
 // for 4 to 1024 points: bit-reversed input, natural output, each butterfly
-// in extended precision. Linked by ZentavolG1.
+// in extended precision.
 #include "fft/generic.h"
 #include "fft/radix4.h"
 #include "fft/xcomplex.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The generic build's real-FFT recombination: turns the half-length complex
+// The generic family's real-FFT recombination: turns the half-length complex
 // transform of the packed real input into the spectrum of the real sequence,
-// in extended precision. Linked by ZentavolG1.
+// in extended precision.
 #include "fft/generic.h"
 #include "fft/xcomplex.h"
 

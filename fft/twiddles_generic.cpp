@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The generic family's twiddle-table fills: the DIT table of three roots per
 // entry, the DIF table of two, and the real table of halves, all from the
-// quarter sine table. Linked by ZentavolG1.
+// quarter sine table.
 #include <cstdint>
 
 #include "fft/generic.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Processor classification and the old-system test, from values the probe
-// read (or a test made up). Linked by libZentavol.
+// read (or a test made up).
 #include "front/classify.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The front library's sixteen entry slots, one code pointer per export,
 // indexed by ordinal - 1. Written once while the front library attaches, then
-// only read: each export is a jump through its slot. Linked by libZentavol.
+// only read: each export is a jump through its slot.
 #pragma once
 
 #if defined(_WIN32)

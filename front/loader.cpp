@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The walk along a preference row, the binding of the sixteen slots, and what
-// the front library does when a process loads and unloads it. Linked by
-// libZentavol.
+// the front library does when a process loads and unloads it.
 #include "front/loader.h"
 
 #include <cstring>

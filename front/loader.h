@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Loading the preferred variant library and binding the entry slots to its
-// functions, and the front library's own load and unload handling. Linked by
-// libZentavol.
+// functions, and the front library's own load and unload handling.
 #pragma once
 
 #include "front/classify.h"

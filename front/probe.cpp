@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Reads the processor's identification (EFLAGS bit 21, cpuid leaves 1 and 2)
 // and the system's version, and hands the values to the pure decisions of
-// classify.cpp. Linked by libZentavol.
+// classify.cpp.
 #include "front/probe.h"
 
 #include <cpuid.h>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The processor and system probe: the only code of the front library that
-// runs cpuid, touches EFLAGS or asks the system's version. Linked by
-// libZentavol.
+// runs cpuid, touches EFLAGS or asks the system's version.
 #pragma once
 
 #include "front/classify.h"

@@ -1,7 +1,6 @@
 /* SPDX-License-Identifier: MIT */
 /* The sixteen exports of the front library on i386, generated from the
- * export list; each jumps through its entry slot with no frame and no check.
- * Linked by libZentavol (ELF) and Zentavol.dll (PE). */
+ * export list; each jumps through its entry slot with no frame and no check. */
 
 /* A DLL's code is relocated by its loader, so there the stub is the single
  * jump. Position-independent ELF code first needs its own address, which a

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The front library's fixed data: the variant names, the preference row of
 // each processor class, and the binding table in the order the slots are
-// filled. Tables only, no logic. Linked by libZentavol.
+// filled. Tables only, no logic.
 #pragma once
 
 #include <cstdint>

@@ -184,8 +184,9 @@ float qelsMin(const float* vec, int len);
  * counts as above) is stored as the type's minimum or maximum with
  * QEL_CVT_SATURATE, otherwise left as it was in dst (the generic build; the
  * other builds write low-order bits or their own saturation there); with
- * QEL_CVT_REPORT it then ends the process with exit code 1, the elements
- * before it converted.
+ * QEL_CVT_REPORT the call then ends the process with exit code 1: the
+ * generic build at the first such element, the elements before it
+ * converted, the other builds after converting every element.
  *
  * qelsbIntToFloat(src, dst, len, size, flags): converts each integer to the
  * nearest float (exact up to 2^24); flags must be 0 or QEL_CVT_UNSIGNED.

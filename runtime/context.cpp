@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The per-thread context: lazy creation through the TLS slot, its defaults,
 // the release of what it owns, and the list of every context that lets
-// process detach free those of threads still alive. Linked by every variant.
+// process detach free those of threads still alive.
 #include "runtime/context.h"
 
 #include "runtime/fault_injection.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The reference-path switch. Linked by every variant.
+// The reference-path switch.
 #include "runtime/diagnostics.h"
 
 #include <cstdint>

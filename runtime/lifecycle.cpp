@@ -3,7 +3,6 @@
 // thread ends. Detach also frees the tables a context holds, so a finished
 // thread leaves no memory behind, and process detach frees the contexts of
 // every thread, so an unloaded library leaves none behind either.
-// Linked by every variant.
 #include "runtime/lifecycle.h"
 
 #include "fft/driver.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The aligned allocators and qelFree. Linked by every variant.
+// The aligned allocators and qelFree.
 #include "runtime/memory.h"
 
 #include <cstdlib>

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Status accessors, the reporting path and the status texts. Linked by every
-// variant.
+// Status accessors, the reporting path and the status texts.
 #include "runtime/status.h"
 
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The generic build's arithmetic loops: one element per step, from the last
-// element to the first; and its conjugate extension. Linked by ZentavolG1.
+// element to the first; and its conjugate extension.
 #include <cstring>
 
 #include "vector/arith_g1.h"

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The conjugate extension in integer moves: no floating-point instruction
-// touches the values. Linked by ZentavolS2, ZentavolS1, ZentavolN2,
-// ZentavolN1 and ZentavolG2.
+// touches the values.
 #include "vector/conj_words.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // The generic build's conversion loops: one loop per width, signedness and
 // rounding mode for float to integer, rounding on the float's bits so the
 // processor's rounding mode is never touched; one loop per type for integer
-// to float through the x87 unit. Linked by ZentavolG1.
+// to float through the x87 unit.
 #include <bit>
 #include <cstddef>
 #include <cstdint>

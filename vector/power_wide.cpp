@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The power spectrum in SSE2 doubles (AVX2 where the processor has it) with
-// the bits of the x87 evaluation.
-// Linked by every variant; empty where the wide paths do not exist.
+// the bits of the x87 evaluation. Empty where the wide paths do not exist.
 #include "vector/wide_paths.h"
 
 #if QEL_WIDE_PATHS

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // qelarith: the five element-wise arithmetic exports and the conjugate
 // extension. The checks are shared; the loops come from the build's family
-// (variant.h). Linked by every variant.
+// (variant.h).
 #include <cstdint>
 #include <cstring>
 

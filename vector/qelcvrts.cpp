@@ -3,7 +3,7 @@
 // parts qelcbReal, the magnitudes qelcbMag and the internal power spectrum
 // qelcbPowerSpectr. Checks, copies and magnitudes are the same in every
 // build; the conversion loops and the square root come from the build's
-// family (variant.h). Linked by every variant.
+// family (variant.h).
 #include <bit>
 #include <cmath>
 #include <cstddef>

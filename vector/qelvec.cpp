@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // qelvec: the extremes qelsMax and qelsMin and the internal square root
 // qelsbSqrt2. The checks are shared; the loops come from the build's family
-// (variant.h). Linked by every variant.
+// (variant.h).
 #include "runtime/api.h"
 #include "runtime/status.h"
 #include "variant.h"

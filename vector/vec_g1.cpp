@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The generic build's extremes and square root: ordered comparisons two
 // elements per step, and the extended-precision square root rounded once to
-// single precision. Linked by ZentavolG1.
+// single precision.
 #include <cmath>
 
 #include "vector/vec_g1.h"

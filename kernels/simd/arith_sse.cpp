@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The streaming-SIMD family's fill, add and multiply loops in SSE. Linked by
-// ZentavolS2 and ZentavolS1.
+// The streaming-SIMD family's fill, add and multiply loops in SSE.
 #include <xmmintrin.h>
 
 #include <cstddef>

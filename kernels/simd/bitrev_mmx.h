@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The bit-reversal moves of the builds with MMX: the in-place permutation of
 // the complex FFT and the bit-reversed copy of the real FFT, 8-byte values
-// through MMX registers. Linked by ZentavolS2, ZentavolS1 and ZentavolN2.
+// through MMX registers.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // The streaming-SIMD family's conversions: float to integer under the SSE
 // rounding mode set for the call, eight elements per step through MMX
 // registers with packing and non-temporal stores; integer to float with MMX
-// widening. Linked by ZentavolS2 and ZentavolS1.
+// widening.
 #include <mmintrin.h>
 #include <xmmintrin.h>
 

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The streaming-SIMD family's conversions in SSE2, and AVX2 where the
 // processor has it, with the bits of the SSE kernels (cvrts_sse.cpp).
-// Linked by ZentavolS2 and ZentavolS1; empty where the wide paths do not
-// exist.
+// Empty where the wide paths do not exist.
 #include "kernels/simd/cvrts_wide.h"
 
 #include "runtime/diagnostics.h"

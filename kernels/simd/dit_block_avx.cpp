@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The 256-bit block kernels of the streaming builds on x86-64: the shared
 // body with two units per vector, lane for lane the four-wide kernels'
-// operations. Compiled with AVX (and nothing beyond it) into ZentavolS2 and
-// ZentavolS1, called only where the processor has AVX; every type here has
+// operations. Compiled with AVX (and nothing beyond it), called only where
+// the processor has AVX; every type here has
 // internal linkage, so no code of this file stands in for another's.
 #include "runtime/diagnostics.h"
 

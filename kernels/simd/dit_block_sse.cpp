@@ -2,7 +2,7 @@
 // ZentavolS1's block kernels: the shared body with SSE low-half and
 // high-half loads, radix-4 stages up to 1024 points with prefetches of the
 // twiddles in the 1024-point stage, and a last pass of 32-bit integer moves.
-// No SSE2 instruction. Linked by ZentavolS1.
+// No SSE2 instruction.
 #include <cstdint>
 
 #include "kernels/simd/dit_block_body.h"

@@ -2,7 +2,7 @@
 // ZentavolS2's block kernels: the shared body with SSE2 scalar-double loads
 // for the 8-byte values of the first pass (the only SSE2 instruction), all
 // radix-4 stages up to 16384 points, and a last pass that unpacks two units
-// per step. Linked by ZentavolS2.
+// per step.
 #include <emmintrin.h>
 
 #include <cstring>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The stage-vector DIT twiddle table of the streaming-SIMD block kernels:
 // one section per radix-4 stage size, 96-byte groups of six four-lane
-// vectors. Linked by ZentavolS2 and ZentavolS1.
+// vectors.
 #include <cstdint>
 
 #include "kernels/simd/dit_block.h"

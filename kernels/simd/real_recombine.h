@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The streaming-SIMD real FFT pieces: the paired-vector real twiddle table
 // and the four-pairs-per-step recombination of the half-length transform.
-// Linked by ZentavolS2 (qel::sse2) and ZentavolS1 (qel::sse).
 #pragma once
 
 #include "zentavol.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The 256-bit real-FFT recombination of the streaming builds on x86-64: eight
 // pairs per step, two of the four-pair steps side by side, with the shared
-// arithmetic (recombine) on each half. Compiled with AVX into ZentavolS2 and
-// ZentavolS1, called only where the processor has AVX.
+// arithmetic (recombine) on each half. Compiled with AVX, called only where
+// the processor has AVX.
 #include "runtime/diagnostics.h"
 
 #if QEL_WIDE_PATHS

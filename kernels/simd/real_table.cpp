@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The real twiddle table of the streaming-SIMD builds: the generic pair
 // layout up to order 3, the paired-vector layout (four A, four B per 32-byte
-// group) from order 4. Linked by ZentavolS2 and ZentavolS1.
+// group) from order 4.
 #include <cstdint>
 
 #include "kernels/simd/real_recombine.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The streaming-SIMD family's extremes (four SSE lanes) and square root
 // (reciprocal-square-root estimate and one Newton step, the exact root as
-// fallback). Linked by ZentavolS2 and ZentavolS1.
+// fallback).
 #include <xmmintrin.h>
 
 #include <cstdint>

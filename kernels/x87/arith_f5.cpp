@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The fill, add and multiply loops of ZentavolN1: the fill in integer stores
 // (no string store), the arithmetic in the x87 unit in blocks of 8 from the
-// end, scheduled for a dual-pipe in-order processor. Linked by ZentavolN1.
+// end, scheduled for a dual-pipe in-order processor.
 #include <cstddef>
 #include <cstdint>
 

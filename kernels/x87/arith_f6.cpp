@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The fill, add and multiply loops of ZentavolN2 and ZentavolG2: the fill in
 // integer stores (the string store for long runs), the arithmetic in the
-// x87 unit in blocks of 8 from the end. Linked by ZentavolN2 and ZentavolG2.
+// x87 unit in blocks of 8 from the end.
 #include <cstddef>
 #include <cstdint>
 

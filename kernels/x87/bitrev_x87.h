@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The bit-reversal moves of the x87 build without MMX: the in-place
 // permutation of the complex FFT and the bit-reversed copy of the real FFT,
-// every float through the x87 stack. Linked by ZentavolG2.
+// every float through the x87 stack.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The x87 control word and exception flags, for the kernels of the x87
 // builds that set a rounding or precision mode for a call (their callers'
-// word comes back before they return). Linked by ZentavolG2, ZentavolN2 and
-// ZentavolN1.
+// word comes back before they return).
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // The x87 builds' conversions: float to integer under the x87 rounding mode
 // set for the call, 8 and 16 bits through the magic-constant sum, 32 bits and
 // the tails through the 64-bit integer store; integer to float through the
-// x87 integer loads. Linked by ZentavolG2, ZentavolN2 and ZentavolN1.
+// x87 integer loads.
 #include "kernels/x87/cvrts_x87.h"
 
 #include <bit>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The x87 builds' conversion loops behind qelsbFloatToInt and
-// qelsbIntToFloat. Linked by ZentavolG2, ZentavolN2 and ZentavolN1; the
-// argument checks are shared (qelcvrts.cpp) and have passed when they run.
+// qelsbIntToFloat. The argument checks are shared (qelcvrts.cpp) and have
+// passed when they run.
 #pragma once
 
 namespace qel::x87 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The split-radix DIF block kernel of the x87 builds: one routine for both
 // directions, with the float nearest to the square root of one half at the
-// angle pi/4. Linked by ZentavolN2, ZentavolN1 and ZentavolG2.
+// angle pi/4.
 #pragma once
 
 #include "zentavol.h"

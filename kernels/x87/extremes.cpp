@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The extremes of the x87 builds: the bit patterns compared as integers,
 // four elements per step, which orders every float, NaNs and zeros
-// included. Linked by ZentavolN2, ZentavolN1 and ZentavolG2.
+// included.
 #include <cstdint>
 #include <cstring>
 

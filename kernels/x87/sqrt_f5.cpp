@@ -2,7 +2,7 @@
 // The square root behind the magnitudes of ZentavolN1, in software: the
 // significand scaled into [0.5, 1), a linear first estimate refined by Heron
 // steps (one division each) in extended precision, the exponent halved,
-// three elements per step. Linked by ZentavolN1.
+// three elements per step.
 #include <cstdint>
 #include <cstring>
 

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The square root behind the magnitudes of ZentavolN2 and ZentavolG2: the
 // x87 root with the precision field set to 24 bits for the loop, the
-// caller's control word put back after it. Linked by ZentavolN2 and
-// ZentavolG2.
+// caller's control word put back after it.
 #include <cstdint>
 
 #include "kernels/x87/control_word.h"

@@ -2,7 +2,7 @@
 // The check of a variant's file before the dynamic loader maps it: a file cut
 // short maps without complaint and faults (SIGBUS) when the loader touches a
 // page past its end, so every range the loader maps or reads must be inside
-// the file. Linked by libZentavol.
+// the file.
 #include "platform/posix/elf_check.h"
 
 #include <elf.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Whether a file is a complete shared object this process can map: the
 // front library checks a variant's file with it before handing it to the
-// dynamic loader, which would fault on a truncated one. Linked by libZentavol.
+// dynamic loader, which would fault on a truncated one.
 #pragma once
 
 #include <cstddef>

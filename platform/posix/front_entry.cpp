@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // POSIX stand-in for the front library's DllMain: the constructor is process
-// attach, the destructor process detach. Linked by libZentavol.
+// attach, the destructor process detach.
 #include <unistd.h>
 
 #include "front/loader.h"

@@ -2,7 +2,7 @@
 // POSIX backend of the front library's platform layer: dlopen of the complete
 // file found along the library search path (which holds the front library's
 // own folder through its RUNPATH $ORIGIN), dlsym, dlclose, and standard error
-// for the beep and the message box. Linked by libZentavol.
+// for the beep and the message box.
 #include "platform/front_platform.h"
 
 #include <dlfcn.h>

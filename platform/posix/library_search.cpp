@@ -2,7 +2,6 @@
 // The front library's own walk of the dynamic loader's search, so that a
 // variant's file is checked before the loader maps it: the folders come from
 // the loader itself (dlinfo), the cache is read as the loader reads it.
-// Linked by libZentavol.
 #include "platform/posix/library_search.h"
 
 #include <dlfcn.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Where the dynamic loader would find a library the front library asks for by
 // its bare file name, passing over files that are not complete libraries of
-// this machine. Linked by libZentavol.
+// this machine.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // POSIX backend of the platform layer: a pthread key for the TLS slot, a
 // pthread mutex for the list lock, calloc for zero-filled blocks, standard
-// error and abort for the fatal exit. Linked by every variant on POSIX.
+// error and abort for the fatal exit.
 #include "platform/platform.h"
 
 #include <pthread.h>

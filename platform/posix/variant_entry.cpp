@@ -2,7 +2,6 @@
 // POSIX stand-in for a variant library's DllMain: the constructor is process
 // attach, the destructor process detach, and the TLS slot's per-thread
 // destructor (platform.cpp) thread detach. Threads get their context lazily.
-// Linked by every variant.
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>

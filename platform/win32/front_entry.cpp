@@ -2,7 +2,7 @@
 // DllMain of the front library Zentavol.dll: process attach chooses, loads and
 // binds a variant, and refuses the front library's load when that fails, so
 // LoadLibraryA("Zentavol") returns null and an application linked to it does
-// not start. Linked by Zentavol.dll.
+// not start.
 #include <windows.h>
 
 #include "front/loader.h"

@@ -2,7 +2,7 @@
 // Win32 backend of the front library's platform layer: GetVersionExA,
 // LoadLibraryA (the loader's own search path, the application's folder
 // first), GetProcAddress, FreeLibrary, MessageBeep, MessageBoxA and
-// wsprintfA. Linked by Zentavol.dll.
+// wsprintfA.
 #include "platform/front_platform.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // Win32 backend of the platform layer of the variant libraries: a TLS index
 // for the context slot, a critical section for the list lock,
 // LocalAlloc(LMEM_ZEROINIT) blocks for the contexts and FatalAppExitA for the
-// one fatal exit. Linked by every variant on Windows.
+// one fatal exit.
 #include "platform/platform.h"
 
 #include <windows.h>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // DllMain of the variant libraries (Zentavolg1.dll, ...): the four loader
 // notifications go to the load and unload handling of runtime/lifecycle.
-// Linked by every variant on Windows.
 #include <windows.h>
 
 #include "platform/platform.h"

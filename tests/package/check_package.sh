@@ -7,7 +7,7 @@
 # runtime package alone runs the application built before; with the
 # development package the application builds; the tools and the Python
 # module run from there), and builds the application against the unpacked
-# tar archive.
+# tar archive (with find_package too, the archive unpacked elsewhere).
 #   check_package.sh <build dir> <scratch dir> <C compiler> <C++ compiler>
 # The C++ example (examples/cpp_demo.cpp) is built both ways too, against
 # the installed C++ header.
@@ -180,4 +180,9 @@ pcdir=$(dirname "$(find "$top" -name zentavol.pc)")
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs zentavol) -Wl,-rpath,"$(dirname "$pcdir")" -lm
 output "$scratch/out" "$scratch/app-tgz"
 grep -qx "spectrum_app: ok" "$scratch/out"
+cmake -S "$here/app_cpp" -B "$scratch/cpp-tgz-build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_PREFIX_PATH="$top" -DZV_EXAMPLE="$here/../../examples/cpp_demo.cpp" >/dev/null
+cmake --build "$scratch/cpp-tgz-build" >/dev/null
+output "$scratch/out" "$scratch/cpp-tgz-build/cpp_demo"
+grep -qx "peak 512.0 at bin 100 of 513" "$scratch/out"
 echo "package checks passed"

@@ -1,151 +1,210 @@
 // SPDX-License-Identifier: MIT
-// The decimation-in-time driver of the build under test, against the calls
-// it is to make, built here by hand from its limits: one block call up to
-// the block limit; above it, the blocks of each superblock joined by one
-// combining call, then one across superblocks; the appended part of the big
-// table read inside superblocks; unaligned data giving the aligned bits.
+// The FFT drivers of the build under test at the orders where they change
+// strategy, against the independent double-precision transform: the inline
+// orders 0 to 2, both sides of the block kernel's limit (and of the DIF
+// kernel's), one and several superblocks, and the real transform's smallest
+// orders, where the split and the recombination take their special paths;
+// data off their 16-byte alignment give the aligned bits.
+//
+// Tolerance: a radix-2 transform of t stages whose twiddles are within mu of
+// the true roots, computed with unit roundoff u, has a relative 2-norm error
+// of at most t*eta / (1 - t*eta), eta = mu + gamma4 * (sqrt(2) + mu),
+// gamma4 = 4u / (1 - 4u) (the bound on a computed complex butterfly). The
+// tables hold the roots rounded to float (mu = u = 2^-24), and each level of
+// a radix-4 or split-radix step multiplies by at most one twiddle and adds
+// once, so its two levels stay within the radix-2 count; extended-precision
+// butterflies round less. The bound is zero at order 0 and below 7e-6 at
+// order 17, while one wrong butterfly or twiddle costs about sqrt(1/n) of
+// the norm or more (2^-8.5 at order 17), and a wrong block far more.
+//
+// The real transform of n = 2N samples is the N-point transform Z of the
+// sample pairs followed by the recombination X[k] = (Z[k] + conj Z[N-k])/2 +
+// w^k (Z[k] - conj Z[N-k])/(2i): each X[k] takes Z[k] and Z[N-k] with
+// weights of magnitude at most 1, so the error of Z at most doubles in the
+// 2-norm, and the recombination's own twiddle error and at most five
+// roundings per value add 12u relative to ||Z||, while ||X[0..N]|| >= ||Z||
+// (Parseval). Bound: 2 * (complex bound of N) + 12u.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
-#include <cstdint>
+#include <cmath>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "fft/driver.h"
 #include "fft/tables.h"
 #include "runtime/memory.h"
 #include "tests/support/fft_fixture.h"
+#include "tests/support/reference_fft.h"
 #include "variant.h"
+
+// The DIF block order of the builds without a DIF kernel: qualified lookup
+// of qel::variant::kDifBlockOrder finds a build's own value first and only
+// then this one.
+namespace zv::test::no_dif {
+inline constexpr int kDifBlockOrder = 0;
+}  // namespace zv::test::no_dif
+namespace qel::variant {
+using namespace zv::test::no_dif;
+}  // namespace qel::variant
 
 namespace {
 
 using namespace qel::fft;
+using zv::test::Cd;
+using zv::test::randomSamples;
 using zv::test::randomSignal;
+using zv::test::relativeRmsError;
 using zv::test::sameBits;
 
 constexpr int kBlockOrder = qel::variant::kFftBlockOrder;
-constexpr int kBlock = 1 << kBlockOrder;
-constexpr int kSuperblock = qel::variant::kFftSuperblockLength;
-constexpr int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
+constexpr int kSuperblockOrder =
+    std::countr_zero(static_cast<unsigned>(qel::variant::kFftSuperblockLength));
+constexpr double kUnitRoundoff = 0x1p-24;
 
-class FftDriver : public zv::test::FftTablesTest {};
-
-// One call of the build's block kernel on aligned data (a template, so that
-// only the build's own kernel signature is compiled).
-template <typename Complex>
-void blockCall(Complex* data, int n, int direction, const Complex* table) {
-    if constexpr (qel::variant::kFftScratchLength > 0) {
-        if (direction > 0)
-            qel::variant::cFftDitBlockFwd(data, n, table, static_cast<Complex*>(nullptr));
-        else
-            qel::variant::cFftDitBlockInv(data, n, table, static_cast<Complex*>(nullptr));
-    } else {
-        if (direction > 0)
-            qel::variant::cFftDitBlockFwd(data, n, table);
-        else
-            qel::variant::cFftDitBlockInv(data, n, table);
-    }
+double complexBound(int stages) {
+    const double u = kUnitRoundoff;
+    const double gamma4 = 4 * u / (1 - 4 * u);
+    const double eta = u + gamma4 * (std::sqrt(2.0) + u);
+    const double te = stages * eta;
+    return te / (1 - te);
 }
 
-// n values in a 32-byte aligned block, `offset` floats in.
-struct Placed {
-    Placed(const std::vector<SComplex>& x, int offset)
-        : raw(static_cast<float*>(qelMalloc(static_cast<int>(x.size() * sizeof(SComplex) + 32)))),
-          data(reinterpret_cast<SComplex*>(raw + offset)),
-          n(x.size()) {
-        std::memcpy(data, x.data(), n * sizeof(SComplex));
+double realBound(int order) { return order == 0 ? 0 : 2 * complexBound(order - 1) + 12 * kUnitRoundoff; }
+
+// The orders on both sides of every limit of the build's drivers, up to two
+// superblocks' worth beyond the superblock.
+std::set<int> boundaryOrders() {
+    std::set<int> orders = {0, 1, 2, 3, kBlockOrder - 1, kBlockOrder, kBlockOrder + 1, kSuperblockOrder - 1,
+                            kSuperblockOrder, kSuperblockOrder + 1, kSuperblockOrder + 2};
+    if constexpr (qel::variant::kFftHasDif) {
+        orders.insert(qel::variant::kDifBlockOrder);
+        orders.insert(qel::variant::kDifBlockOrder + 1);
     }
-    ~Placed() { qelFree(raw); }
+    return orders;
+}
+
+// `count` values of T in a block from qelMalloc (32-byte aligned), `offset`
+// floats in: offsets 1 to 3 put the data off every vector alignment.
+template <typename T>
+class Placed {
+public:
+    Placed(const std::vector<T>& x, int offset)
+        : raw_(static_cast<float*>(qelMalloc(static_cast<int>(x.size() * sizeof(T) + 4 * sizeof(float))))),
+          data_(reinterpret_cast<T*>(raw_ + offset)),
+          n_(x.size()) {
+        std::memcpy(static_cast<void*>(data_), x.data(), n_ * sizeof(T));
+    }
+    ~Placed() { qelFree(raw_); }
     Placed(const Placed&) = delete;
     Placed& operator=(const Placed&) = delete;
-    std::vector<SComplex> values() const { return std::vector<SComplex>(data, data + n); }
-    float* raw;
-    SComplex* data;
-    std::size_t n;
+    T* data() { return data_; }
+    std::vector<T> values() const { return std::vector<T>(data_, data_ + n_); }
+
+private:
+    float* raw_;
+    T* data_;
+    std::size_t n_;
 };
 
-TEST_F(FftDriver, UpToTheBlockLimitOneBlockCallDoesAll) {
-    for (int order : {2, 3, 4, kBlockOrder}) {
+class FftDriver : public zv::test::FftTablesTest {
+protected:
+    // Runs `transform` on x in place at offsets 0 to 3 and returns the
+    // aligned result, after checking that every offset gives its bits.
+    template <typename Transform>
+    std::vector<SComplex> atEveryOffset(const std::vector<SComplex>& x, Transform transform,
+                                        const char* what, int order, int direction) {
+        Placed<SComplex> aligned(x, 0);
+        transform(aligned.data());
+        const auto want = aligned.values();
+        for (int offset = 1; offset <= 3; ++offset) {
+            Placed<SComplex> moved(x, offset);
+            transform(moved.data());
+            EXPECT_TRUE(sameBits(moved.values(), want))
+                << what << ": order " << order << " direction " << direction << " offset " << offset;
+        }
+        return want;
+    }
+};
+
+TEST_F(FftDriver, DitMatchesTheReferenceOnBothSidesOfEveryLimit) {
+    for (int order : boundaryOrders()) {
         const int n = 1 << order;
         const SComplex* table = getDitTwiddles(order);
-        ASSERT_NE(table, nullptr);
+        ASSERT_NE(table, nullptr) << "order " << order;
+        // The entry point's guarantee for unaligned data in the builds with
+        // a scratch area.
+        ASSERT_NE(getWorkBuffer(std::max(qel::variant::kFftScratchLength, 1), kFftWorkBufferSlot), nullptr);
+        const auto x = randomSignal(order, 100u + static_cast<unsigned>(order));
+        const auto input = zv::test::bitReversed(x, order);
         for (int direction : {1, -1}) {
-            const auto x = randomSignal(order, 1u);
-            Placed want(x, 0);
-            blockCall(want.data, n, direction, table);
-            Placed got(x, 0);
-            cFftDit(got.data, n, direction, table);
-            EXPECT_TRUE(sameBits(got.values(), want.values())) << "order " << order;
+            const auto got = atEveryOffset(
+                input, [&](SComplex* data) { cFftDit(data, n, direction, table); }, "DIT", order, direction);
+            const auto want = zv::test::referenceDft(zv::test::toDouble(x), -direction);
+            EXPECT_LE(relativeRmsError(got, want), complexBound(order))
+                << "order " << order << " direction " << direction;
         }
     }
 }
 
-TEST_F(FftDriver, JustAboveTheBlockLimitTwoBlocksSecondFirstAndOneCombine) {
-    constexpr int order = kBlockOrder + 1;
-    constexpr int n = 1 << order;
-    const SComplex* big = getDitTwiddles(order);
-    ASSERT_NE(big, nullptr);
-    const SComplex* blockTable = getDitTwiddles(kBlockOrder);
-    for (int direction : {1, -1}) {
-        const auto x = randomSignal(order, 2u);
-        Placed want(x, 0);
-        blockCall(want.data + kBlock, kBlock, direction, blockTable);
-        blockCall(want.data, kBlock, direction, blockTable);
-        // The superblock is the whole transform: the main table, no final
-        // combining call.
-        cFftDitCombine(want.data, n, kBlock, big, n, direction, qel::variant::kFftCombineChunk);
-        Placed got(x, 0);
-        cFftDit(got.data, n, direction, big);
-        EXPECT_TRUE(sameBits(got.values(), want.values())) << "direction " << direction;
-    }
-}
-
-TEST_F(FftDriver, AboveTheSuperblockEachIsJoinedWithTheAppendedPartThenAllWithTheMainPart) {
-    constexpr int order = kSuperblockOrder + 1;
-    constexpr int n = 1 << order;
-    SComplex* big = getDitTwiddles(order);
-    ASSERT_NE(big, nullptr);
-    const SComplex* blockTable = getDitTwiddles(kBlockOrder);
-    const auto x = randomSignal(order, 3u);
-    Placed want(x, 0);
-    for (int s = 0; s < n; s += kSuperblock) {
-        for (int p = s + kSuperblock - kBlock; p >= s; p -= kBlock)
-            blockCall(want.data + p, kBlock, 1, blockTable);
-        cFftDitCombine(want.data + s, kSuperblock, kBlock, big, n, 1, qel::variant::kFftCombineChunk);
-    }
-    cFftDitCombine(want.data, n, kSuperblock, big, n, 1, qel::variant::kFftCombineChunk);
-    Placed got(x, 0);
-    cFftDit(got.data, n, 1, big);
-    EXPECT_TRUE(sameBits(got.values(), want.values()));
-
-    // The appended part (the superblock's own quarter roots) is what the
-    // stages inside the superblocks read: spoiling it changes the result.
-    SComplex* appended = big + n / 4;
-    const std::vector<SComplex> kept(appended, appended + kSuperblock / 4);
-    std::fill(appended + 1, appended + kSuperblock / 4, SComplex{0.5f, 0.5f});
-    Placed spoiled(x, 0);
-    cFftDit(spoiled.data, n, 1, big);
-    std::copy(kept.begin(), kept.end(), appended);
-    EXPECT_FALSE(sameBits(spoiled.values(), want.values()));
-}
-
-TEST_F(FftDriver, DataOffFromSixteenBytesGiveTheAlignedBits) {
-    for (int order : {2, 3, 4, 5, 8, kBlockOrder, kBlockOrder + 1, kSuperblockOrder + 1}) {
-        const int n = 1 << order;
-        const SComplex* table = getDitTwiddles(order);
-        ASSERT_NE(table, nullptr);
-        ASSERT_NE(getWorkBuffer(std::max(qel::variant::kFftScratchLength, 1), kFftWorkBufferSlot), nullptr);
-        for (int direction : {1, -1}) {
-            const auto x = randomSignal(order, 4u);
-            Placed aligned(x, 0);
-            cFftDit(aligned.data, n, direction, table);
-            for (int offset : {1, 2, 3}) {
-                Placed moved(x, offset);
-                cFftDit(moved.data, n, direction, table);
-                EXPECT_TRUE(sameBits(moved.values(), aligned.values()))
-                    << "order " << order << " offset " << offset << " direction " << direction;
+TEST_F(FftDriver, DifMatchesTheReferenceOnBothSidesOfEveryLimit) {
+    if constexpr (!qel::variant::kFftHasDif) {
+        GTEST_SKIP() << "no DIF kernel";
+    } else {
+        for (int order : boundaryOrders()) {
+            const int n = 1 << order;
+            const SComplex* table = getDifTwiddles(order);
+            ASSERT_NE(table, nullptr) << "order " << order;
+            const auto x = randomSignal(order, 200u + static_cast<unsigned>(order));
+            for (int direction : {1, -1}) {
+                const auto got = atEveryOffset(
+                    x, [&](SComplex* data) { cFftDif(data, n, direction, table); }, "DIF", order, direction);
+                const auto want = zv::test::referenceDft(zv::test::toDouble(x), -direction);
+                EXPECT_LE(relativeRmsError(zv::test::bitReversed(got, order), want), complexBound(order))
+                    << "order " << order << " direction " << direction;
             }
+        }
+    }
+}
+
+// The real entry point, whose smallest orders bypass the complex driver
+// (0 and 1) or give it one or two points (2 and 3), and whose recombination
+// takes whole vector steps only from order 4. Unscaled in both directions.
+TEST_F(FftDriver, RealTransformMatchesTheReferenceAtItsSmallestOrdersAndAcrossTheLimits) {
+    std::set<int> orders = {0, 1, 2, 3, 4, 5, 6};
+    for (int order : boundaryOrders())
+        if (order + 1 <= kMaxFftOrder) orders.insert(order + 1);
+    for (int order : orders) {
+        const std::size_t n = std::size_t{1} << order;
+        const auto x = randomSamples(order, 300u + static_cast<unsigned>(order));
+        // For real input the sums with the positive exponent are the
+        // conjugates of the forward ones.
+        std::vector<Cd> forward = zv::test::referenceDft(std::vector<Cd>(x.begin(), x.end()), -1);
+        forward.resize(n / 2 + 1);
+        for (int direction : {1, -1}) {
+            const int flags = (direction > 0 ? QEL_FFT_FORWARD : QEL_FFT_INVERSE) | QEL_FFT_NO_SCALE;
+            std::vector<SComplex> want(n / 2 + 1);
+            {
+                Placed<float> in(x, 0);
+                Placed<SComplex> out(want, 0);
+                qelsRealFftNip(in.data(), out.data(), order, flags);
+                want = out.values();
+            }
+            for (int offset = 1; offset <= 3; ++offset) {
+                Placed<float> in(x, offset);
+                Placed<SComplex> out(std::vector<SComplex>(n / 2 + 1), 4 - offset);
+                qelsRealFftNip(in.data(), out.data(), order, flags);
+                EXPECT_TRUE(sameBits(out.values(), want))
+                    << "order " << order << " direction " << direction << " offset " << offset;
+                EXPECT_TRUE(sameBits(in.values(), x)) << "input written, order " << order;
+            }
+            std::vector<Cd> reference = forward;
+            if (direction < 0)
+                for (Cd& v : reference) v = std::conj(v);
+            EXPECT_LE(relativeRmsError(want, reference), realBound(order))
+                << "order " << order << " direction " << direction;
         }
     }
 }

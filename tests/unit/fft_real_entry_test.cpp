@@ -122,9 +122,10 @@ TEST_F(RealFftEntry, ReleaseOfAnOrderOutsideTheRangeDropsNothing) {
 TEST_F(RealFftEntry, AFailedFirstAttemptRecoversAndTwoFailuresReportOutOfMemory) {
     const auto x = randomSamples(13, 3u);
     const auto want = transform(x, 13, QEL_FFT_INVERSE);
-    // Order 13 asks for the order-10 DIT table, the big table of order 12,
-    // the real table of order 13 (each with its quarter sine table) and the
-    // bit-reversal table of order 12: refuse each in turn.
+    // Order 13 asks for at most seven blocks (with block order 10: the
+    // order-10 DIT table, the big table of order 12, the real table of order
+    // 13, each with its quarter sine table, and the bit-reversal table of
+    // order 12): refuse each in turn.
     for (int refused = 0; refused < 7; ++refused) {
         releaseAllFftTables();
         requestCount = 0;
