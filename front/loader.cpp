@@ -25,7 +25,7 @@ constexpr char kMissingFunctionCaption[] = "Load DLL Error";
 
 int preferenceRowFor(int oldWindows, int processorClass) {
     if (oldWindows) return 0;
-    if (processorClass < 0 || processorClass >= kVariantCount) return 0;
+    if (processorClass < 0 || processorClass >= kClassCount) return 0;
     return processorClass;
 }
 
@@ -108,7 +108,8 @@ platform::ModuleHandle tryOverride(const Machine& machine, bool secureProcess, C
     append(" refused: ");
     if (variant < 0) {
         choice->overrideState = OverrideState::Unknown;
-        append("not one of g1, g2, n1, n2, s1, s2");
+        append("not one of ");
+        append(kVariantCodeList);
     } else if ((choice->lacking = missingForVariant(variant, machine)) != nullptr) {
         // Never loaded: even its attach could run what this machine lacks.
         choice->overrideState = OverrideState::CannotRun;
