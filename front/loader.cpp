@@ -52,8 +52,8 @@ platform::ModuleHandle tryVariant(int variant, Choice* choice) {
 
 // Walks the row; with a machine, passes over (never loads) a variant whose
 // instructions it lacks: the rows assume conditional moves in every family-6
-// processor, and a family-6 processor without them would otherwise run N2's,
-// G2's or S1's code into an illegal instruction.
+// processor, and a family-6 processor without them would otherwise run a
+// build compiled with them into an illegal instruction.
 platform::ModuleHandle walkRow(int row, const Machine* machine, Choice* choice) {
     const unsigned char* choices = kPreferenceRows[row];
     for (int i = 0; i < kRowWidth && choices[i] != kRowEnd; ++i) {

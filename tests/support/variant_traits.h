@@ -48,9 +48,8 @@ struct VariantTraits {
                                // (0: none)
     // pi_quarter=<natural>/<reversed>: the bits of the factor at pi/4 that a
     // forward order-3 transform of an impulse at index 1 carries, in natural
-    // and in bit-reversed output (the N and G2 builds' split-radix kernel
-    // takes the float nearest to the square root of one half, the generic
-    // one 0x3F3504F7).
+    // and in bit-reversed output (the x87 split-radix kernels take the float
+    // nearest to the square root of one half, the generic one 0x3F3504F7).
     std::uint32_t fftPiQuarterNatural;
     std::uint32_t fftPiQuarterReversed;
 };
