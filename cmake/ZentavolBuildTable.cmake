@@ -62,6 +62,7 @@ function(zv_write_build_tables)
   set(names "")
   set(codes "")
   set(needs "")
+  set(avx "")
   foreach(code IN LISTS table)
     _zv_row_property(features ${code} FEATURES)
     _zv_row_property(family ${code} FAMILY)
@@ -74,6 +75,12 @@ function(zv_write_build_tables)
     string(APPEND names "    \"Zentavol${code}\",\n")
     string(APPEND codes "    \"${code}\",\n")
     string(APPEND needs "    {${features}u, ${family}, ${sse_state}},  // ${code}\n")
+    _zv_row_property(avx_kernels ${code} AVX_KERNELS)
+    if(avx_kernels)
+      string(APPEND avx "    true,  // ${code}\n")
+    else()
+      string(APPEND avx "    false,  // ${code}\n")
+    endif()
   endforeach()
   set(rows "")
   foreach(row IN LISTS ZV_PREFERENCE_ROWS)
@@ -112,6 +119,11 @@ inline constexpr char kVariantCodeChoice[] = \"${code_choice}\";
 
 inline constexpr VariantNeeds kVariantNeeds[kVariantCount] = {
 ${needs}};
+
+// Builds with 256-bit kernels on x86-64 (AVX_KERNELS), taken where the
+// processor has AVX.
+inline constexpr bool kVariantAvxKernels[kVariantCount] = {
+${avx}};
 
 // One past the last build index ends a row; a row names each build at most
 // once, so it fits with its end marker.
@@ -153,7 +165,14 @@ ${rows}};
         string(APPEND flags "false, ")
       endif()
     endforeach()
-    string(APPEND traits "    {\"${code}\", ${flags}${set_line}, ${scratch}, ${natural}u, ${reversed}u},\n")
+    _zv_row_property(avx_kernels ${code} AVX_KERNELS)
+    if(avx_kernels)
+      set(avx_kernels true)
+    else()
+      set(avx_kernels false)
+    endif()
+    string(APPEND traits
+      "    {\"${code}\", ${flags}${set_line}, ${scratch}, ${natural}u, ${reversed}u, ${avx_kernels}},\n")
     _zv_row_property(same ${code} SAME_FFT_BITS)
     if(same)
       list(GET same 0 other)

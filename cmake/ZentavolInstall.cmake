@@ -159,6 +159,13 @@ set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
 set(CPACK_STRIP_FILES OFF)
 if(WIN32)
   set(CPACK_GENERATOR "ZIP")
+  # zentavol-<version>-win32.zip or -win64.zip: a program needs the zip of
+  # its own pointer size (CPack would call both win32).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_SYSTEM_NAME win64)
+  else()
+    set(CPACK_SYSTEM_NAME win32)
+  endif()
   if(ZV_WINDOWS_PACKAGE_FILES)
     install(FILES ${ZV_WINDOWS_PACKAGE_FILES} DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
   endif()

@@ -2,7 +2,7 @@
 # zv_add_variant(<code> [FLAGS <compile flags>] [FLAGS_I686 <compile flags>]
 #                ISA <instruction sets> KERNELS <kernel sources>
 #                [WIDE_KERNELS <kernel sources> WIDE_FLAGS_I686 <flags> WIDE_ISA <sets>]
-#                [DYNAMIC_ROUNDING <kernel sources>]
+#                [DYNAMIC_ROUNDING <kernel sources>] [AVX_KERNELS <kernel sources>]
 #                [NEEDS <features>] [NEEDS_FAMILY <family>] [NEEDS_SSE_STATE]
 #                [TRAITS <traits>] [SAME_FFT_BITS <code> <highest order> finite|any])
 #
@@ -34,6 +34,8 @@
 # 32-bit build holds its object files to. WIDE_KERNELS are kernel files that
 # may use more than the rest of the build: compiled with WIDE_FLAGS_I686 on
 # top of the row's flags and held to WIDE_ISA instead of ISA.
+# AVX_KERNELS are kernel files of the 64-bit x86 builds only, compiled with
+# -mavx (their code runs only where the processor has AVX).
 # DYNAMIC_ROUNDING names those of the KERNELS whose results follow the
 # caller's rounding mode, or that set one: they are compiled with
 # -frounding-math. Without it a compiler may assume rounding to nearest, and
@@ -58,12 +60,17 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86|i[3-6]8
 else()
   set(ZV_TARGET_I686 OFF)
 endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  set(ZV_TARGET_X86_64 ON)
+else()
+  set(ZV_TARGET_X86_64 OFF)
+endif()
 
 set(ZV_CPU_FEATURE_BITS fpu=0 cmov=15 mmx=23 sse=25 sse2=26)
 
 function(zv_add_variant code)
   set(lists FLAGS FLAGS_I686 ISA KERNELS WIDE_KERNELS WIDE_FLAGS_I686 WIDE_ISA DYNAMIC_ROUNDING
-    NEEDS TRAITS SAME_FFT_BITS)
+    AVX_KERNELS NEEDS TRAITS SAME_FFT_BITS)
   cmake_parse_arguments(PARSE_ARGV 1 V "NEEDS_SSE_STATE" "NEEDS_FAMILY" "${lists}")
   if(V_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "zv_add_variant(${code}): unknown arguments ${V_UNPARSED_ARGUMENTS}")
@@ -129,6 +136,12 @@ function(zv_add_variant code)
     else()
       target_compile_options(${core}_wide_objects PRIVATE ${V_FLAGS})
     endif()
+  endif()
+  if(V_AVX_KERNELS AND ZV_TARGET_X86_64)
+    list(TRANSFORM V_AVX_KERNELS PREPEND "${PROJECT_SOURCE_DIR}/")
+    add_library(${core}_avx_objects OBJECT ${V_AVX_KERNELS})
+    list(APPEND object_sets ${core}_avx_objects)
+    target_compile_options(${core}_avx_objects PRIVATE ${V_FLAGS} -mavx)
   endif()
   if(V_DYNAMIC_ROUNDING)
     set_property(SOURCE ${V_DYNAMIC_ROUNDING} TARGET_DIRECTORY ${core}_objects
@@ -209,5 +222,6 @@ function(zv_add_variant code)
   set_property(GLOBAL PROPERTY ZV_ROW_${code}_FAMILY "${V_NEEDS_FAMILY}")
   set_property(GLOBAL PROPERTY ZV_ROW_${code}_SSE_STATE "${V_NEEDS_SSE_STATE}")
   set_property(GLOBAL PROPERTY ZV_ROW_${code}_TRAITS "${V_TRAITS}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_AVX_KERNELS "${V_AVX_KERNELS}")
   set_property(GLOBAL PROPERTY ZV_ROW_${code}_SAME_FFT_BITS "${V_SAME_FFT_BITS}")
 endfunction()

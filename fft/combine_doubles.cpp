@@ -6,7 +6,6 @@
 
 #if QEL_WIDE_PATHS
 
-#include <cpuid.h>
 #include <immintrin.h>
 
 #include "variant.h"
@@ -331,17 +330,7 @@ bool wideKernels = false;
 
 }  // namespace
 
-void chooseDoubleKernels() {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    bool avx2 = false;
-    if (__get_cpuid(1, &a, &b, &c, &d) && (c & bit_OSXSAVE) != 0 && (c & bit_AVX) != 0) {
-        unsigned lo = 0, hi = 0;
-        asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-        // The system saves the SSE and AVX state (XCR0 bits 1 and 2).
-        if ((lo & 6u) == 6u && __get_cpuid_count(7, 0, &a, &b, &c, &d)) avx2 = (b & bit_AVX2) != 0;
-    }
-    wideKernels = avx2;
-}
+void chooseDoubleKernels() { wideKernels = hasAvx2(); }
 
 bool wideDoubleKernels() { return wideKernels; }
 

@@ -10,6 +10,7 @@
 
 #include "fft/driver.h"
 #include "fft/tables.h"
+#include "platform/platform.h"
 #include "runtime/api.h"
 #include "runtime/report_lines.h"
 #include "runtime/status.h"
@@ -72,6 +73,7 @@ bool haveScratch() {
 
 QEL_EXPORT void qelcFft(SComplex* samps, int order, int flags) {
     constexpr const char* kName = "qelcFft";
+    const qel::platform::ExtendedPrecision precision;  // Windows x64: 64-bit x87 precision
     const bool inputReversed = (flags & QEL_FFT_INPUT_REVERSED) != 0;
     const bool outputReversed = (flags & QEL_FFT_OUTPUT_REVERSED) != 0;
     // The table choice looks at the flags before they are checked:
@@ -161,6 +163,7 @@ QEL_EXPORT void qelcFft(SComplex* samps, int order, int flags) {
 
 QEL_EXPORT void qelsRealFftNip(const float* inSamps, SComplex* outSamps, int order, int flags) {
     constexpr const char* kName = "qelsRealFftNip";
+    const qel::platform::ExtendedPrecision precision;  // Windows x64: 64-bit x87 precision
     if (flags & QEL_FFT_RELEASE) {
         // The half-length complex transform's tables go too; an order
         // outside 0..31 releases no table (not even through order - 1).

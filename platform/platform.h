@@ -47,4 +47,27 @@ bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size);
 // Ends the process at once after showing the message; runs no exit handlers.
 [[noreturn]] void fatalAppExit(const char* message);
 
+// The x87 precision of an export's work. The library's x87 arithmetic (the
+// FFTs' combining stages, the power spectrum, the conversions) rounds its
+// intermediate results to 64 bits, as on Linux, and the accelerated paths
+// reproduce exactly that. Windows x64 starts every thread with 53-bit
+// precision, so there an export that computes through the x87 unit holds one
+// of these for the call: it sets 64-bit precision (the caller's rounding and
+// exception masks stay) and gives the caller's control word back when the
+// call returns. Elsewhere, the 32-bit Windows DLLs included, the caller's
+// precision is kept and this does nothing.
+std::uint32_t enterExtendedPrecision();
+void leaveExtendedPrecision(std::uint32_t saved);
+
+class ExtendedPrecision {
+public:
+    ExtendedPrecision() : saved_(enterExtendedPrecision()) {}
+    ~ExtendedPrecision() { leaveExtendedPrecision(saved_); }
+    ExtendedPrecision(const ExtendedPrecision&) = delete;
+    ExtendedPrecision& operator=(const ExtendedPrecision&) = delete;
+
+private:
+    std::uint32_t saved_;
+};
+
 }  // namespace qel::platform

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "runtime/processor.h"
 
 #if QEL_WIDE_PATHS
 #include <xmmintrin.h>
@@ -14,6 +15,7 @@ namespace qel {
 
 namespace {
 bool referenceOnly = false;
+VectorUnits units;
 }  // namespace
 
 bool referencePaths() { return referenceOnly; }
@@ -23,9 +25,16 @@ void setReferencePaths(bool on) { referenceOnly = on; }
 void readReferenceSwitch() {
     // The first two characters tell "0" from every other non-empty value.
     char value[3];
-    referenceOnly = platform::getEnvironmentVariable("ZENTAVOL_REFERENCE_PATHS", value, sizeof value) &&
-                    !(value[0] == '0' && value[1] == '\0');
+    const bool set = platform::getEnvironmentVariable("ZENTAVOL_REFERENCE_PATHS", value, sizeof value);
+    referenceOnly = referenceSwitchValue(set, value);
 }
+
+void probeProcessor() { units = probeVectorUnits(); }
+
+bool hasAvx() { return units.avx; }
+bool hasAvx2() { return units.avx2; }
+
+bool wideBlockKernels() { return wideBlockKernelsFor(units, referenceOnly); }
 
 #if QEL_WIDE_PATHS
 bool defaultFloatModes() {

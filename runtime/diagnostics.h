@@ -35,4 +35,15 @@ void setReferencePaths(bool on);
 // Reads the environment variable; called at process attach.
 void readReferenceSwitch();
 
+// The processor's AVX and AVX2 (with the system's support), probed by
+// probeProcessor (runtime/processor.h) at process attach; false on 32-bit
+// x86.
+void probeProcessor();
+bool hasAvx();
+bool hasAvx2();
+
+// The 256-bit block kernels and real recombination of the streaming builds:
+// AVX present and the reference switch off (wideBlockKernelsFor).
+bool wideBlockKernels();
+
 }  // namespace qel

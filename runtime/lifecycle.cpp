@@ -20,6 +20,7 @@ bool qelVariantNotify(int reason, bool processEnds) {
     switch (reason) {
         case QEL_PROCESS_ATTACH:
             qel::readReferenceSwitch();
+            qel::probeProcessor();
             qel::fft::chooseStagePaths();
             qelOpenContextList();
             qelTlsSlot = qel::platform::tlsAlloc();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "runtime/api.h"
 #include "runtime/diagnostics.h"
 #include "runtime/report_lines.h"
@@ -159,6 +160,7 @@ void qelcbPowerSpectr(const SComplex* src, float* spectr, int n) {
 }
 
 QEL_EXPORT void qelcbMag(const SComplex* src, float* mag, int n) {
+    const qel::platform::ExtendedPrecision precision;  // Windows x64: 64-bit x87 precision
     if (n < 1) return qelReportBadArgument("qelcbMag", "length<=0", kModule, line::qelcbMag);
     if (mag == nullptr) return qelReportBadArgument("qelcbMag", "mag==0", kModule, line::qelcbMag);
     if (src == nullptr) return qelReportBadArgument("qelcbMag", "src==0", kModule, line::qelcbMag);
@@ -169,8 +171,14 @@ QEL_EXPORT void qelcbMag(const SComplex* src, float* mag, int n) {
     // 1.8e19) becomes +infinity there, unlike in the direct path.
     float block[kMagBlock];
     const std::size_t blocks = count / kMagBlock;
+    // The accelerated power spectrum without qelcbPowerSpectr's checks,
+    // which a block passes, and with the caller's modes tested once.
+    bool wide = false;
+    if constexpr (qel::wide::kAvailable) wide = !qel::referencePaths() && qel::defaultFloatModes();
     for (std::size_t b = 0; b < blocks; ++b) {
-        qelcbPowerSpectr(src + b * kMagBlock, block, kMagBlock);
+        if constexpr (qel::wide::kAvailable)
+            if (wide) qel::wide::powerSpectrumInModes(src + b * kMagBlock, block, kMagBlock);
+        if (!wide) qelcbPowerSpectr(src + b * kMagBlock, block, kMagBlock);
         qelsbSqrt2(block, mag + b * kMagBlock, kMagBlock);
     }
     magnitudesDirect(src + blocks * kMagBlock, mag + blocks * kMagBlock, count % kMagBlock);

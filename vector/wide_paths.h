@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "fft/combine_doubles.h"
 #include "runtime/diagnostics.h"
 #include "zentavol.h"
 
@@ -14,11 +15,19 @@ namespace qel::wide {
 
 inline constexpr bool kAvailable = kWidePaths;
 
+// True when the processor has AVX2 and the system saves its registers: the
+// one probe of the process, made at attach for the combining stages (tests
+// switch it with qel::fft::useWideDoubleKernels). The 256-bit loops below
+// are compiled for AVX2 by target attributes and reached only when this is.
+inline bool avx2() { return fft::wideDoubleKernels(); }
+
 // The power spectrum of n elements with the bits of the x87 evaluation
 // (vector/power_x87.h): false, and nothing written, when the caller's x87
 // control word or SSE control register is not the default one, which that
 // evaluation's proof assumes. With `filter` false every double result is
 // trusted (a test shows the filter is needed).
 bool powerSpectrum(const SComplex* src, float* dst, std::size_t n, bool filter = true);
+// The same for a caller that has found qel::defaultFloatModes() true.
+void powerSpectrumInModes(const SComplex* src, float* dst, std::size_t n, bool filter = true);
 
 }  // namespace qel::wide

@@ -8,9 +8,10 @@
 # A program whose Wine client lost its server ("wine client error", seen
 # once in a run of several hundred when the server went away under two
 # running programs) never ran its test: it runs once more, with a new server.
+# ZV_WINE names the loader (wine64-run.sh sets the 64-bit one).
 dir=$(mktemp -d "${TMPDIR:-/tmp}/zv-wine.XXXXXX") || exit 125
 for attempt in 1 2; do
-  wine "$@" >"$dir/out" 2>"$dir/err" </dev/null
+  "${ZV_WINE:-wine}" "$@" >"$dir/out" 2>"$dir/err" </dev/null
   status=$?
   [ "$status" -ne 0 ] && grep -q '^wine client error' "$dir/err" || break
 done

@@ -14,7 +14,10 @@
 #include <limits>
 #include <type_traits>
 
+#include "kernels/simd/cvrts_ranges.h"
+#include "kernels/simd/cvrts_wide.h"
 #include "kernels/simd/vector_sse.h"
+#include "runtime/diagnostics.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 
@@ -47,82 +50,6 @@ struct MmxScope {
     MmxScope(const MmxScope&) = delete;
     MmxScope& operator=(const MmxScope&) = delete;
 };
-
-struct alignas(16) Lanes {
-    float v[4];
-};
-
-constexpr Lanes broadcast(float x) { return Lanes{{x, x, x, x}}; }
-
-// What a kernel needs of the type and mode: the inclusive range of floats
-// that round into the type (for the report), and the clamp of the saturating
-// 8- and 16-bit kernels.
-struct Setup {
-    Lanes inLow, inHigh;
-    Lanes clampLow, clampHigh;
-};
-
-constexpr float k2p31 = 2147483648.0f;
-constexpr float k2p32 = 4294967296.0f;
-// In memory, loaded by SSE: a 32-bit build would otherwise make the lanes on
-// the x87 stack.
-constexpr Lanes k2p31Lanes = broadcast(k2p31);
-constexpr Lanes k2p32Lanes = broadcast(k2p32);
-
-// The neighbouring floats of a finite, nonzero x.
-constexpr float below(float x) {
-    const auto bits = std::bit_cast<std::uint32_t>(x);
-    return std::bit_cast<float>(x > 0 ? bits - 1 : bits + 1);
-}
-constexpr float above(float x) {
-    const auto bits = std::bit_cast<std::uint32_t>(x);
-    return std::bit_cast<float>(x > 0 ? bits + 1 : bits - 1);
-}
-
-// Rounding modes in the order the flags are tested.
-enum Mode { kNearest, kTruncate, kFloor, kCeil };
-
-int modeOf(int flags) {
-    if (flags & QEL_CVT_NEAREST) return kNearest;
-    if (flags & QEL_CVT_TRUNCATE) return kTruncate;
-    if (flags & QEL_CVT_FLOOR) return kFloor;
-    return kCeil;
-}
-
-template <typename T>
-constexpr Setup setupFor(int mode) {
-    // The bounds below are exact floats for 8 and 16 bits; for 32 bits
-    // every float of the range's neighbourhood is an integer, so the
-    // range in floats is the same in every mode.
-    const float lo = static_cast<float>(std::numeric_limits<T>::min());
-    const float hi = static_cast<float>(std::numeric_limits<T>::max());
-    float inLow = lo;
-    float inHigh = hi;
-    if constexpr (sizeof(T) == 4) {
-        inHigh = std::is_signed_v<T> ? below(k2p31) : below(k2p32);
-        if constexpr (std::is_unsigned_v<T>) {
-            if (mode == kNearest) inLow = -0.5f;
-            else if (mode == kTruncate || mode == kCeil) inLow = above(-1.0f);
-        }
-    } else if (mode == kNearest) {
-        inLow = lo - 0.5f;
-        inHigh = below(hi + 0.5f);
-    } else if (mode == kTruncate) {
-        inLow = above(lo - 1.0f);
-        inHigh = below(hi + 1.0f);
-    } else if (mode == kFloor) {
-        inHigh = below(hi + 1.0f);
-    } else {
-        inLow = above(lo - 1.0f);
-    }
-    return {broadcast(inLow), broadcast(inHigh), broadcast(lo), broadcast(hi)};
-}
-
-// Every mode's setup made by the compiler: built at run time, the floats
-// would pass through the x87 stack.
-template <typename T>
-constexpr Setup kSetups[4] = {setupFor<T>(kNearest), setupFor<T>(kTruncate), setupFor<T>(kFloor),
-                              setupFor<T>(kCeil)};
 
 unsigned controlCode(int flags) {
     if (flags & QEL_CVT_TRUNCATE) return 0x7F80u;
@@ -417,12 +344,16 @@ constexpr IntToFloatKernel kIntToFloat[3][2] = {
 }  // namespace
 
 void floatToInt(const float* src, void* dst, int len, int size, int flags) {
+    if constexpr (kWidePaths)
+        if (!referencePaths() && wide::floatToInt(src, dst, len, size, flags)) return;
     const int kind = ((flags & QEL_CVT_SATURATE) ? 2 : 0) + ((flags & QEL_CVT_REPORT) ? 1 : 0);
     kFloatToInt[widthIndex(size)][(flags & QEL_CVT_UNSIGNED) != 0][kind](src, static_cast<unsigned char*>(dst),
                                                                          len, flags);
 }
 
 void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned) {
+    if constexpr (kWidePaths)
+        if (!referencePaths()) return wide::intToFloat(src, dst, len, size, isUnsigned);
     kIntToFloat[widthIndex(size)][isUnsigned](static_cast<const unsigned char*>(src), dst, len);
 }
 

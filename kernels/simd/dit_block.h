@@ -41,3 +41,12 @@ inline constexpr int kDitBlockLimit = 1024;
 void cFftDitBlockFwd(SComplex* data, int n, const SComplex* twd, SComplex* work);
 void cFftDitBlockInv(SComplex* data, int n, const SComplex* twd, SComplex* work);
 }  // namespace qel::sse
+
+// x86-64 only: the 256-bit kernels of both streaming builds, the same bits
+// as theirs, for n >= kDitMinPoints on a processor with AVX (which the
+// build's own kernels leave to these where qel::wideBlockKernels() says so).
+namespace qel::avx {
+inline constexpr int kDitMinPoints = 32;
+void cFftDitBlockFwd(SComplex* data, int n, const SComplex* twd, SComplex* work);
+void cFftDitBlockInv(SComplex* data, int n, const SComplex* twd, SComplex* work);
+}  // namespace qel::avx

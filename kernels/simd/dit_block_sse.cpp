@@ -15,6 +15,7 @@ using simd::V4;
 typedef std::uint32_t Word __attribute__((may_alias));
 
 struct Policy {
+    using Units = simd::Units4<Policy>;
     static constexpr int kBlockLimit = kDitBlockLimit;
 
     QEL_SIMD_INLINE static V4 load2(const SComplex* lo, const SComplex* hi) {

@@ -16,6 +16,7 @@ namespace {
 using simd::V4;
 
 struct Policy {
+    using Units = simd::Units4<Policy>;
     static constexpr int kBlockLimit = kDitBlockLimit;
 
     // The values need only float alignment, so they are not read through a

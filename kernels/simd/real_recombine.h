@@ -28,3 +28,9 @@ void realFftRecombine(SComplex* z, int N, int direction, const SComplex* twd);
 namespace qel::sse {
 void realFftRecombine(SComplex* z, int N, int direction, const SComplex* twd);
 }
+// x86-64 only: eight pairs per step for N >= kRecombineMinLength on a
+// processor with AVX, the same bits as the builds' own.
+namespace qel::avx {
+inline constexpr int kRecombineMinLength = 16;
+void realFftRecombine(SComplex* z, int N, int direction, const SComplex* twd);
+}  // namespace qel::avx

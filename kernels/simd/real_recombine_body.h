@@ -48,6 +48,31 @@ void x87Pair(SComplex* z, SComplex t) {
     }
 }
 
+// The new Z[k] (kre, kim) and Z[N-k] (mre, mim) from a = Z[k], b = Z[N-k]
+// and the twiddles A, B, lane by lane: one template for four and eight
+// lanes. Sums through simd::add, which keeps the written operand order and
+// so the sign of a NaN that meets another.
+template <bool Fwd, class V>
+[[gnu::always_inline]] inline void recombine(V are, V aim, V bre, V bim, V A, V B, V& kre, V& kim, V& mre, V& mim) {
+    const V p = sub(are, bre);
+    const V q = add(aim, bim);
+    if constexpr (Fwd) {
+        const V x = add(mul(B, p), mul(A, q));
+        const V y = sub(mul(B, q), mul(A, p));
+        kre = add(bre, x);
+        kim = sub(y, bim);
+        mre = sub(are, x);
+        mim = sub(y, aim);
+    } else {
+        const V u = sub(mul(A, q), mul(B, p));
+        const V v = add(mul(A, p), mul(B, q));
+        kre = add(are, u);
+        kim = sub(aim, v);
+        mre = sub(bre, u);
+        mim = sub(bim, v);
+    }
+}
+
 inline void storeLow(SComplex* at, __m128 v) { _mm_storel_pi(reinterpret_cast<__m64*>(at), v); }
 inline void storeHigh(SComplex* at, __m128 v) { _mm_storeh_pi(reinterpret_cast<__m64*>(at), v); }
 
@@ -67,26 +92,8 @@ template <class Build, bool Fwd>
     const __m128 bim = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
     const __m128 A = _mm_load_ps(twd);
     const __m128 B = _mm_load_ps(twd + 4);
-    // Sums through simd::add, which keeps the written operand order and so
-    // the sign of a NaN that meets another.
-    const __m128 p = _mm_sub_ps(are, bre);
-    const __m128 q = add(aim, bim);
     __m128 kre, kim, mre, mim;  // the new Z[k], Z[N-k]
-    if constexpr (Fwd) {
-        const __m128 x = add(_mm_mul_ps(B, p), _mm_mul_ps(A, q));
-        const __m128 y = _mm_sub_ps(_mm_mul_ps(B, q), _mm_mul_ps(A, p));
-        kre = add(bre, x);
-        kim = _mm_sub_ps(y, bim);
-        mre = _mm_sub_ps(are, x);
-        mim = _mm_sub_ps(y, aim);
-    } else {
-        const __m128 u = _mm_sub_ps(_mm_mul_ps(A, q), _mm_mul_ps(B, p));
-        const __m128 v = add(_mm_mul_ps(A, p), _mm_mul_ps(B, q));
-        kre = add(are, u);
-        kim = _mm_sub_ps(aim, v);
-        mre = _mm_sub_ps(bre, u);
-        mim = _mm_sub_ps(bim, v);
-    }
+    recombine<Fwd>(are, aim, bre, bim, A, B, kre, kim, mre, mim);
     const __m128 k01 = _mm_unpacklo_ps(kre, kim);
     const __m128 k23 = _mm_unpackhi_ps(kre, kim);
     const __m128 m01 = _mm_unpacklo_ps(mre, mim);

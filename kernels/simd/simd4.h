@@ -78,20 +78,21 @@ QEL_SIMD_INLINE Split4 add(Split4 a, Split4 b) { return {add(a.re, b.re), add(a.
 QEL_SIMD_INLINE Split4 sub(Split4 a, Split4 b) { return {sub(a.re, b.re), sub(a.im, b.im)}; }
 
 // x * (c + i s), as (re*c - im*s, im*c + re*s); with Fwd false the product
-// with the conjugate, (re*c + im*s, im*c - re*s).
-template <bool Fwd>
-QEL_SIMD_INLINE Split4 mulTwiddle(Split4 x, V4 c, V4 s) {
-    const V4 rc = mul(x.re, c);
-    const V4 is = mul(x.im, s);
-    const V4 ic = mul(x.im, c);
-    const V4 rs = mul(x.re, s);
+// with the conjugate, (re*c + im*s, im*c - re*s). Templates over the split
+// type, so that the eight-wide vocabulary (simd8.h) shares them.
+template <bool Fwd, class Split, class V>
+QEL_SIMD_INLINE Split mulTwiddle(Split x, V c, V s) {
+    const V rc = mul(x.re, c);
+    const V is = mul(x.im, s);
+    const V ic = mul(x.im, c);
+    const V rs = mul(x.re, s);
     if constexpr (Fwd) return {sub(rc, is), add(ic, rs)};
     return {add(rc, is), sub(ic, rs)};
 }
 
 // a - i*b (Fwd) or a + i*b, without rounding the rotation.
-template <bool Fwd>
-QEL_SIMD_INLINE Split4 subRotated(Split4 a, Split4 b) {
+template <bool Fwd, class Split>
+QEL_SIMD_INLINE Split subRotated(Split a, Split b) {
     if constexpr (Fwd) return {add(a.re, b.im), sub(a.im, b.re)};
     return {sub(a.re, b.im), add(a.im, b.re)};
 }

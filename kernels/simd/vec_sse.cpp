@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "kernels/simd/vector_sse.h"
+#include "runtime/diagnostics.h"
 
 namespace qel::sse {
 
@@ -99,7 +100,12 @@ float minOf(const float* vec, int len) { return extreme<Min>(vec, len); }
 bool sqrtLoop(const float* src, float* dst, int n) {
     int negative = 0;
     int i = 0;
-    if (aligned(dst, 16)) {
+    // The 64-bit libraries store through the cache: the same bits, and
+    // those of a magnitude block are soon read again by the caller, where
+    // the round trip to memory of a non-temporal store costs more than the
+    // roots.
+    const bool cached = kWidePaths && !referencePaths();
+    if (aligned(dst, 16) && !cached) {
         // Non-temporal stores: the roots are not read again here.
         for (; n - i >= 4; i += 4) _mm_stream_ps(dst + i, roots4(_mm_loadu_ps(src + i), negative));
         _mm_sfence();

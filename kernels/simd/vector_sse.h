@@ -40,7 +40,8 @@ bool sqrtLoop(const float* src, float* dst, int n);
 // per step (packed, non-temporal 8-byte stores), then single elements. An
 // out-of-range element is written anyway (saturated, low-order bits or as
 // converted, by type and part), and one report after the loop covers them
-// all. size 8, 16 or 32; flags with exactly one rounding bit.
+// all. size 8, 16 or 32; flags with exactly one rounding bit. The 64-bit
+// libraries take the same results from SSE2 and AVX2 (cvrts_wide.h).
 void floatToInt(const float* src, void* dst, int len, int size, int flags);
 // Eight per step (four for unsigned 32 bits) through MMX widening, under the
 // caller's rounding mode; unsigned 32-bit values as their low 31 bits plus

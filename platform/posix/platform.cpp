@@ -110,6 +110,12 @@ bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
     return true;
 }
 
+// Linux keeps the caller's x87 precision: 64 bits unless the caller chose
+// otherwise.
+std::uint32_t enterExtendedPrecision() { return 0; }
+
+void leaveExtendedPrecision(std::uint32_t) {}
+
 void fatalAppExit(const char* message) {
     // Only async-signal-safe calls: the process may be in any state here.
     ssize_t ignored = write(STDERR_FILENO, message, std::strlen(message));

@@ -63,6 +63,29 @@ bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
     return read;
 }
 
+#if defined(_WIN64)
+// Bit 16 marks a word to restore; a caller already at 64-bit precision (the
+// precision-control field, bits 8 and 9, both set) costs one fnstcw.
+std::uint32_t enterExtendedPrecision() {
+    std::uint16_t word;
+    asm volatile("fnstcw %0" : "=m"(word) : : "memory");
+    if ((word & 0x0300u) == 0x0300u) return 0;
+    const std::uint16_t extended = word | 0x0300u;
+    asm volatile("fldcw %0" : : "m"(extended) : "memory");
+    return 0x10000u | word;
+}
+
+void leaveExtendedPrecision(std::uint32_t saved) {
+    if (saved == 0) return;
+    const std::uint16_t word = static_cast<std::uint16_t>(saved);
+    asm volatile("fldcw %0" : : "m"(word) : "memory");
+}
+#else
+std::uint32_t enterExtendedPrecision() { return 0; }
+
+void leaveExtendedPrecision(std::uint32_t) {}
+#endif
+
 void fatalAppExit(const char* message) {
     FatalAppExitA(0, message);
     // FatalAppExitA does not return; should a system let it, the process

@@ -2,22 +2,28 @@
 // Every variant against the generic build on the same inputs, through the
 // shared libraries: each export on random and edge data at float offsets 0
 // to 3 from a 16-byte boundary. Equal bits where every build computes the
-// same correctly rounded operation, argued tolerances elsewhere; and the
-// bits the FFT promises across builds and alignments.
+// same correctly rounded operation, argued tolerances elsewhere; the bits
+// the FFT promises across builds and alignments; and, on x86-64, the
+// streaming builds' transforms against a second instance of the same
+// library with its reference paths forced.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tests/support/fft_signals.h"
 #include "tests/support/reference_fft.h"
+#include "runtime/diagnostics.h"
 #include "tests/support/variant_loader.h"
 
 namespace {
@@ -402,5 +408,112 @@ INSTANTIATE_TEST_SUITE_P(Rows, SameFftBits, ::testing::ValuesIn(sameFftBitsPairs
                          [](const ::testing::TestParamInfo<zv::test::SameFftBits>& info) {
                              return std::string(info.param.code) + "_" + info.param.other;
                          });
+
+void setReferenceSwitch(bool on) {
+#if defined(_WIN32)
+    _putenv_s("ZENTAVOL_REFERENCE_PATHS", on ? "1" : "");
+#else
+    if (on)
+        setenv("ZENTAVOL_REFERENCE_PATHS", "1", 1);
+    else
+        unsetenv("ZENTAVOL_REFERENCE_PATHS");
+#endif
+}
+
+// A second instance of a variant with its reference paths on: a copy of the
+// file (the loader hands back the loaded library for the same one), loaded
+// while ZENTAVOL_REFERENCE_PATHS is set, which a library reads as it loads.
+// Loaded once per process.
+const zv::test::LibraryApi* referenceInstance(const std::string& code) {
+    static std::map<std::string, zv::test::LibraryApi> loaded;
+    if (const auto found = loaded.find(code); found != loaded.end()) return &found->second;
+    namespace fs = std::filesystem;
+    const fs::path from = zv::test::libraryPath(code);
+    const fs::path to = fs::temp_directory_path() / ("zv_reference_" + std::to_string(std::random_device{}()) + "_" +
+                                                      from.filename().string());
+    std::error_code error;
+    if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error)) return nullptr;
+    setReferenceSwitch(true);
+    void* handle = zv::test::loadLibraryFile(to.string());
+    setReferenceSwitch(false);
+    fs::remove(to, error);  // the mapping stays (where the system allows the removal)
+    if (handle == nullptr) return nullptr;
+    zv::test::LibraryApi api;
+    api.name = code;
+    api.handle = handle;
+#define ZV_EXPORT(ordinal, fn) api.fn = reinterpret_cast<decltype(api.fn)>(zv::test::findExport(handle, #fn));
+#include "runtime/export_list.h"
+#undef ZV_EXPORT
+    return &loaded.emplace(code, api).first->second;
+}
+
+// The data kinds of the path comparison: noise; floats of many magnitudes
+// with zeros of both signs, subnormals and infinities; those with NaNs of
+// both signs (one with a payload) and more infinities sprinkled in, so that
+// NaNs meet NaNs and the order of every sum's operands shows; and a signal
+// of one value (exact zeros everywhere after the first stage).
+std::vector<std::vector<SComplex>> pathSignals(int order) {
+    const std::size_t n = std::size_t{1} << order;
+    std::vector<std::vector<SComplex>> signals;
+    signals.push_back(randomSignal(order, static_cast<unsigned>(order + 700)));
+    const auto edgy = edgyFloats(2 * n, static_cast<unsigned>(order + 701));
+    std::vector<SComplex> x(n);
+    std::memcpy(x.data(), edgy.data(), n * sizeof(SComplex));
+    signals.push_back(x);
+    zv::test::sprinkleNonFinite(x, 3 + n / 16, static_cast<unsigned>(order + 702));
+    signals.push_back(x);
+    signals.push_back(std::vector<SComplex>(n, SComplex{0.75f, -1.5f}));
+    return signals;
+}
+
+// The streaming builds on x86-64 take their 256-bit kernels where the
+// processor has AVX and every other accelerated path they have; the instance
+// with the reference switch takes none. The same bits for every order 0 to
+// 20, complex and real, both directions, every ordering (from order 17 one
+// case per kind of data, the orderings and offsets taken in turn), at 0, 4,
+// 8 and 12 bytes past a 16-byte boundary.
+TEST_P(Differential, StreamingBuildsGiveTheReferencePathsBits) {
+    if (!qel::kWidePaths || !zv::test::traitsOf(GetParam()).avxKernels)
+        GTEST_SKIP() << "the accelerated paths of the 64-bit streaming builds";
+    const zv::test::LibraryApi* libraries[2] = {api, referenceInstance(GetParam())};
+    ASSERT_NE(libraries[1], nullptr) << "the reference instance of " << GetParam();
+    int turn = 0;
+    for (int order = 0; order <= 20; ++order) {
+        const std::size_t n = std::size_t{1} << order;
+        const auto signals = pathSignals(order);
+        for (std::size_t kind = 0; kind < signals.size(); ++kind) {
+            std::vector<float> samples(2 * n);
+            std::memcpy(samples.data(), signals[kind].data(), 2 * n * sizeof(float));
+            for (int ordering : kOrderings) {
+                for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
+                    for (int offset = 0; offset < 4; ++offset) {
+                        if (order > 16 && turn++ % 24 != 0) continue;
+                        const int flags = direction | ordering;
+                        std::vector<SComplex> complexes[2];
+                        std::vector<SComplex> reals[2];
+                        for (int which = 0; which < 2; ++which) {
+                            Placed a(libraries[which], 2 * n, offset);
+                            a.fill(signals[kind]);
+                            libraries[which]->qelcFft(a.c(), order, flags);
+                            complexes[which] = a.read<SComplex>(n);
+                            if (ordering != 0) continue;  // the real transform takes no ordering
+                            Placed in(libraries[which], 2 * n, offset);
+                            Placed out(libraries[which], 2 * n + 2, (offset + 1) % 4);
+                            in.fill(samples);
+                            libraries[which]->qelsRealFftNip(in.f(), out.c(), order + 1, direction);
+                            reals[which] = out.read<SComplex>(n + 1);
+                        }
+                        EXPECT_TRUE(sameBits(complexes[0], complexes[1]))
+                            << "order " << order << " flags " << flags << " offset " << offset << " data " << kind;
+                        EXPECT_TRUE(sameBits(reals[0], reals[1]))
+                            << "real order " << order + 1 << " direction " << direction << " offset " << offset
+                            << " data " << kind;
+                    }
+                }
+            }
+        }
+    }
+}
+
 
 }  // namespace

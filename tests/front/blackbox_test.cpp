@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,7 @@
 #include "front/loader.h"
 #include "front/probe.h"
 #include "front/tables.h"
+#include "runtime/processor.h"
 #include "tests/support/variant_loader.h"
 #include "tests/front/front_folder.h"
 
@@ -433,6 +435,17 @@ TEST_F(WhichTool, NamesTheClassTheRowAndTheVariantLoaded) {
     EXPECT_EQ(line(run, "tried "), "tried " + row.front() + ": loaded");
     EXPECT_EQ(line(run, "loaded: "), "loaded: " + row.front() + " (" + (folder.path() / fileOf(row.front())).string() + ")");
     EXPECT_EQ(line(run, "exports: "), "exports: all 16 found");
+    // The kernels line of the 64-bit streaming builds, by the rule they
+    // apply as they load.
+    const char* value = std::getenv("ZENTAVOL_REFERENCE_PATHS");
+    const bool reference = value != nullptr && qel::referenceSwitchValue(value[0] != '\0', value);
+    std::string kernels = "(no line kernels: )";
+    if (qel::kWidePaths && (row.front() == "Zentavols1" || row.front() == "Zentavols2")) {
+        kernels = qel::wideBlockKernelsFor(qel::probeVectorUnits(), reference)
+                      ? "kernels: 256-bit block kernels and real recombination (AVX)"
+                      : std::string("kernels: 128-bit (") + (reference ? "ZENTAVOL_REFERENCE_PATHS is set" : "no AVX") + ")";
+    }
+    EXPECT_EQ(line(run, "kernels: "), kernels);
 }
 
 TEST_F(WhichTool, ShowsTheOverrideAndEachNamePassedOver) {

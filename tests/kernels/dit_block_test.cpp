@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/processor.h"
 #include "tests/kernels/simd_kernel_support.h"
+#include "tests/kernels/special_values.h"
 #include "tests/support/fft_signals.h"
 #include "tests/support/reference_fft.h"
 
@@ -168,5 +170,30 @@ TEST(DitBlockFamilies, Sse2AndSseGiveTheSameBitsUpTo1024Points) {
         }
     }
 }
+
+#if ZV_TEST_AVX_KERNELS
+// The 256-bit kernels run the four-wide ones' operations lane for lane:
+// S2's bits from 32 points to its limit, both directions, every alignment,
+// on noise and on data with special values sparse (they travel through the
+// stages) and dense (NaNs meet NaNs in every butterfly).
+TEST(DitBlockFamilies, AvxGivesTheSse2Bits) {
+    if (!qel::probeVectorUnits().avx) GTEST_SKIP() << "the processor has no AVX";
+    for (int order = 5; order <= 14; ++order) {
+        const std::size_t n = std::size_t{1} << order;
+        const std::vector<SComplex> inputs[] = {randomSignal(order, 400u + order),
+                                                specialSignal(n, 500u + order, 61), specialSignal(n, 600u + order, 3)};
+        for (const auto& input : inputs) {
+            for (std::size_t offset : {0u, 4u, 8u, 12u}) {
+                EXPECT_TRUE(sameBits(transform(kAvx.forward, input, order, offset),
+                                     transform(kSse2.forward, input, order, offset)))
+                    << "forward, order " << order << " offset " << offset;
+                EXPECT_TRUE(sameBits(transform(kAvx.inverse, input, order, offset),
+                                     transform(kSse2.inverse, input, order, offset)))
+                    << "inverse, order " << order << " offset " << offset;
+            }
+        }
+    }
+}
+#endif
 
 }  // namespace

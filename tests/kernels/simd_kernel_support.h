@@ -91,4 +91,9 @@ inline const Family kSse2 = {"sse2", qel::sse2::kDitBlockLimit, qel::sse2::cFftD
 inline const Family kSse = {"sse", qel::sse::kDitBlockLimit, qel::sse::cFftDitBlockFwd,
                             qel::sse::cFftDitBlockInv};
 
+#if ZV_TEST_AVX_KERNELS
+// The 256-bit kernels, from 32 points on.
+inline const Family kAvx = {"avx", qel::sse2::kDitBlockLimit, qel::avx::cFftDitBlockFwd, qel::avx::cFftDitBlockInv};
+#endif
+
 }  // namespace zv::test

@@ -3,7 +3,10 @@
 # scratch folder, a small C application is compiled against its header and
 # import library with the mingw compiler, put beside the DLLs and run there
 # under Wine. It must compute a spectrum and name the variant it runs on.
-#   cmake -DBUILD=... -DSCRATCH=... -DCC=... -DEMULATOR=... -DAPP=spectrum_app.c -P check_zip.cmake
+# The x64 zip (SYSTEM win64) must also find the peak that the same
+# application finds with the 64-bit Linux build in LINUX_BUILD.
+#   cmake -DBUILD=... -DSCRATCH=... -DCC=... -DEMULATOR=... -DAPP=spectrum_app.c
+#         -DSYSTEM=win32|win64 [-DLINUX_BUILD=...] -P check_zip.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${SCRATCH}")
 file(MAKE_DIRECTORY "${SCRATCH}/unpacked")
@@ -17,7 +20,7 @@ function(run)
 endfunction()
 
 run(cpack -G ZIP -B "${SCRATCH}/packages" WORKING_DIRECTORY "${BUILD}")
-file(GLOB zip "${SCRATCH}/packages/*.zip")
+file(GLOB zip "${SCRATCH}/packages/*-${SYSTEM}.zip")
 list(LENGTH zip count)
 if(NOT count EQUAL 1)
   message(FATAL_ERROR "expected one zip, found: ${zip}")
@@ -40,3 +43,18 @@ if(NOT out MATCHES "spectrum_app: ok" OR NOT line)
   message(FATAL_ERROR "unexpected output:\n${out}")
 endif()
 message(STATUS "${line}")
+
+if(SYSTEM STREQUAL "win64")
+  if(NOT EXISTS "${LINUX_BUILD}/lib/libZentavol.so")
+    message(FATAL_ERROR "no Linux build to compare with in ${LINUX_BUILD} (build the default preset)")
+  endif()
+  string(REGEX MATCH "spectrum_app: peak [0-9a-f]+ at bin [0-9]+" peak "${out}")
+  run(cc -std=c11 -O2 "${APP}" -I "${top}/include" -L "${LINUX_BUILD}/lib" -lZentavol -lm
+    "-Wl,-rpath,${LINUX_BUILD}/lib" -o "${SCRATCH}/spectrum_app_linux")
+  run("${SCRATCH}/spectrum_app_linux")
+  string(REGEX MATCH "spectrum_app: peak [0-9a-f]+ at bin [0-9]+" linux_peak "${out}")
+  if(NOT peak OR NOT peak STREQUAL linux_peak)
+    message(FATAL_ERROR "x64: '${peak}', Linux: '${linux_peak}'")
+  endif()
+  message(STATUS "${peak}, as on Linux")
+endif()

@@ -52,6 +52,9 @@ struct VariantTraits {
     // nearest to the square root of one half, the generic one 0x3F3504F7).
     std::uint32_t fftPiQuarterNatural;
     std::uint32_t fftPiQuarterReversed;
+    // From the row's AVX_KERNELS: 256-bit kernels on x86-64 where the
+    // processor has AVX, 128-bit ones with the reference paths.
+    bool avxKernels;
 };
 
 // Two builds whose transforms give the same bits, complex and real, every

@@ -7,7 +7,9 @@
 // float: every 8- and 16-bit value, and 32-bit samples, under each rounding
 // mode, against a reference rounded on the integer's bits. The processor's
 // rounding mode is left as found, and the results of float to integer do not
-// depend on it.
+// depend on it. Where a 64-bit library has accelerated conversions, they
+// are held to the reference path's bytes and reports, for every flag, on the
+// sweep and on short vectors at every offset.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,11 +17,17 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <xmmintrin.h>
+
+#include "fft/combine_doubles.h"
 #include "runtime/context.h"
+#include "runtime/diagnostics.h"
 #include "runtime/status.h"
 #include "tests/support/variant_traits.h"
 #include "variant.h"
@@ -164,6 +172,78 @@ int recordCode(int status, const char* funcName, const char* context, const char
     return status;
 }
 
+// The accelerated kernels each path of this machine can take: the SSE2
+// ones, and the AVX2 ones where the processor has them.
+struct PathChoice {
+    const char* name;
+    bool avx2;
+};
+const std::vector<PathChoice>& pathChoices() {
+    static const std::vector<PathChoice> all = [] {
+        std::vector<PathChoice> choices{{"SSE2", false}};
+        if constexpr (qel::kWidePaths)
+            if (qel::fft::useWideDoubleKernels(true)) choices.push_back({"AVX2", true});
+        return choices;
+    }();
+    return all;
+}
+
+// Selects the kernels of `path` for the scope (a processor probe each time:
+// tests keep it out of their inner loops); the reference paths stay off.
+struct PathScope {
+    explicit PathScope(const PathChoice& path) {
+        if constexpr (qel::kWidePaths) qel::fft::useWideDoubleKernels(path.avx2);
+    }
+    ~PathScope() {
+        qel::setReferencePaths(false);
+        if constexpr (qel::kWidePaths) qel::fft::useWideDoubleKernels(true);
+    }
+};
+
+// One conversion's output bytes (from a guard pattern) and report codes.
+struct Outcome {
+    std::vector<unsigned char> bytes;
+    std::vector<std::uint8_t> codes;
+};
+
+Outcome convert(const float* src, std::size_t n, int size, int flags, bool reference) {
+    Outcome out{std::vector<unsigned char>(n * static_cast<std::size_t>(size / 8) + 8, 0xA5), {}};
+    reportCodes = &out.codes;
+    QelContext* context = qelGetContext();
+    const QelErrorHandler saved = context->errorHandler;
+    context->errorHandler = recordCode;
+    qel::setReferencePaths(reference);
+    qelsbFloatToInt(src, out.bytes.data(), static_cast<int>(n), size, flags);
+    qel::setReferencePaths(false);
+    context->errorHandler = saved;
+    reportCodes = nullptr;
+    return out;
+}
+
+constexpr int kKinds[] = {0, QEL_CVT_SATURATE, QEL_CVT_REPORT, QEL_CVT_SATURATE | QEL_CVT_REPORT};
+
+// The accelerated path's outcome against the reference path's, bit for bit.
+::testing::AssertionResult sameOutcome(const float* src, std::size_t n, int size, int flags, const Outcome& slow) {
+    const Outcome fast = convert(src, n, size, flags, false);
+    char flagText[16];
+    std::snprintf(flagText, sizeof flagText, "0x%X", static_cast<unsigned>(flags));
+    if (fast.codes != slow.codes)
+        return ::testing::AssertionFailure() << "reports differ, flags " << flagText << ", size " << size << ", n "
+                                             << n;
+    const std::size_t width = static_cast<std::size_t>(size / 8);
+    for (std::size_t i = 0; i < fast.bytes.size(); ++i) {
+        if (fast.bytes[i] == slow.bytes[i]) continue;
+        const std::size_t element = i / width;
+        char valueText[16];
+        std::snprintf(valueText, sizeof valueText, "0x%08X", element < n ? bitsOf(src[element]) : 0u);
+        return ::testing::AssertionFailure() << "element " << element << " of " << n << " (" << valueText
+                                             << "), flags " << flagText << ", size " << size << ": byte "
+                                             << int{fast.bytes[i]} << " against the reference's "
+                                             << int{slow.bytes[i]};
+    }
+    return ::testing::AssertionSuccess();
+}
+
 struct SweepCase {
     IntType type;
     RoundingMode mode;
@@ -261,6 +341,20 @@ TEST_P(FloatToIntSweep, MatchesTheExactReference) {
     if (!generic && !wantCodes.empty()) wantCodes.assign(1, 0);
     EXPECT_EQ(codes.size(), wantCodes.size());
     EXPECT_TRUE(codes == wantCodes) << "report texts differ from the expected sequence";
+
+    // Builds that write out-of-range elements their own way have kernels of
+    // their own in the 64-bit libraries: every byte, out-of-range ones
+    // included, and the reports as the reference path's, for each kernel.
+    if (qel::kWidePaths && !generic && !lowBits) {
+        // The kernels with one of the two flags alone: on the short vectors below.
+        for (int extra : {0, QEL_CVT_SATURATE | QEL_CVT_REPORT}) {
+            const Outcome slow = convert(src.data(), n, t.size, flags | extra, true);
+            for (const PathChoice& path : pathChoices()) {
+                const PathScope scope(path);
+                EXPECT_TRUE(sameOutcome(src.data(), n, t.size, flags | extra, slow)) << path.name;
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTypesAndModes, FloatToIntSweep, ::testing::ValuesIn(sweepCases()),
@@ -405,6 +499,143 @@ TEST(IntToFloatSweep, ThirtyTwoBitValuesUnderEveryRoundingMode) {
         RoundingScope scope(mode);
         expectIntToFloat(signedValues, 32, 0, mode);
         expectIntToFloat(bits, 32, QEL_CVT_UNSIGNED, mode);
+    }
+}
+
+// Short vectors of every length up to 70 and lengths around the 8- and
+// 16-element steps, from sources at every 4-byte offset of a 32-byte line
+// (the leading single elements run up to a 32-byte aligned source), with
+// infinities, NaNs of both signs (quiet and signalling), zeros of both
+// signs, subnormals, huge values, values around each type's bounds, halves
+// and random patterns; every type, rounding mode, saturate and report flag,
+// both the accelerated kernels and the reference path.
+class ConversionPaths : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!qel::kWidePaths || traits().elementReports || traits().lowBitConversions)
+            GTEST_SKIP() << "no accelerated conversions in this build";
+    }
+};
+
+std::vector<std::size_t> pathLengths() {
+    std::vector<std::size_t> all;
+    for (std::size_t n = 0; n <= 70; ++n) all.push_back(n);
+    for (std::size_t n : {127u, 128u, 129u, 255u, 256u, 257u, 1031u}) all.push_back(n);
+    return all;
+}
+constexpr std::size_t kOffsets[] = {0, 1, 2, 3, 5, 7};  // floats past a 32-byte boundary
+
+std::vector<float> edgeValues(std::size_t n, std::uint32_t seed) {
+    static const std::uint32_t kSpecial[] = {
+        0x00000000u, 0x80000000u, 0x7F800000u, 0xFF800000u, 0x7FC00000u, 0xFFC00000u, 0x7F800001u,
+        0xFF800001u, 0x7FA00000u, 0x00000001u, 0x80000001u, 0x007FFFFFu, 0x807FFFFFu, 0x7F7FFFFFu,
+        0xFF7FFFFFu, 0x4F000000u, 0xCF000000u, 0x4EFFFFFFu, 0xCF000001u, 0x4F7FFFFFu, 0x4F800000u,
+        0x3F000000u, 0xBF000000u, 0x3EFFFFFFu, 0xBF000001u};
+    static const float kBounds[] = {-32768.0f, 32767.0f, 65535.0f, -128.0f, 127.0f, 255.0f, 0.0f, 1.0f};
+    std::mt19937 rng(seed);
+    std::vector<float> v(n);
+    for (float& x : v) {
+        const std::uint32_t r = rng();
+        switch (r % 4) {
+            case 0: x = std::bit_cast<float>(kSpecial[(r >> 8) % std::size(kSpecial)]); break;
+            case 1: x = std::bit_cast<float>(static_cast<std::uint32_t>(rng())); break;
+            case 2: {  // within a few units of a bound or a half beside it
+                const float b = kBounds[(r >> 8) % std::size(kBounds)] + 0.5f * static_cast<float>((r >> 12) % 5) - 1.0f;
+                x = std::bit_cast<float>(std::bit_cast<std::uint32_t>(b) + ((r >> 16) % 5) - 2);
+                break;
+            }
+            default: x = static_cast<float>(static_cast<int>(rng() % 140001) - 70000) / 2.0f; break;
+        }
+    }
+    return v;
+}
+
+TEST_F(ConversionPaths, FloatToIntEveryLengthOffsetTypeModeAndFlag) {
+    const std::vector<float> values = edgeValues(1100, 7);
+    alignas(32) float line[1100 + 8];
+    for (const PathChoice& path : pathChoices()) {
+        const PathScope scope(path);
+        for (const IntType& t : kTypes) {
+            for (const RoundingMode& m : kModes) {
+                for (int extra : kKinds) {
+                    const int flags = m.flag | extra | (t.isUnsigned ? QEL_CVT_UNSIGNED : 0);
+                    for (std::size_t offset : kOffsets) {
+                        for (std::size_t n : pathLengths()) {
+                            float* src = line + offset;
+                            std::copy_n(values.begin() + static_cast<long>(n % 37), n, src);
+                            const Outcome slow = convert(src, n, t.size, flags, true);
+                            ASSERT_TRUE(sameOutcome(src, n, t.size, flags, slow))
+                                << path.name << ", offset " << offset;
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST_F(ConversionPaths, FloatToIntUnderCallerModesTheyDoNotDependOn) {
+    // Every rounding field of the caller, whether it holds the flags' mode
+    // or not, leaves the accelerated kernels in use and their results alone;
+    // unmasked exceptions, flush to zero and denormals as zero send the call
+    // to the reference path.
+    const std::vector<float> values = edgeValues(300, 11);
+    const unsigned saved = _mm_getcsr();
+    for (unsigned csr : {0x1F80u, 0x3F80u, 0x5F80u, 0x7F80u, 0x9F80u, 0x1FC0u, 0x1E80u}) {
+        for (const IntType& t : kTypes) {
+            for (const RoundingMode& m : kModes) {
+                for (int extra : kKinds) {
+                    const int flags = m.flag | extra | (t.isUnsigned ? QEL_CVT_UNSIGNED : 0);
+                    _mm_setcsr(csr);
+                    const Outcome slow = convert(values.data(), values.size(), t.size, flags, true);
+                    const Outcome fast = convert(values.data(), values.size(), t.size, flags, false);
+                    // The exception flags included: the reference path restores
+                    // the whole register, so the caller sees none raised.
+                    const unsigned after = _mm_getcsr();
+                    _mm_setcsr(saved);
+                    EXPECT_EQ(after, csr) << "control register changed";
+                    EXPECT_TRUE(fast.bytes == slow.bytes && fast.codes == slow.codes)
+                        << "control register " << csr << ", size " << t.size << ", mode " << m.name;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(ConversionPaths, IntToFloatEveryLengthOffsetTypeAndRoundingMode) {
+    std::mt19937 rng(5);
+    std::vector<std::uint32_t> words(1100 * 4 / 4 + 16);
+    for (std::uint32_t& w : words) {
+        // Many values near the 2^24 and 2^31 steps, where the roundings act.
+        const std::uint32_t r = rng();
+        w = r % 3 == 0 ? r : (r % 3 == 1 ? 0x80000000u : 0x01000000u) + (rng() % 512) - 256 + (r & 0x80000000u);
+    }
+    alignas(32) unsigned char line[1100 * 4 + 64];
+    for (const PathChoice& path : pathChoices()) {
+        const PathScope scope(path);
+        for (const IntType& t : kTypes) {
+            for (int mode : kRoundingModes) {
+                for (std::size_t offset : kOffsets) {
+                    for (std::size_t n : pathLengths()) {
+                        if (n == 0) continue;  // reported, and so the end of the process
+                        unsigned char* src = line + offset * static_cast<std::size_t>(t.size / 8);
+                        std::memcpy(src, words.data(), n * static_cast<std::size_t>(t.size / 8));
+                        const int flags = t.isUnsigned ? QEL_CVT_UNSIGNED : 0;
+                        std::vector<float> slow(n + 1, -3.0f);
+                        std::vector<float> fast(n + 1, -3.0f);
+                        std::fesetround(mode);
+                        qel::setReferencePaths(true);
+                        qelsbIntToFloat(src, slow.data(), static_cast<int>(n), t.size, flags);
+                        qel::setReferencePaths(false);
+                        qelsbIntToFloat(src, fast.data(), static_cast<int>(n), t.size, flags);
+                        std::fesetround(FE_TONEAREST);
+                        ASSERT_EQ(std::memcmp(fast.data(), slow.data(), (n + 1) * sizeof(float)), 0)
+                            << path.name << ", size " << t.size << (t.isUnsigned ? "u" : "s") << ", mode " << mode
+                            << ", n " << n << ", offset " << offset;
+                    }
+                }
+            }
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include "front/probe.h"
 #include "front/tables.h"
 #include "platform/front_platform.h"
+#include "runtime/processor.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ constexpr char kUsageHead[] =
     "Says which Zentavol variant library this machine gets and why: the processor\n"
     "(vendor, family, model, the feature bits the choice reads), the system, the\n"
     "processor class, its preference row, the ZENTAVOL_VARIANT override and its\n"
-    "outcome, each library tried and why it was passed over, and the one loaded.\n"
+    "outcome, each library tried and why it was passed over, the one loaded, and\n"
+    "for the 64-bit streaming builds whether their FFT kernels run 256-bit.\n"
     "It makes the choice as the front library does when an application loads it,\n"
     "looking for the libraries where an application beside this program would.\n"
     "Quote its output first in a bug report.\n"
@@ -107,6 +109,21 @@ void printOverride(const Choice& choice) {
     }
 }
 
+// The choice the 64-bit streaming builds make as they load, by the same rule
+// on the same probe: their block kernels and real recombination 256-bit
+// with AVX, unless the reference switch is on. No line for other builds.
+void printKernels(int variant) {
+    if (!qel::kWidePaths || !kVariantAvxKernels[variant]) return;
+    char value[3];
+    const bool set = platform::getEnvironmentVariable("ZENTAVOL_REFERENCE_PATHS", value, sizeof value);
+    const bool reference = qel::referenceSwitchValue(set, value);
+    const qel::VectorUnits units = qel::probeVectorUnits();
+    if (qel::wideBlockKernelsFor(units, reference))
+        std::printf("kernels: 256-bit block kernels and real recombination (AVX)\n");
+    else
+        std::printf("kernels: 128-bit (%s)\n", reference ? "ZENTAVOL_REFERENCE_PATHS is set" : "no AVX");
+}
+
 // 1 when every name of the binding table is found, else 0 after naming the
 // first missing one, the one the front library would report.
 int printExports(platform::ModuleHandle module) {
@@ -150,6 +167,7 @@ int report() {
     char file[1024];
     std::printf("loaded: %s (%s)\n", kVariantNames[choice.loadedVariant],
                 platform::moduleFileName(choice.module, file, sizeof file) ? file : "file unknown");
+    printKernels(choice.loadedVariant);
     const int complete = printExports(choice.module);
     platform::freeLibrary(choice.module);
     return complete ? 0 : 1;

@@ -13,6 +13,7 @@
 #include "kernels/simd/real_recombine.h"
 #include "kernels/simd/tables.h"
 #include "kernels/simd/vector_sse.h"
+#include "runtime/diagnostics.h"
 #include "vector/conj_words.h"
 
 namespace qel::line {
@@ -68,13 +69,38 @@ using simd::ditTableBytes;
 using simd::fillDitTwiddles;
 using simd::fillRealTwiddles;
 
-using sse2::cFftDitBlockFwd;
-using sse2::cFftDitBlockInv;
-using sse2::realFftRecombine;
+// The block kernels and the real recombination: on x86-64 with AVX their
+// 256-bit forms from 32 points (16 pairs) on, the same bits, unless the
+// reference switch is on (qel::wideBlockKernels).
+inline void cFftDitBlockFwd(SComplex* data, int n, const SComplex* twd, SComplex* work) {
+    if constexpr (kWidePaths)
+        if (n >= avx::kDitMinPoints && wideBlockKernels()) return avx::cFftDitBlockFwd(data, n, twd, work);
+    sse2::cFftDitBlockFwd(data, n, twd, work);
+}
+inline void cFftDitBlockInv(SComplex* data, int n, const SComplex* twd, SComplex* work) {
+    if constexpr (kWidePaths)
+        if (n >= avx::kDitMinPoints && wideBlockKernels()) return avx::cFftDitBlockInv(data, n, twd, work);
+    sse2::cFftDitBlockInv(data, n, twd, work);
+}
+inline void realFftRecombine(SComplex* z, int N, int direction, const SComplex* twd) {
+    if constexpr (kWidePaths)
+        if (N >= avx::kRecombineMinLength && wideBlockKernels()) return avx::realFftRecombine(z, N, direction, twd);
+    sse2::realFftRecombine(z, N, direction, twd);
+}
 // The bit-reversal moves go through MMX registers when aligned to 8 bytes,
 // through the x87 stack otherwise (a signalling NaN arrives quiet).
 inline constexpr fft::BitRevMoves kBitRevMoves = fft::BitRevMoves::mmxOrX87;
-using mmx::bitRevCopyReal;
-using mmx::bitRevPermute;
+// On x86-64 with AVX, four values at a time through 16-byte vectors (the
+// same bits), unless the reference switch is on.
+inline void bitRevPermute(SComplex* data, int n, const std::int32_t* table) {
+    if constexpr (kWidePaths)
+        if (wideBlockKernels()) return avx::bitRevPermute(data, n, table);
+    mmx::bitRevPermute(data, n, table);
+}
+inline void bitRevCopyReal(const SComplex* src, SComplex* dst, int N, const std::int32_t* table) {
+    if constexpr (kWidePaths)
+        if (wideBlockKernels()) return avx::bitRevCopyReal(src, dst, N, table);
+    mmx::bitRevCopyReal(src, dst, N, table);
+}
 
 }  // namespace qel::variant

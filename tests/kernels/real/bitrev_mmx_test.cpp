@@ -2,6 +2,7 @@
 // The bit-reversal moves of the MMX builds against the generic moves, bit
 // for bit: 8-byte MMX moves for arrays at multiples of 8 bytes, x87 moves
 // (which quiet signalling NaNs) otherwise, and the MMX state left clear.
+// The 64-bit streaming builds' vector moves (AVX) promise the same bits.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "fft/tables.h"
 #include "kernel_buffers.h"
 #include "kernels/simd/bitrev_mmx.h"
+#include "runtime/processor.h"
 
 namespace zv::test {
 namespace {
@@ -66,6 +68,22 @@ std::uint16_t x87TagWord() {
     return env.words[4];
 }
 
+struct Moves {
+    const char* name;
+    void (*permute)(SComplex*, int, const std::int32_t*);
+    void (*copyReal)(const SComplex*, SComplex*, int, const std::int32_t*);
+};
+
+// The MMX moves, and the vector moves where the program has them and the
+// processor runs them.
+std::vector<Moves> allMoves() {
+    std::vector<Moves> moves = {{"mmx", qel::mmx::bitRevPermute, qel::mmx::bitRevCopyReal}};
+#if ZV_TEST_AVX_KERNELS
+    if (qel::probeVectorUnits().avx) moves.push_back({"avx", qel::avx::bitRevPermute, qel::avx::bitRevCopyReal});
+#endif
+    return moves;
+}
+
 // Up to order 20: above 32 KB the moves take the pairs tile by tile, in
 // an order of their own that must still make every exchange of the table.
 TEST_F(BitRevMoves, PermutationMatchesTheGenericMoves) {
@@ -77,14 +95,16 @@ TEST_F(BitRevMoves, PermutationMatchesTheGenericMoves) {
         ASSERT_GT(signallingCount(input), 0);
         std::vector<SComplex> want = input;
         qel::generic::bitRevPermute(want.data(), n, table);
-        for (int offset : {0, 4, 8, 12}) {
-            SCOPED_TRACE(::testing::Message() << "order " << order << " offset " << offset);
-            Placed data(n, offset);
-            data.assign(input);
-            qel::mmx::bitRevPermute(data.data(), n, table);
-            // 8-byte moves at multiples of 8 bytes; x87 moves at 4 and 12.
-            EXPECT_TRUE(sameBits(data.values(), offset % 8 == 0 ? want : quietedWhereMoved(want, table)));
-            EXPECT_TRUE(data.guardsIntact());
+        for (const Moves& moves : allMoves()) {
+            for (int offset : {0, 4, 8, 12}) {
+                SCOPED_TRACE(::testing::Message() << moves.name << ", order " << order << " offset " << offset);
+                Placed data(n, offset);
+                data.assign(input);
+                moves.permute(data.data(), n, table);
+                // 8-byte moves at multiples of 8 bytes; x87 moves at 4 and 12.
+                EXPECT_TRUE(sameBits(data.values(), offset % 8 == 0 ? want : quietedWhereMoved(want, table)));
+                EXPECT_TRUE(data.guardsIntact());
+            }
         }
     }
 }
@@ -107,17 +127,19 @@ TEST_F(BitRevMoves, RealCopyMatchesTheGenericMoves) {
         const std::vector<SComplex> input = patterns(N, 40 + order);
         std::vector<SComplex> want(N);
         qel::generic::bitRevCopyReal(input.data(), want.data(), N, table);
-        for (int from : {0, 4}) {
-            for (int to : {0, 4, 12}) {
-                SCOPED_TRACE(::testing::Message() << "N " << N << " src " << from << " dst " << to);
-                Placed src(N, from);
-                Placed dst(N, to);
-                src.assign(input);
-                qel::mmx::bitRevCopyReal(src.data(), dst.data(), N, table);
-                const bool mmx = N >= 8 && from % 8 == 0 && to % 8 == 0;
-                EXPECT_TRUE(sameBits(dst.values(), mmx ? want : quietedAll(want)));
-                EXPECT_TRUE(sameBits(src.values(), input));
-                EXPECT_TRUE(dst.guardsIntact());
+        for (const Moves& moves : allMoves()) {
+            for (int from : {0, 4}) {
+                for (int to : {0, 4, 12}) {
+                    SCOPED_TRACE(::testing::Message() << moves.name << ", N " << N << " src " << from << " dst " << to);
+                    Placed src(N, from);
+                    Placed dst(N, to);
+                    src.assign(input);
+                    moves.copyReal(src.data(), dst.data(), N, table);
+                    const bool mmx = N >= 8 && from % 8 == 0 && to % 8 == 0;
+                    EXPECT_TRUE(sameBits(dst.values(), mmx ? want : quietedAll(want)));
+                    EXPECT_TRUE(sameBits(src.values(), input));
+                    EXPECT_TRUE(dst.guardsIntact());
+                }
             }
         }
     }

@@ -17,6 +17,8 @@
 #include "fft/generic.h"
 #include "fft/tables.h"
 #include "kernel_buffers.h"
+#include "runtime/processor.h"
+#include "tests/kernels/special_values.h"
 #include "tests/support/reference_fft.h"
 
 namespace zv::test {
@@ -254,6 +256,36 @@ TEST(RecombinationAcrossBuilds, S2AndS1GiveTheSameBits) {
             qel::sse2::realFftRecombine(s2.data(), N, direction, table.get());
             qel::sse::realFftRecombine(s1.data(), N, direction, table.get());
             EXPECT_EQ(std::memcmp(s2.data(), s1.data(), N * 8), 0) << order << " " << direction;
+        }
+    }
+}
+#endif
+
+#if ZV_TEST_AVX_KERNELS
+// Eight pairs per step, the four-pair steps' operations lane for lane: S2's
+// bits from N = 16 on, both directions, any float alignment, on spread
+// values and on special values sparse and dense; the middle value and z[0]
+// as S2 leaves them.
+TEST(RecombinationAcrossBuilds, AvxGivesTheS2Bits) {
+    if (!qel::probeVectorUnits().avx) GTEST_SKIP() << "the processor has no AVX";
+    for (int order = 5; order <= 16; ++order) {
+        const int N = 1 << (order - 1);
+        const PairedTable table(order);
+        const std::vector<SComplex> inputs[] = {spreadValues(N, 700 + order), specialSignal(N, 800u + order, 29),
+                                                specialSignal(N, 900u + order, 3)};
+        for (const auto& input : inputs) {
+            for (int direction : {1, -1}) {
+                for (int offset : {0, 4, 8, 12}) {
+                    Placed s2(N, offset);
+                    Placed avx(N, offset);
+                    s2.assign(input);
+                    avx.assign(input);
+                    qel::sse2::realFftRecombine(s2.data(), N, direction, table.get());
+                    qel::avx::realFftRecombine(avx.data(), N, direction, table.get());
+                    EXPECT_EQ(std::memcmp(avx.data(), s2.data(), N * 8), 0)
+                        << "order " << order << " direction " << direction << " offset " << offset;
+                }
+            }
         }
     }
 }

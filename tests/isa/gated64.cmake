@@ -1,0 +1,15 @@
+# SPDX-License-Identifier: MIT
+# The functions of the 64-bit libraries that may use instructions beyond the
+# x86-64 baseline, as regular expressions over their demangled names: each
+# runs only after a run-time check has found what it uses.
+#  - the FFTs' combining stages in AVX2 doubles, chosen when CPUID reports
+#    AVX2 and XGETBV that the system saves the AVX registers;
+#  - the power spectrum of the magnitudes and the conversions of the
+#    streaming builds in AVX2, chosen by the same check;
+#  - the check itself, which reads XGETBV only after CPUID reports OSXSAVE.
+set(zv_gated64
+  "qel::fft::.*::quads<"
+  "qel::wide::.*::powerSpectrumAvx2[(]"
+  "qel::sse::wide::.*::(float|int)KernelAvx2<"
+  "qel::fft::chooseDoubleKernels[(]"
+  "qel::fft::useWideDoubleKernels[(]")

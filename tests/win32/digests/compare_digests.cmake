@@ -1,0 +1,52 @@
+# SPDX-License-Identifier: MIT
+# cmake -DLINUX_PROGRAM=... -DLINUX_LIBRARIES=... -DPROGRAM=... -DLIBRARIES=...
+#       -DEMULATOR=... -DSCRATCH=... -P compare_digests.cmake
+# The Windows program's digests, under the emulator's start-up state and
+# with the caller's x87 unit at 53-bit precision, each equal to the Linux
+# program's, line by line; a difference names its variant, export and order.
+cmake_minimum_required(VERSION 3.25)
+if(NOT EXISTS "${LINUX_PROGRAM}")
+  message(FATAL_ERROR "no Linux build to compare with: ${LINUX_PROGRAM} (build the default preset)")
+endif()
+
+function(digests name)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
+  endif()
+  file(WRITE "${SCRATCH}/${name}.txt" "${out}")
+  string(REGEX REPLACE "\n$" "" out "${out}")
+  string(REPLACE "\n" ";" out "${out}")
+  set(${name} "${out}" PARENT_SCOPE)
+endfunction()
+
+digests(linux "${LINUX_PROGRAM}" "${LINUX_LIBRARIES}")
+list(LENGTH linux count)
+# Six variants, orders 0 to 16, seven groups of exports.
+if(NOT count EQUAL 714)
+  message(FATAL_ERROR "the Linux program wrote ${count} lines, not 714")
+endif()
+string(REPLACE "/" "\\" windows_libraries "Z:${LIBRARIES}")
+foreach(mode started x87-53)
+  set(extra "")
+  if(mode STREQUAL "x87-53")
+    set(extra x87-53)
+  endif()
+  digests(windows ${EMULATOR} "${PROGRAM}" "${windows_libraries}" ${extra})
+  set(differ "")
+  foreach(i RANGE 713)
+    list(GET linux ${i} expected)
+    list(LENGTH windows have)
+    set(got "(missing)")
+    if(i LESS have)
+      list(GET windows ${i} got)
+    endif()
+    if(NOT got STREQUAL expected)
+      string(APPEND differ "  linux: ${expected}\n  x64:   ${got}\n")
+    endif()
+  endforeach()
+  if(differ)
+    message(FATAL_ERROR "outputs of the x64 DLLs (${mode}) differ from Linux:\n${differ}")
+  endif()
+  message(STATUS "${mode}: 714 digests equal")
+endforeach()
