@@ -2,12 +2,29 @@
 # zv_add_variant(<code> [FLAGS <compile flags>] [FLAGS_I686 <compile flags>]
 #                ISA <instruction sets> KERNELS <kernel sources>
 #                [WIDE_KERNELS <kernel sources> WIDE_FLAGS_I686 <flags> WIDE_ISA <sets>]
-#                [DYNAMIC_ROUNDING <kernel sources>] [AVX_KERNELS <kernel sources>])
+#                [DYNAMIC_ROUNDING <kernel sources>] [AVX_KERNELS <kernel sources>]
+#                [NEEDS <features>] [NEEDS_FAMILY <family>] [NEEDS_SSE_STATE]
+#                [TRAITS <traits>] [SAME_FFT_BITS <code> <highest order> finite|any])
 #
 # Defines one variant library from the shared sources of subsystems 2 to 4,
 # its own kernel files and its build definition variants/<code>/variant.h:
 #   zentavol_<code>_core  its static library, linked whole (unit tests link it)
 #   zentavol_<code>       the shared library libZentavol<code>.so / Zentavol<code>.dll
+# The code is a lower-case letter and a digit; the library's name is
+# Zentavol<code>, which code built on its core (the unit tests) sees as
+# ZV_VARIANT_LIBRARY_NAME.
+#
+# What the front library checks before it loads the build: NEEDS, the leaf-1
+# EDX feature bits its instructions need (fpu cmov mmx sse sse2),
+# NEEDS_FAMILY, the lowest 4-bit family field (for instructions without a
+# feature bit of their own), and NEEDS_SSE_STATE, a system that saves the SSE
+# registers. The front library's table of builds is generated from the rows
+# (zv_write_build_tables).
+#
+# What the black-box tests may expect of the build where builds differ:
+# TRAITS, words from the list in tests/support/variant_traits.h (some with a
+# value: fft_scratch=<elements>), and SAME_FFT_BITS, another build whose
+# transforms give the same bits up to an order, on finite data or any.
 # The shared sources are compiled once per variant on purpose, with that
 # variant's instruction-set flags: FLAGS on every target, FLAGS_I686 on
 # 32-bit x86 only (the Windows build; they name processors that a 64-bit
@@ -49,10 +66,48 @@ else()
   set(ZV_TARGET_X86_64 OFF)
 endif()
 
+set(ZV_CPU_FEATURE_BITS fpu=0 cmov=15 mmx=23 sse=25 sse2=26)
+
 function(zv_add_variant code)
-  cmake_parse_arguments(PARSE_ARGV 1 V "" "" "FLAGS;FLAGS_I686;ISA;KERNELS;WIDE_KERNELS;WIDE_FLAGS_I686;WIDE_ISA;DYNAMIC_ROUNDING;AVX_KERNELS")
+  set(lists FLAGS FLAGS_I686 ISA KERNELS WIDE_KERNELS WIDE_FLAGS_I686 WIDE_ISA DYNAMIC_ROUNDING
+    AVX_KERNELS NEEDS TRAITS SAME_FFT_BITS)
+  cmake_parse_arguments(PARSE_ARGV 1 V "NEEDS_SSE_STATE" "NEEDS_FAMILY" "${lists}")
+  if(V_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "zv_add_variant(${code}): unknown arguments ${V_UNPARSED_ARGUMENTS}")
+  endif()
+  if(NOT code MATCHES "^[a-z][0-9]$")
+    message(FATAL_ERROR "zv_add_variant(${code}): a code is a lower-case letter and a digit")
+  endif()
+  if(code IN_LIST ZV_VARIANTS)
+    message(FATAL_ERROR "zv_add_variant(${code}): a second row with this code")
+  endif()
+  if(NOT EXISTS "${PROJECT_SOURCE_DIR}/variants/${code}/variant.h")
+    message(FATAL_ERROR "zv_add_variant(${code}): no variants/${code}/variant.h")
+  endif()
   if(NOT V_ISA)
     message(FATAL_ERROR "zv_add_variant(${code}): the row names no instruction sets (ISA)")
+  endif()
+  set(feature_mask 0)
+  foreach(need IN LISTS V_NEEDS)
+    set(known ${ZV_CPU_FEATURE_BITS})
+    list(FILTER known INCLUDE REGEX "^${need}=")
+    if(NOT known)
+      message(FATAL_ERROR "zv_add_variant(${code}): NEEDS ${need} is none of fpu cmov mmx sse sse2")
+    endif()
+    string(REGEX REPLACE "^.*=" "" bit "${known}")
+    math(EXPR feature_mask "${feature_mask} | (1 << ${bit})" OUTPUT_FORMAT HEXADECIMAL)
+  endforeach()
+  if(NOT V_NEEDS_FAMILY)
+    set(V_NEEDS_FAMILY 0)
+  elseif(NOT V_NEEDS_FAMILY MATCHES "^([0-9]|1[0-5])$")
+    message(FATAL_ERROR "zv_add_variant(${code}): NEEDS_FAMILY ${V_NEEDS_FAMILY} is no 4-bit family")
+  endif()
+  if(V_SAME_FFT_BITS)
+    list(LENGTH V_SAME_FFT_BITS count)
+    list(GET V_SAME_FFT_BITS -1 data)
+    if(NOT count EQUAL 3 OR NOT data MATCHES "^(finite|any)$")
+      message(FATAL_ERROR "zv_add_variant(${code}): SAME_FFT_BITS takes <code> <highest order> finite|any")
+    endif()
   endif()
   foreach(file IN LISTS V_DYNAMIC_ROUNDING)
     if(NOT file IN_LIST V_KERNELS)
@@ -120,6 +175,9 @@ function(zv_add_variant code)
   add_library(${core} INTERFACE)
   target_link_libraries(${core} INTERFACE
     "$<LINK_LIBRARY:WHOLE_ARCHIVE,${core}_archive>" ${core}_objects)
+  # The library's name, for code built on the core (the library itself needs
+  # none).
+  target_compile_definitions(${core} INTERFACE ZV_VARIANT_LIBRARY_NAME="Zentavol${code}")
 
   add_library(zentavol_${code} SHARED ${all_objects})
   target_link_libraries(zentavol_${code} PRIVATE zv_build_flags)
@@ -160,4 +218,10 @@ function(zv_add_variant code)
   endif()
 
   set(ZV_VARIANTS ${ZV_VARIANTS} ${code} CACHE INTERNAL "variant codes defined so far")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_FEATURES "${feature_mask}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_FAMILY "${V_NEEDS_FAMILY}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_SSE_STATE "${V_NEEDS_SSE_STATE}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_TRAITS "${V_TRAITS}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_AVX_KERNELS "${V_AVX_KERNELS}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_SAME_FFT_BITS "${V_SAME_FFT_BITS}")
 endfunction()

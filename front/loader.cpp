@@ -24,7 +24,7 @@ constexpr char kMissingFunctionCaption[] = "Load DLL Error";
 
 int preferenceRowFor(int oldWindows, int processorClass) {
     if (oldWindows) return 0;
-    if (processorClass < 0 || processorClass >= kVariantCount) return 0;
+    if (processorClass < 0 || processorClass >= kClassCount) return 0;
     return processorClass;
 }
 
@@ -51,8 +51,8 @@ platform::ModuleHandle tryVariant(int variant, Choice* choice) {
 
 // Walks the row; with a machine, passes over (never loads) a variant whose
 // instructions it lacks: the rows assume conditional moves in every family-6
-// processor, and a family-6 processor without them would otherwise run N2's,
-// G2's or S1's code into an illegal instruction.
+// processor, and a family-6 processor without them would otherwise run a
+// build compiled with them into an illegal instruction.
 platform::ModuleHandle walkRow(int row, const Machine* machine, Choice* choice) {
     const unsigned char* choices = kPreferenceRows[row];
     for (int i = 0; i < kRowWidth && choices[i] != kRowEnd; ++i) {
@@ -107,7 +107,8 @@ platform::ModuleHandle tryOverride(const Machine& machine, bool secureProcess, C
     append(" refused: ");
     if (variant < 0) {
         choice->overrideState = OverrideState::Unknown;
-        append("not one of g1, g2, n1, n2, s1, s2");
+        append("not one of ");
+        append(kVariantCodeList);
     } else if ((choice->lacking = missingForVariant(variant, machine)) != nullptr) {
         // Never loaded: even its attach could run what this machine lacks.
         choice->overrideState = OverrideState::CannotRun;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The front library's fixed data: the variant names, the preference row of
-// each processor class, and the binding table in the order the slots are
-// filled. Tables only, no logic.
+// The front library's fixed data: the table of builds and the preference row
+// of each processor class (generated from the rows), what a build may need
+// of the machine, and the binding table in the order the slots are filled.
+// Tables only, no logic.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +10,6 @@
 #include "front/entry_slots.h"
 
 namespace qel::front {
-
-inline constexpr int kVariantCount = 6;
-
-// Index = processor class of the variant's first choice. Names without
-// extension; the platform adds its own.
-inline constexpr const char* kVariantNames[kVariantCount] = {
-    "Zentavolg1", "Zentavolg2", "Zentavoln1", "Zentavoln2", "Zentavols1", "Zentavols2",
-};
-
-inline constexpr unsigned char kG1 = 0, kG2 = 1, kN1 = 2, kN2 = 3, kS1 = 4, kS2 = 5;
-
-// The codes ZENTAVOL_VARIANT accepts, by index; any case.
-inline constexpr const char* kVariantCodes[kVariantCount] = {"g1", "g2", "n1", "n2", "s1", "s2"};
 
 // Leaf 1 EDX bits that a variant's instructions need.
 inline constexpr std::uint32_t kFeatureFpu = 1u << 0;
@@ -32,39 +20,30 @@ inline constexpr std::uint32_t kFeatureSse2 = 1u << 26;
 
 // What a variant's code needs of the machine: a variant named by
 // ZENTAVOL_VARIANT, or offered by the machine's row, that the machine cannot
-// run is never loaded. The
-// generic build needs nothing: every row ends in it. N1 is compiled for the
-// family-5 integer instructions, which have no feature bit of their own; a
-// processor with conditional moves has them. The conditional moves include
-// the x87 ones, hence the x87 bit beside them. SSE registers must also be
-// saved by the system, which an old system does not do.
+// run is never loaded. The generic build needs nothing: every row ends in it.
+// A build compiled for the family-5 integer instructions, which have no
+// feature bit of their own, names the family; a processor with conditional
+// moves has them. The conditional moves include the x87 ones, hence the x87
+// bit beside them. SSE registers must also be saved by the system, which an
+// old system does not do.
 struct VariantNeeds {
     std::uint32_t features;  // leaf 1 EDX bits, all needed (and so cpuid)
     std::uint32_t family;    // lowest 4-bit family field, 0 for any
     bool currentSystem;
 };
-inline constexpr VariantNeeds kVariantNeeds[kVariantCount] = {
-    {0, 0, false},                                                                     // g1
-    {kFeatureFpu | kFeatureCmov, 0, false},                                            // g2
-    {kFeatureFpu, 5, false},                                                           // n1
-    {kFeatureFpu | kFeatureCmov | kFeatureMmx, 0, false},                              // n2
-    {kFeatureFpu | kFeatureCmov | kFeatureMmx | kFeatureSse, 0, true},                 // s1
-    {kFeatureFpu | kFeatureCmov | kFeatureMmx | kFeatureSse | kFeatureSse2, 0, true},  // s2
-};
 
-// One past the last variant index ends a row; rows are seven wide so the
-// longest list of six still has room for its end marker.
-inline constexpr unsigned char kRowEnd = kVariantCount;
-inline constexpr int kRowWidth = kVariantCount + 1;
+}  // namespace qel::front
 
-inline constexpr unsigned char kPreferenceRows[kVariantCount][kRowWidth] = {
-    {kG1, kRowEnd},                          // generic, and every processor of an old system
-    {kG2, kG1, kRowEnd},                     // produced by no processor
-    {kN1, kG1, kRowEnd},                     // family 5 with MMX: never falls back to G2
-    {kN2, kN1, kG2, kG1, kRowEnd},           // family 6 with MMX
-    {kS1, kN2, kN1, kG2, kG1, kRowEnd},      // family 6 with SSE
-    {kS2, kS1, kN2, kN1, kG2, kG1, kRowEnd}, // family 15 with SSE2
-};
+// The table of builds and the preference rows of the processor classes,
+// generated from the variant rows: kClassCount, kVariantCount,
+// kVariantNames, kVariantCodes (and their lists for messages),
+// kVariantNeeds, kRowEnd, kRowWidth, kPreferenceRows. A build's index is the
+// processor class that prefers it first, for the builds some class does.
+#include "front/builds.h"
+
+namespace qel::front {
+
+static_assert(kVariantCount < 255, "rows hold build indices and their end in bytes");
 
 struct Binding {
     void** slot;

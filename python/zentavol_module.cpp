@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "front/tables.h"
 #include "zentavol.h"
 
 namespace py = pybind11;
@@ -1030,9 +1031,11 @@ PYBIND11_MODULE(zentavol, m) {
         "Calls release the GIL; each thread keeps its own FFT tables.";
     m.attr("LARGEST_ORDER") = kLargestOrder;
 
-    m.def("variant", &variant,
-          "The code of the variant library the front library loaded for this processor\n"
-          "(g1, g2, n1, n2, s1 or s2).");
+    // The codes of the build's rows, from the front library's table.
+    static const std::string variantDoc =
+        std::string("The code of the variant library the front library loaded for this processor\n(") +
+        qel::front::kVariantCodeChoice + ").";
+    m.def("variant", &variant, variantDoc.c_str());
 
     // The transforms and magnitude(): see the module's help for axis=, norm= and workers=.
     m.def(

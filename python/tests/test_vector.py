@@ -14,8 +14,9 @@ def signal(n, seed=3):
     return np.random.default_rng(seed).standard_normal(n).astype(np.float32) * 100
 
 
-def test_variant_is_one_of_the_six_and_the_one_asked_for():
-    assert zentavol.variant() in {"g1", "g2", "n1", "n2", "s1", "s2"}
+def test_variant_is_one_of_the_builds_and_the_one_asked_for():
+    # the codes of the build's rows, from CMake
+    assert zentavol.variant() in os.environ["ZENTAVOL_TEST_VARIANTS"].split(",")
     # every x86-64 processor runs every variant, so an override is obeyed
     if os.environ.get("ZENTAVOL_VARIANT"):
         assert zentavol.variant() == os.environ["ZENTAVOL_VARIANT"].lower()

@@ -84,7 +84,7 @@ protected:
     void SetUp() override {
         zv::test::VariantTest::SetUp();
         if (HasFatalFailure()) return;
-        generic = zv::test::openLibrary("g1");
+        generic = zv::test::openLibrary(zv::test::kGenericVariant);
         ASSERT_NE(generic, nullptr);
     }
 
@@ -344,22 +344,35 @@ TEST_P(Differential, LongUnalignedDataGiveTheAlignedBitsForOrders17To20) {
 INSTANTIATE_TEST_SUITE_P(AllVariants, Differential, ::testing::ValuesIn(zv::test::builtVariants()),
                          zv::test::variantName);
 
-// S2 and S1 run the same single-precision operations in the same order up to
-// S1's block limit: equal bits, complex and real, every ordering and both
-// directions, on finite data and on data with infinities and NaNs (whose
-// signs show the order of every sum's operands).
-TEST(StreamingBuilds, S2AndS1GiveTheSameBitsUpToOrder10) {
+// Builds whose rows say that their transforms give another build's bits up
+// to an order (the same single-precision operations in the same order, the
+// same kernels and drivers): equal bits, complex and real, every ordering and
+// both directions, at every offset modulo 16 bytes over the orders, on random
+// data, and on data with infinities and NaNs (whose signs show the order of
+// every sum's operands) unless the row says finite (bit-reversal moves
+// through the x87 stack quiet a signalling NaN, moves through MMX do not).
+std::vector<zv::test::SameFftBits> sameFftBitsPairs() {
+    std::vector<zv::test::SameFftBits> pairs;
+    for (const auto& pair : zv::test::kSameFftBits)
+        if (pair.code != nullptr) pairs.push_back(pair);
+    return pairs;
+}
+
+class SameFftBits : public ::testing::TestWithParam<zv::test::SameFftBits> {};
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SameFftBits);
+
+TEST_P(SameFftBits, GiveTheSameBitsUpToTheirOrder) {
+    const zv::test::SameFftBits& pair = GetParam();
     const auto codes = zv::test::builtVariants();
-    if (std::find(codes.begin(), codes.end(), "s2") == codes.end() ||
-        std::find(codes.begin(), codes.end(), "s1") == codes.end())
-        GTEST_SKIP() << "needs both streaming-SIMD builds";
-    const auto* s2 = zv::test::openLibrary("s2");
-    const auto* s1 = zv::test::openLibrary("s1");
-    ASSERT_NE(s2, nullptr);
-    ASSERT_NE(s1, nullptr);
-    for (int order = 0; order <= 10; ++order) {
+    for (const char* code : {pair.code, pair.other})
+        if (std::find(codes.begin(), codes.end(), code) == codes.end()) GTEST_SKIP() << code << " is not built";
+    const zv::test::LibraryApi* libraries[2] = {zv::test::openLibrary(pair.code), zv::test::openLibrary(pair.other)};
+    ASSERT_NE(libraries[0], nullptr);
+    ASSERT_NE(libraries[1], nullptr);
+    for (int order = 0; order <= pair.highestOrder; ++order) {
         const std::size_t n = std::size_t{1} << order;
         for (bool nonFinite : {false, true}) {
+            if (nonFinite && pair.finiteOnly) continue;
             auto x = randomSignal(order, static_cast<unsigned>(order + 90));
             auto r = randomSamples(order, static_cast<unsigned>(order + 91));
             if (nonFinite) {
@@ -371,14 +384,13 @@ TEST(StreamingBuilds, S2AndS1GiveTheSameBitsUpToOrder10) {
                               QEL_FFT_INVERSE | QEL_FFT_INPUT_REVERSED | QEL_FFT_NO_SCALE}) {
                 std::vector<SComplex> complexes[2];
                 std::vector<SComplex> reals[2];
-                const zv::test::LibraryApi* libraries[2] = {s2, s1};
                 for (int which = 0; which < 2; ++which) {
                     Placed a(libraries[which], 2 * n, order % 4);
                     a.fill(x);
                     libraries[which]->qelcFft(a.c(), order, flags);
                     complexes[which] = a.read<SComplex>(n);
                     Placed in(libraries[which], n, 0);
-                    Placed out(libraries[which], n + 2, 2);
+                    Placed out(libraries[which], n + 2, (order + 2) % 4);
                     in.fill(r);
                     libraries[which]->qelsRealFftNip(in.f(), out.c(), order, flags);
                     reals[which] = out.read<SComplex>(n / 2 + 1);
@@ -391,6 +403,11 @@ TEST(StreamingBuilds, S2AndS1GiveTheSameBitsUpToOrder10) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, SameFftBits, ::testing::ValuesIn(sameFftBitsPairs()),
+                         [](const ::testing::TestParamInfo<zv::test::SameFftBits>& info) {
+                             return std::string(info.param.code) + "_" + info.param.other;
+                         });
 
 void setReferenceSwitch(bool on) {
 #if defined(_WIN32)
@@ -456,7 +473,7 @@ std::vector<std::vector<SComplex>> pathSignals(int order) {
 // case per kind of data, the orderings and offsets taken in turn), at 0, 4,
 // 8 and 12 bytes past a 16-byte boundary.
 TEST_P(Differential, StreamingBuildsGiveTheReferencePathsBits) {
-    if (!qel::kWidePaths || (GetParam() != "s1" && GetParam() != "s2"))
+    if (!qel::kWidePaths || !zv::test::traitsOf(GetParam()).avxKernels)
         GTEST_SKIP() << "the accelerated paths of the 64-bit streaming builds";
     const zv::test::LibraryApi* libraries[2] = {api, referenceInstance(GetParam())};
     ASSERT_NE(libraries[1], nullptr) << "the reference instance of " << GetParam();
@@ -498,43 +515,5 @@ TEST_P(Differential, StreamingBuildsGiveTheReferencePathsBits) {
     }
 }
 
-}  // namespace
 
-// N2 and G2 run the same block kernels, the same split-radix kernel and the
-// same drivers: equal bits for every ordering and direction, complex and
-// real, on random finite data (whose bit-reversal moves, MMX in N2 and x87
-// in G2, keep every bit); at 4 bytes past an 8-byte boundary N2 moves floats
-// through the x87 stack as G2 does.
-TEST(X87Builds, N2AndG2GiveTheSameBitsUpToOrder18) {
-    const auto codes = zv::test::builtVariants();
-    if (std::find(codes.begin(), codes.end(), "n2") == codes.end() ||
-        std::find(codes.begin(), codes.end(), "g2") == codes.end())
-        GTEST_SKIP() << "needs both family-6 x87 builds";
-    const zv::test::LibraryApi* libraries[2] = {zv::test::openLibrary("n2"), zv::test::openLibrary("g2")};
-    ASSERT_NE(libraries[0], nullptr);
-    ASSERT_NE(libraries[1], nullptr);
-    for (int order = 0; order <= 18; ++order) {
-        const std::size_t n = std::size_t{1} << order;
-        const auto x = randomSignal(order, static_cast<unsigned>(order + 190));
-        const auto r = randomSamples(order, static_cast<unsigned>(order + 191));
-        for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INVERSE, QEL_FFT_FORWARD | QEL_FFT_OUTPUT_REVERSED,
-                          QEL_FFT_INVERSE | QEL_FFT_OUTPUT_REVERSED, QEL_FFT_FORWARD | QEL_FFT_INPUT_REVERSED,
-                          QEL_FFT_INVERSE | QEL_FFT_INPUT_REVERSED | QEL_FFT_NO_SCALE}) {
-            std::vector<SComplex> complexes[2];
-            std::vector<SComplex> reals[2];
-            for (int which = 0; which < 2; ++which) {
-                Placed a(libraries[which], 2 * n, order % 2);
-                a.fill(x);
-                libraries[which]->qelcFft(a.c(), order, flags);
-                complexes[which] = a.read<SComplex>(n);
-                Placed in(libraries[which], n, 0);
-                Placed out(libraries[which], n + 2, (order / 2) % 2);
-                in.fill(r);
-                libraries[which]->qelsRealFftNip(in.f(), out.c(), order, flags & 3);
-                reals[which] = out.read<SComplex>(n / 2 + 1);
-            }
-            EXPECT_TRUE(sameBits(complexes[0], complexes[1])) << "order " << order << " flags " << flags;
-            EXPECT_TRUE(sameBits(reals[0], reals[1])) << "real order " << order << " flags " << flags;
-        }
-    }
-}
+}  // namespace

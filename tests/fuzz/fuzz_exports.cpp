@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The differential fuzz target (libFuzzer): reads its input as a list of
 // calls, makes each call in every variant library of the build, checks what
-// needs no oracle and compares each variant with the generic one (g1).
+// needs no oracle and compares each variant with the generic one (the build
+// every preference row ends in).
 // Each variant is loaded a second time, from a copy, with its accelerated
 // paths switched off (ZENTAVOL_REFERENCE_PATHS): the transforms and the
 // magnitudes of the two instances must agree bit for bit.
@@ -35,35 +36,34 @@ using zv::test::LibraryApi;
 enum class ExtremesRule {
     kFirstOrdered,  // the generic rule: ordered comparisons, the first of equals
     kBitOrder,      // the total order of the bit patterns (x87 integer builds)
-    kAnyElement,    // lane-wise SIMD: some element; the g1 value without NaNs
+    kAnyElement,    // lane-wise SIMD: some element; the generic value without NaNs
 };
 
 struct Build {
     const LibraryApi* api;
     LibraryApi reference;  // the same build with only its reference paths
     ExtremesRule extremes;
-    int magBlockUlps;              // magnitudes of the 128-element blocks against g1
+    int magBlockUlps;              // magnitudes of the 128-element blocks against the generic build
     bool magExitsOnNegativeNaN;    // a NaN with its sign set in a block ends the process
     bool unsigned32ToFloatTwice;   // unsigned 32-bit values >= 2^31 may be 1 ulp off
 };
 
 Build describe(const LibraryApi* api) {
     const std::string& c = api->name;
-    const bool simd = c == "s1" || c == "s2";
     Build b{api, {}, ExtremesRule::kAnyElement, 0, false, false};
     const zv::test::VariantTraits& traits = zv::test::traitsOf(c);
     if (traits.genericExtremeOrder) b.extremes = ExtremesRule::kFirstOrdered;
     if (traits.bitOrderExtremes) b.extremes = ExtremesRule::kBitOrder;
     // One Newton step on the reciprocal square root estimate (SIMD), or a
     // software square root within one unit of the correctly rounded one
-    // (n1); the others take the correctly rounded root of the same power.
+    // (Heron steps); the others take the correctly rounded root of the same power.
     b.magBlockUlps = traits.estimatedBlockRoots ? 8 : (traits.softwareBlockRoots ? 1 : 0);
     b.magExitsOnNegativeNaN = traits.estimatedBlockRoots || traits.softwareBlockRoots;
-    b.unsigned32ToFloatTwice = simd;
+    b.unsigned32ToFloatTwice = traits.twiceRoundedUnsigned;
     return b;
 }
 
-std::vector<Build> builds;  // g1 first
+std::vector<Build> builds;  // the generic build first
 
 [[noreturn]] void fail(const char* format, ...) {
     va_list args;
@@ -463,7 +463,7 @@ float floatAbove(double x) {
     return static_cast<double>(f) < x ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
 }
 
-// g1's magnitude of z: the direct path is sqrt(re^2 + im^2) at extended
+// The generic build's magnitude of z: the direct path is sqrt(re^2 + im^2) at extended
 // precision rounded once, so within one ulp of the double result; a block
 // element goes through a power rounded to single precision (overflowing to
 // infinity, losing bits as a subnormal) and the square root of that.
@@ -511,7 +511,7 @@ void fuzzMag(Input& in) {
             b.reference.qelcbMag(s.data(), r.data(), n);
             checkReferenceBits(b, "qelcbMag", n, 0, d.copy(), r.copy());
         }
-        if (generic.empty()) {  // g1: against the rules
+        if (generic.empty()) {  // the generic build: against the rules
             for (int i = 0; i < n; ++i)
                 if (!magnitudeFits(src[i], got[i], i < blocked))
                     fail("%s qelcbMag n=%d: element %d of (%a, %a) is %a", b.api->name.c_str(), n, i, src[i].re, src[i].im,
@@ -530,7 +530,7 @@ void fuzzMag(Input& in) {
                 ok = !std::isnan(got[i]) && ulpDistance(got[i], g) <= b.magBlockUlps;
             }
             if (!ok)
-                fail("%s qelcbMag n=%d: element %d of (%a, %a) is %a, g1 gives %a", b.api->name.c_str(), n, i, src[i].re,
+                fail("%s qelcbMag n=%d: element %d of (%a, %a) is %a, the generic build gives %a", b.api->name.c_str(), n, i, src[i].re,
                      src[i].im, got[i], g);
         }
     }
@@ -678,7 +678,7 @@ void fuzzFloatToInt(Input& in) {
         b.api->qelsbFloatToInt(s.data(), d.data() + offsetDst, n, t.size, flags);
         checkModes(modes, b, "qelsbFloatToInt");
         const std::uint8_t* got = d.data() + offsetDst;
-        const bool generic = b.api->name == "g1";
+        const bool generic = b.api->name == zv::test::kGenericVariant;
         for (std::size_t i = 0; i < src.size(); ++i) {
             if (where[i] != 0 && !generic) continue;  // each build has its own out-of-range writes
             if (std::memcmp(got + i * t.bytes(), &want[i * t.bytes()], t.bytes()) != 0)
@@ -948,7 +948,7 @@ void fuzzComplexFft(Input& in) {
                 fail("%s qelcFft order %d flags %#x: error %g against the double-precision DFT, allowed %g", name, order,
                      flags, err, tolerance);
             if (!generic.empty() && !(distance(got, toCd(generic)) <= 2 * tolerance))
-                fail("%s qelcFft order %d flags %#x: %g away from g1's result", name, order, flags,
+                fail("%s qelcFft order %d flags %#x: %g away from the generic build's result", name, order, flags,
                      distance(got, toCd(generic)));
         }
         if (generic.empty()) generic = std::move(got);
@@ -1039,7 +1039,7 @@ void fuzzRealFft(Input& in) {
                 fail("%s qelsRealFftNip order %d flags %#x: error %g against the double-precision DFT, allowed %g", name,
                      order, flags, err, tolerance);
             if (!generic.empty() && !(distance(got, toCd(generic)) <= 2 * tolerance))
-                fail("%s qelsRealFftNip order %d flags %#x: %g away from g1's result", name, order, flags,
+                fail("%s qelsRealFftNip order %d flags %#x: %g away from the generic build's result", name, order, flags,
                      distance(got, toCd(generic)));
         }
         if (generic.empty()) generic = std::move(got);
@@ -1081,12 +1081,13 @@ LibraryApi openReferenceInstance(const std::string& code) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Every variant the build made, g1 first; one that will not load is a
+    // Every variant the build made, the generic one first; one that will not load is a
     // broken build, not a finding.
     std::vector<std::string> codes = zv::test::builtVariants();
     for (std::size_t i = 0; i < codes.size(); ++i)
-        if (codes[i] == "g1") std::swap(codes[i], codes[0]);
-    if (codes.empty() || codes[0] != "g1") fail("the build has no generic variant g1");
+        if (codes[i] == zv::test::kGenericVariant) std::swap(codes[i], codes[0]);
+    if (codes.empty() || codes[0] != zv::test::kGenericVariant)
+        fail("the build has no generic variant %s", zv::test::kGenericVariant);
     for (const std::string& code : codes) {
         const LibraryApi* api = zv::test::openLibrary(code);
         if (api == nullptr) fail("cannot load %s: %s", zv::test::libraryPath(code).c_str(), dlerror());

@@ -35,7 +35,7 @@
 
 namespace {
 
-const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(qel::variant::kName); }
+const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME); }
 
 std::uint32_t bitsOf(float x) { return std::bit_cast<std::uint32_t>(x); }
 

@@ -140,9 +140,9 @@ TEST_F(FftTables, DifTableOfOrderThreeIsExact) {
     const SComplex* t = nullptr;
     if constexpr (kHasDif) t = getDifTwiddles(3);
     ASSERT_NE(t, nullptr);
-    const std::uint32_t s1 = 0x3F3504F3u;  // sin(pi/4) rounded to float
-    expectEntry(t[0], s1, s1 | 0x80000000u, "w^1");
-    expectEntry(t[1], s1 | 0x80000000u, s1 | 0x80000000u, "w^3");
+    const std::uint32_t sine = 0x3F3504F3u;  // sin(pi/4) rounded to float
+    expectEntry(t[0], sine, sine | 0x80000000u, "w^1");
+    expectEntry(t[1], sine | 0x80000000u, sine | 0x80000000u, "w^3");
 }
 
 // Every value is + or - an entry of the order's quarter sine table, and the

@@ -41,10 +41,10 @@ float fromBits(std::uint32_t b) { return std::bit_cast<float>(b); }
 
 // Roots from an estimate and one Newton step: within 2^-20 of the exact
 // root (the complex suite argues the bound); exact roots otherwise.
-bool estimated() { return zv::test::traitsOfLibrary(qel::variant::kName).estimatedBlockRoots; }
+bool estimated() { return zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME).estimatedBlockRoots; }
 // Roots in software: within one unit of the correctly rounded root, and
 // every element with its sign bit set reported and left unwritten.
-bool software() { return zv::test::traitsOfLibrary(qel::variant::kName).softwareBlockRoots; }
+bool software() { return zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME).softwareBlockRoots; }
 
 long long ulpsApart(float a, float b) {
     return std::llabs(static_cast<long long>(bitsOf(a)) - static_cast<long long>(bitsOf(b)));

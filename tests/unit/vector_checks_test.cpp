@@ -187,7 +187,7 @@ TEST(ConversionElementReports, EachOutOfRangeElementInOrder) {
                                line::qelsbFloatToIntElement);
     const Report negative = bad("qelsbFloatToInt", "A negative float cannot be converted to unsigned",
                                 "qelcvrts", line::qelsbFloatToIntElement);
-    if (!zv::test::traitsOfLibrary(qel::variant::kName).elementReports) {
+    if (!zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME).elementReports) {
         // Builds that report once per call, after the loop, with the one
         // text; what they write for out-of-range elements is their own.
         EXPECT_EQ(handler.reports(), (std::vector<Report>{exceeds}));

@@ -17,18 +17,21 @@ namespace {
 using namespace qel::front;
 namespace platform = qel::platform;
 
-constexpr char kUsage[] =
+// The accepted codes go between the two parts.
+constexpr char kUsageHead[] =
     "Usage: zentavol-which [--help]\n"
     "Says which Zentavol variant library this machine gets and why: the processor\n"
     "(vendor, family, model, the feature bits the choice reads), the system, the\n"
     "processor class, its preference row, the ZENTAVOL_VARIANT override and its\n"
     "outcome, each library tried and why it was passed over, the one loaded, and\n"
-    "for the 64-bit streaming builds (s1, s2) whether their FFT kernels run 256-bit.\n"
+    "for the 64-bit streaming builds whether their FFT kernels run 256-bit.\n"
     "It makes the choice as the front library does when an application loads it,\n"
     "looking for the libraries where an application beside this program would.\n"
     "Quote its output first in a bug report.\n"
     "\n"
-    "ZENTAVOL_VARIANT=<code> (g1, g2, n1, n2, s1 or s2) names the variant to load;\n"
+    "ZENTAVOL_VARIANT=<code> (";
+constexpr char kUsageTail[] =
+    ") names the variant to load;\n"
     "one this processor cannot run, or that does not load, is refused with one\n"
     "line on standard error and the usual choice is made. A set-user-ID or\n"
     "otherwise privileged process ignores it, with one line on standard error.\n"
@@ -36,7 +39,7 @@ constexpr char kUsage[] =
     "Exit status: 0 when a variant loads with all sixteen functions, 1 when the\n"
     "front library would fail to load, 2 for a wrong argument.\n";
 
-const char* const kClassMeaning[kVariantCount] = {
+const char* const kClassMeaning[kClassCount] = {
     "generic: no cpuid, another family, or a family without the features of its better builds",
     "produced by no processor",
     "family 5 with MMX",
@@ -110,8 +113,7 @@ void printOverride(const Choice& choice) {
 // on the same probe: their block kernels and real recombination 256-bit
 // with AVX, unless the reference switch is on. No line for other builds.
 void printKernels(int variant) {
-    const char* code = kVariantCodes[variant];
-    if (!qel::kWidePaths || code[0] != 's') return;
+    if (!qel::kWidePaths || !kVariantAvxKernels[variant]) return;
     char value[3];
     const bool set = platform::getEnvironmentVariable("ZENTAVOL_REFERENCE_PATHS", value, sizeof value);
     const bool reference = qel::referenceSwitchValue(set, value);
@@ -175,11 +177,12 @@ int report() {
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
+        std::printf("%s%s%s", kUsageHead, kVariantCodeChoice, kUsageTail);
         return 0;
     }
     if (argc > 1) {
-        std::fprintf(stderr, "zentavol-which: unknown argument %s\n%s", argv[1], kUsage);
+        std::fprintf(stderr, "zentavol-which: unknown argument %s\n%s%s%s", argv[1], kUsageHead, kVariantCodeChoice,
+                     kUsageTail);
         return 2;
     }
     const int status = report();

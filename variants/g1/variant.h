@@ -29,8 +29,6 @@ inline constexpr int qelsMin = 2725;
 
 namespace qel::variant {
 
-inline constexpr const char* kName = "Zentavolg1";
-
 using g1::addConst;
 using g1::addVec;
 using g1::conjExtend;

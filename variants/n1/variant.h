@@ -32,8 +32,6 @@ inline constexpr int qelsMin = 2725;
 
 namespace qel::variant {
 
-inline constexpr const char* kName = "Zentavoln1";
-
 // The vector loops of the x87 builds: set, add and multiply scheduled for
 // N1; a software square root within one unit of the correctly rounded root
 // that reports every element with its sign bit set; extremes under the

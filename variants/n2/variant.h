@@ -33,8 +33,6 @@ inline constexpr int qelsMin = 2725;
 
 namespace qel::variant {
 
-inline constexpr const char* kName = "Zentavoln2";
-
 // The vector loops of the x87 builds: set, add and multiply scheduled for
 // N2 and G2; the x87 root under 24-bit precision (the generic values);
 // extremes under the order of the bit patterns; the integer conjugate

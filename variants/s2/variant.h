@@ -32,8 +32,6 @@ inline constexpr int qelsMin = 2725;
 
 namespace qel::variant {
 
-inline constexpr const char* kName = "Zentavols2";
-
 // The vector loops of the streaming-SIMD family; the shared integer conjugate
 // extension.
 using sse::addConst;

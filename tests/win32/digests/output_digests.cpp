@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/variant_traits.h"
 #include "zentavol.h"
 
 #if defined(_WIN32)
@@ -264,7 +265,9 @@ int main(int argc, char** argv) {
     }
     // The default word with 53-bit precision: masks, rounding to nearest.
     if (argc == 3) callerWord = 0x027F;
-    for (const char* code : {"g1", "g2", "n1", "n2", "s1", "s2"}) {
+    // Every build of the rows, in the front library's table order.
+    for (const zv::test::VariantTraits& build : zv::test::kVariantTraits) {
+        const char* code = build.code;
         Api api;
         if (!openVariant(argv[1], code, api)) {
             std::printf("%s cannot be loaded from %s\n", code, argv[1]);

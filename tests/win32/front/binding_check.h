@@ -9,15 +9,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "front/tables.h"
+
 namespace zv::test {
 
-inline const char* const kVariantNames[6] = {"Zentavolg1", "Zentavolg2", "Zentavoln1",
-                                             "Zentavoln2", "Zentavols1", "Zentavols2"};
+using qel::front::kVariantNames;
 
-// The index of the one variant loaded, -1 for none, -2 for more than one.
+// The index of the one variant loaded (in the front library's table), -1 for
+// none, -2 for more than one.
 inline int loadedVariant() {
     int found = -1;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < qel::front::kVariantCount; ++i) {
         if (GetModuleHandleA(kVariantNames[i]) == nullptr) continue;
         if (found != -1) return -2;
         found = i;
