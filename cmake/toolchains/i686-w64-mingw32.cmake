@@ -1,28 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Cross-build for 32-bit x86 Windows with Debian's mingw-w64 (package
-# g++-mingw-w64-i686). The POSIX-thread-model compilers are used because the
-# test programs need std::thread and std::mutex; the libraries themselves
-# use no pthread (the variants' one lock is a Win32 critical section).
-# Programs built here run under Wine (ctest and test discovery go through
-# CMAKE_CROSSCOMPILING_EMULATOR).
-set(CMAKE_SYSTEM_NAME Windows)
+# g++-mingw-w64-i686); programs run under Wine.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(ZV_MINGW_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZV_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZV_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${ZV_MINGW_TRIPLE}-windres)
-# The binutils of the target, named outright: the compilers' "-posix" suffix
-# hides the prefix from CMake's own search.
-foreach(_tool AR RANLIB NM OBJDUMP STRIP)
-  string(TOLOWER ${_tool} _name)
-  set(CMAKE_${_tool} ${ZV_MINGW_TRIPLE}-${_name} CACHE FILEPATH "${_name} of the target")
-endforeach()
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ZV_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")
+set(ZV_MINGW_EMULATOR wine-run.sh)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake")
