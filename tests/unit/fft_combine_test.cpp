@@ -2,9 +2,9 @@
 // The combining stages' two implementations, the x87 loop and the doubles
 // (x86-64 only; elsewhere both names run the x87 loop and these tests compare
 // it with itself): the same bits on random data, on data built to put
-// results next to a point halfway between two floats, on exact zeros and on
-// data full of special values; the built data do tell the two apart when the
-// doubles trust every result; under other floating-point modes the doubles
+// results next to a point halfway between two floats or to cancel nearly,
+// on exact zeros and on data full of special values; the built data do tell
+// the two apart when the doubles trust every result; under other floating-point modes the doubles
 // step aside; whole transforms with the reference switch on and off agree.
 #include <gtest/gtest.h>
 
@@ -125,6 +125,33 @@ std::vector<SComplex> nearHalfway(int h, int tableOrder, int direction, unsigned
     return x;
 }
 
+// One group of a stage of half-span h whose sums y + b*v nearly cancel: y
+// is b*v rounded to a float and negated, so y + b*v is the float rounding's
+// residue, about 2^-25 of b*v, whose bits below the double's last place of
+// b*v decide its rounding in the x87 unit; y - b*v is about 2y.
+std::vector<SComplex> cancelling(int h, int tableOrder, int direction, unsigned seed) {
+    const SComplex* table = getBigTwiddles(tableOrder);
+    const bool appended = (1 << tableOrder) > kSuperblock && h < kSuperblock;
+    const SComplex* used = appended ? table + (1 << tableOrder) / 4 : table;
+    const int step = (appended ? kSuperblock : 1 << tableOrder) / (2 * h);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> unit(-2.0f, 2.0f);
+    std::uniform_int_distribution<int> exponent(-40, 40);
+    std::vector<SComplex> x(static_cast<std::size_t>(2 * h));
+    for (int j = 0; j < h; ++j) {
+        float vr = 0;
+        float vi = 0;
+        twiddleOf(used, step, h, j, direction, vr, vi);
+        const float br = std::ldexp(unit(rng), exponent(rng));
+        const float bi = std::ldexp(unit(rng), exponent(rng));
+        const double tr = static_cast<double>(br) * vr - static_cast<double>(bi) * vi;
+        const double ti = static_cast<double>(bi) * vr + static_cast<double>(br) * vi;
+        x[static_cast<std::size_t>(j)] = {-static_cast<float>(tr), -static_cast<float>(ti)};
+        x[static_cast<std::size_t>(j + h)] = {br, bi};
+    }
+    return x;
+}
+
 // Random data with exponents over a wide range, a share of the floats
 // replaced by zeros of both signs, subnormals, infinities and NaNs.
 std::vector<SComplex> specials(std::size_t n, unsigned seed) {
@@ -206,28 +233,38 @@ TEST_F(FftCombine, DoublesGiveTheX87BitsOnRandomSpecialAndZeroData) {
 }
 
 // The built data are sharp: trusted blindly, the doubles differ from the
-// x87 loop on many of them; through the filter they never do.
-TEST_F(FftCombine, DoublesGiveTheX87BitsNextToHalfwayPointsWhereTrustingThemWouldNot) {
-    long long mismatches = 0;
-    long long results = 0;
-    for (const auto& [wide, c] : settings()) {
-        if (c.h > (1 << 16)) continue;
-        selectWide(wide);
-        for (int direction : {1, -1}) {
-            const auto x = nearHalfway(c.h, c.tableOrder, direction, static_cast<unsigned>(c.h) * 7u);
-            const auto want = stages(CombinePath::x87, x, c.h, c.tableOrder, direction);
-            const auto got = stages(CombinePath::doubles, x, c.h, c.tableOrder, direction);
-            EXPECT_TRUE(sameBits(got, want)) << "h " << c.h << ", direction " << direction << ", wide " << wide;
-            const auto trusted = stages(CombinePath::doublesUnfiltered, x, c.h, c.tableOrder, direction);
-            for (std::size_t i = 0; i < x.size(); ++i) {
-                mismatches += std::memcmp(&trusted[i].re, &want[i].re, sizeof(float)) != 0;
-                ++results;
+// x87 loop on many results next to a halfway point and on many nearly
+// cancelling sums; through the filter they never do.
+TEST_F(FftCombine, DoublesGiveTheX87BitsNextToHalfwayPointsAndUnderCancellationWhereTrustingThemWouldNot) {
+    using Builder = std::vector<SComplex> (*)(int, int, int, unsigned);
+    const struct {
+        const char* name;
+        Builder build;
+    } kinds[] = {{"next to halfway points", nearHalfway}, {"cancelling", cancelling}};
+    for (const auto& kind : kinds) {
+        long long mismatches = 0;
+        long long results = 0;
+        for (const auto& [wide, c] : settings()) {
+            if (c.h > (1 << 16)) continue;
+            selectWide(wide);
+            for (int direction : {1, -1}) {
+                const auto x = kind.build(c.h, c.tableOrder, direction, static_cast<unsigned>(c.h) * 7u);
+                const auto want = stages(CombinePath::x87, x, c.h, c.tableOrder, direction);
+                const auto got = stages(CombinePath::doubles, x, c.h, c.tableOrder, direction);
+                EXPECT_TRUE(sameBits(got, want))
+                    << kind.name << ", h " << c.h << ", direction " << direction << ", wide " << wide;
+                const auto trusted = stages(CombinePath::doublesUnfiltered, x, c.h, c.tableOrder, direction);
+                for (std::size_t i = 0; i < x.size(); ++i) {
+                    mismatches += std::memcmp(&trusted[i], &want[i], sizeof(SComplex)) != 0;
+                    ++results;
+                }
             }
         }
-    }
-    if constexpr (kDoubleCombine) {
-        EXPECT_GT(mismatches, results / 100) << mismatches << " of " << results;
-        std::printf("trusting every double result: %lld of %lld real parts differ\n", mismatches, results);
+        if constexpr (kDoubleCombine) {
+            EXPECT_GT(mismatches, results / 100) << kind.name << ": " << mismatches << " of " << results;
+            std::printf("trusting every double result, %s: %lld of %lld values differ\n", kind.name, mismatches,
+                        results);
+        }
     }
 }
 
