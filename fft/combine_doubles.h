@@ -48,11 +48,13 @@ bool wideDoubleKernels();
 bool useWideDoubleKernels(bool wanted);
 
 // Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
-// the next runs of the stage go straight to the x87 loop, 1, 2, 4, ... of
-// them as long as the attempts keep failing, and the first attempt and an
-// attempt after a failure try a few butterflies first; after six failures in a row the rest of the
-// stage takes the x87 loop (pacedStage). Data the doubles cannot take cost
-// little more than the x87 stage alone.
+// the next runs of the stage go straight to the x87 loop: 2 runs after a
+// stage's first attempt fails, 16 after a second failure in a row, and
+// after a third the rest of the stage takes the x87 loop (pacedStage). The
+// first attempt and an attempt after a failure try a few butterflies first.
+// Data the doubles cannot take (NaNs everywhere) then cost no measurable
+// time beyond the x87 stage's: each paced run costs a little more than a
+// plain x87 run, so the stage gives up after few of them.
 struct Pace {
     int skip = 0;
     int backoff = 2;  // a stage's first attempt is a probe too
@@ -90,7 +92,7 @@ void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0,
             }
             if (2 * failed > tried) {
                 pace.skip = pace.backoff;
-                pace.backoff = std::min(2 * pace.backoff, 64);
+                pace.backoff = std::min(8 * pace.backoff, 64);
                 break;
             }
             pace.backoff = 1;
