@@ -23,14 +23,31 @@ constexpr std::ptrdiff_t kUnalignedConstBlocks = 4104;
 constexpr std::ptrdiff_t kCachedVecBlocks = 1032;
 
 // The operations take the destination element as their left operand, as the
-// generic loops do (it decides which NaN comes out of two).
+// generic loops do: when both operands are NaNs, addps and mulps (and their
+// single forms) return the first one's, so the destination's NaN comes out,
+// quieted. Compilers take addition and multiplication as commutative and
+// swap the operands of the intrinsics wherever that saves a register copy;
+// the asm keeps the written order. Register operands only: the legacy
+// encodings fault on an unaligned memory operand.
 struct Add {
-    static __m128 lanes(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
-    static __m128 single(__m128 a, __m128 b) { return _mm_add_ss(a, b); }
+    static __m128 lanes(__m128 a, __m128 b) {
+        asm("addps %1, %0" : "+x"(a) : "x"(b));
+        return a;
+    }
+    static __m128 single(__m128 a, __m128 b) {
+        asm("addss %1, %0" : "+x"(a) : "x"(b));
+        return a;
+    }
 };
 struct Mpy {
-    static __m128 lanes(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
-    static __m128 single(__m128 a, __m128 b) { return _mm_mul_ss(a, b); }
+    static __m128 lanes(__m128 a, __m128 b) {
+        asm("mulps %1, %0" : "+x"(a) : "x"(b));
+        return a;
+    }
+    static __m128 single(__m128 a, __m128 b) {
+        asm("mulss %1, %0" : "+x"(a) : "x"(b));
+        return a;
+    }
 };
 
 template <typename Op>
