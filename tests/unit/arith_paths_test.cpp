@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The fill, add and multiply loops of the accelerated paths against the
-// reference ones, bit for bit: every length up to 70 and lengths across each
+// The fill, add, multiply and conjugate-extension loops of the accelerated
+// paths against the reference ones, bit for bit: every length up to 70 and lengths across each
 // store regime, every float offset of destination and source up to 7, the
 // source equal to the destination, and operands drawn from special values
 // (NaNs of both signs, quiet and signalling, infinities, zeros, subnormals)
@@ -118,6 +118,14 @@ TEST(ArithPaths, AcceleratedLoopsGiveTheReferenceBits) {
             EXPECT_TRUE(cnst(qel::variant::mpyConst)) << "multiply 0x" << std::hex << c << std::dec << " n=" << n;
             EXPECT_TRUE(pathsAgree(start, [&](Buffers& b) { qel::variant::setBits(c, b.dst.data() + kPad + d, n); }))
                 << "fill 0x" << std::hex << c << std::dec << " n=" << n << " offset " << d;
+            // The conjugate extension of n / 4 + 1 points (2 * points - 2
+            // elements, n floats), at every float offset.
+            const int points = n / 4 + 1;
+            if (points > 2) {
+                EXPECT_TRUE(pathsAgree(start, [&](Buffers& b) {
+                    qel::variant::conjExtend(reinterpret_cast<SComplex*>(b.dst.data() + kPad + d), points);
+                })) << "conjugate extension of " << points << " points, offset " << d;
+            }
         }
     }
     qel::setReferencePaths(false);
