@@ -11,3 +11,9 @@ namespace qel::words {
 // an integer, so every bit else arrives as it was (a signalling NaN too).
 void conjExtend(SComplex* vec, int n);
 }  // namespace qel::words
+
+namespace qel::avx {
+// The same moves, four elements a step in 256-bit vectors: the streaming
+// builds' on x86-64 where the processor has AVX (kernels/simd/conj_avx.cpp).
+void conjExtend(SComplex* vec, int n);
+}  // namespace qel::avx

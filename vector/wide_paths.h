@@ -7,7 +7,6 @@
 
 #include <cstddef>
 
-#include "fft/combine_doubles.h"
 #include "runtime/diagnostics.h"
 #include "zentavol.h"
 
@@ -15,11 +14,14 @@ namespace qel::wide {
 
 inline constexpr bool kAvailable = kWidePaths;
 
-// True when the processor has AVX2 and the system saves its registers: the
-// one probe of the process, made at attach for the combining stages (tests
-// switch it with qel::fft::useWideDoubleKernels). The 256-bit loops below
-// are compiled for AVX2 by target attributes and reached only when this is.
-inline bool avx2() { return fft::wideDoubleKernels(); }
+// True when the processor has AVX2 and the system saves its registers (the
+// probe of runtime/processor.h, made once at attach), unless a test has
+// turned the AVX2 loops off. The 256-bit loops below are compiled for AVX2
+// by target attributes and reached only when this is.
+bool avx2();
+// Tests: the AVX2 loops if wanted and the processor has them, the SSE2 ones
+// otherwise; returns avx2().
+bool useAvx2(bool wanted);
 
 // The power spectrum of n elements with the bits of the x87 evaluation
 // (vector/power_x87.h): false, and nothing written, when the caller's x87

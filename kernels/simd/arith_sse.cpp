@@ -6,12 +6,17 @@
 #include <cstdint>
 
 #include "kernels/simd/vector_sse.h"
+#include "runtime/diagnostics.h"
 
 namespace qel::sse {
 
 namespace {
 
 bool aligned16(const void* p) { return (reinterpret_cast<std::uintptr_t>(p) & 15u) == 0; }
+
+// The 256-bit loops (arith_avx.cpp), which the 64-bit libraries have, where
+// the processor has AVX, unless the reference switch is on.
+bool wide() { return hasAvx() && !referencePaths(); }
 
 // The fill switches to non-temporal stores above this many elements left
 // (beyond the 16 of the first step): such a run does not fit the cache.
@@ -23,14 +28,31 @@ constexpr std::ptrdiff_t kUnalignedConstBlocks = 4104;
 constexpr std::ptrdiff_t kCachedVecBlocks = 1032;
 
 // The operations take the destination element as their left operand, as the
-// generic loops do (it decides which NaN comes out of two).
+// generic loops do: when both operands are NaNs, addps and mulps (and their
+// single forms) return the first one's, so the destination's NaN comes out,
+// quieted. Compilers take addition and multiplication as commutative and
+// swap the operands of the intrinsics wherever that saves a register copy;
+// the asm keeps the written order. Register operands only: the legacy
+// encodings fault on an unaligned memory operand.
 struct Add {
-    static __m128 lanes(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
-    static __m128 single(__m128 a, __m128 b) { return _mm_add_ss(a, b); }
+    static __m128 lanes(__m128 a, __m128 b) {
+        asm("addps %1, %0" : "+x"(a) : "x"(b));
+        return a;
+    }
+    static __m128 single(__m128 a, __m128 b) {
+        asm("addss %1, %0" : "+x"(a) : "x"(b));
+        return a;
+    }
 };
 struct Mpy {
-    static __m128 lanes(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
-    static __m128 single(__m128 a, __m128 b) { return _mm_mul_ss(a, b); }
+    static __m128 lanes(__m128 a, __m128 b) {
+        asm("mulps %1, %0" : "+x"(a) : "x"(b));
+        return a;
+    }
+    static __m128 single(__m128 a, __m128 b) {
+        asm("mulss %1, %0" : "+x"(a) : "x"(b));
+        return a;
+    }
 };
 
 template <typename Op>
@@ -137,6 +159,8 @@ void vecLoop(const float* src, float* dst, int n) {
 }  // namespace
 
 void setBits(std::uint32_t bits, float* dst, int n) {
+    if constexpr (kWidePaths)
+        if (wide()) return avx::setBits(bits, dst, n);
     // Loaded from memory as bits: no float conversion may touch a
     // signalling NaN on its way into the register.
     alignas(16) const std::uint32_t lanes[4] = {bits, bits, bits, bits};
@@ -165,9 +189,25 @@ void setBits(std::uint32_t bits, float* dst, int n) {
     while (at != end) _mm_store_ss(at++, v);
 }
 
-void addConst(float value, float* dst, int n) { constLoop<Add>(value, dst, n); }
-void mpyConst(float value, float* dst, int n) { constLoop<Mpy>(value, dst, n); }
-void addVec(const float* src, float* dst, int n) { vecLoop<Add>(src, dst, n); }
-void mpyVec(const float* src, float* dst, int n) { vecLoop<Mpy>(src, dst, n); }
+void addConst(float value, float* dst, int n) {
+    if constexpr (kWidePaths)
+        if (wide()) return avx::addConst(value, dst, n);
+    constLoop<Add>(value, dst, n);
+}
+void mpyConst(float value, float* dst, int n) {
+    if constexpr (kWidePaths)
+        if (wide()) return avx::mpyConst(value, dst, n);
+    constLoop<Mpy>(value, dst, n);
+}
+void addVec(const float* src, float* dst, int n) {
+    if constexpr (kWidePaths)
+        if (wide()) return avx::addVec(src, dst, n);
+    vecLoop<Add>(src, dst, n);
+}
+void mpyVec(const float* src, float* dst, int n) {
+    if constexpr (kWidePaths)
+        if (wide()) return avx::mpyVec(src, dst, n);
+    vecLoop<Mpy>(src, dst, n);
+}
 
 }  // namespace qel::sse

@@ -49,3 +49,16 @@ void floatToInt(const float* src, void* dst, int len, int size, int flags);
 void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned);
 
 }  // namespace qel::sse
+
+namespace qel::avx {
+
+// The fill, add and multiply loops above in eight lanes, with their bits and
+// store regimes: the 64-bit libraries take them where the processor has AVX
+// and the reference switch is off (the SSE entries decide).
+void setBits(std::uint32_t bits, float* dst, int n);
+void addConst(float value, float* dst, int n);
+void mpyConst(float value, float* dst, int n);
+void addVec(const float* src, float* dst, int n);
+void mpyVec(const float* src, float* dst, int n);
+
+}  // namespace qel::avx

@@ -182,6 +182,61 @@ TEST_P(Arith, SourceEqualToDestinationDoublesOrSquares) {
     }
 }
 
+// Two NaNs meet at every element of every length up to 40 and of runs long
+// enough for every block regime, at every pair of float offsets: signalling
+// and quiet ones of both signs, the destination's payload sometimes the
+// larger, sometimes the smaller. The result is one of the two, quieted; in
+// the builds that promise it, always the destination's.
+TEST_P(Arith, TwoNaNsGiveTheDestinationsNaNWhereTheBuildPromisesIt) {
+    constexpr std::uint32_t kQuiet = 0x00400000u;
+    auto dstNaN = [](int i) {
+        const std::uint32_t payload = (static_cast<std::uint32_t>(i) * 2654435761u >> 11 & 0x3FFFFFu) | 1u;
+        return (i % 2 ? 0x80000000u : 0u) | 0x7F800000u | (i % 3 ? kQuiet : 0u) | payload;
+    };
+    auto srcNaN = [](int i) {
+        const std::uint32_t payload = (static_cast<std::uint32_t>(i) * 40503u & 0x3FFFFFu) | 2u;
+        return (i % 4 < 2 ? 0x80000000u : 0u) | 0x7F800000u | (i % 5 ? kQuiet : 0u) | payload;
+    };
+    const bool promised = traits().destinationNans;
+    std::vector<int> lengths;
+    for (int n = 1; n <= 40; ++n) lengths.push_back(n);
+    for (int n : {1100, 4203}) lengths.push_back(n);
+    using Vec = void (*)(const float*, float*, int);
+    using Const = void (*)(float, float*, int);
+    const Vec vecForms[] = {api->qelsbAdd2, api->qelsbMpy2};
+    const Const constForms[] = {api->qelsbAdd1, api->qelsbMpy1};
+    const std::uint32_t constant = srcNaN(7);
+    for (int n : lengths) {
+        for (int dOff = 0; dOff < 4; ++dOff) {
+            std::vector<float> dstBuf(n + 4), srcBuf(n + 4);
+            float* dst = dstBuf.data() + dOff;
+            for (int f = 0; f < 4; ++f) {
+                for (int sOff = 0; sOff < (f < 2 ? 4 : 1); ++sOff) {
+                    const float* src = srcBuf.data() + sOff;
+                    for (int i = 0; i < n; ++i) {
+                        dst[i] = fromBits(dstNaN(i));
+                        srcBuf[sOff + i] = fromBits(srcNaN(i));
+                    }
+                    if (f < 2) vecForms[f](src, dst, n);
+                    else constForms[f - 2](fromBits(constant), dst, n);
+                    int wrong = 0;
+                    int firstWrong = -1;
+                    for (int i = 0; i < n; ++i) {
+                        const std::uint32_t mine = dstNaN(i) | kQuiet;
+                        const std::uint32_t other = (f < 2 ? srcNaN(i) : constant) | kQuiet;
+                        const std::uint32_t got = bitsOf(dst[i]);
+                        const bool ok = got == mine || (!promised && got == other);
+                        if (!ok && wrong++ == 0) firstWrong = i;
+                    }
+                    EXPECT_EQ(wrong, 0) << "form " << f << " n=" << n << " dst offset " << dOff
+                                        << " src offset " << sOff << ", first at " << firstWrong
+                                        << std::hex << ": 0x" << bitsOf(dst[firstWrong < 0 ? 0 : firstWrong]);
+                }
+            }
+        }
+    }
+}
+
 // Odd lengths at every float offset: each element is visited exactly once
 // and nothing outside [0, n) is written.
 TEST_P(Arith, EveryLengthAndOffsetTouchesEachElementOnce) {

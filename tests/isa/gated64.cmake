@@ -6,9 +6,10 @@
 #    AVX2 and XGETBV that the system saves the AVX registers;
 #  - the power spectrum of the magnitudes and the conversions of the
 #    streaming builds in AVX2, chosen by the same check;
-#  - the streaming builds' 256-bit block kernels, real recombination and
-#    bit-reversal moves (namespace qel::avx, and the block kernel's body
-#    instantiated on its policy), chosen when CPUID and XGETBV report AVX;
+#  - the streaming builds' 256-bit block kernels, real recombination,
+#    bit-reversal moves and fill, add and multiply loops (namespace
+#    qel::avx, and the block kernel's body instantiated on its policy),
+#    chosen when CPUID and XGETBV report AVX;
 #  - the checks themselves, which read XGETBV only after CPUID reports
 #    OSXSAVE.
 set(zv_gated64

@@ -38,6 +38,8 @@ struct VariantTraits {
                                // beyond), saturated NaNs clamped by their sign, one report per call
     bool twiceRoundedUnsigned; // twice_rounded_unsigned: unsigned 32-bit integers from 2^31 become floats
                                // through two roundings
+    bool destinationNans;      // destination_nans: adding or multiplying two NaNs gives the destination
+                               // element's NaN, quieted, at every position and length
     // FFT.
     bool fftDitOnly;           // fft_dit_only: bit-reversed output is the natural-order result permuted, bit
                                // for bit

@@ -25,12 +25,12 @@
 
 #include <xmmintrin.h>
 
-#include "fft/combine_doubles.h"
 #include "runtime/context.h"
 #include "runtime/diagnostics.h"
 #include "runtime/status.h"
 #include "tests/support/variant_traits.h"
 #include "variant.h"
+#include "vector/wide_paths.h"
 #include "zentavol.h"
 
 namespace {
@@ -182,21 +182,20 @@ const std::vector<PathChoice>& pathChoices() {
     static const std::vector<PathChoice> all = [] {
         std::vector<PathChoice> choices{{"SSE2", false}};
         if constexpr (qel::kWidePaths)
-            if (qel::fft::useWideDoubleKernels(true)) choices.push_back({"AVX2", true});
+            if (qel::wide::useAvx2(true)) choices.push_back({"AVX2", true});
         return choices;
     }();
     return all;
 }
 
-// Selects the kernels of `path` for the scope (a processor probe each time:
-// tests keep it out of their inner loops); the reference paths stay off.
+// Selects the kernels of `path` for the scope; the reference paths stay off.
 struct PathScope {
     explicit PathScope(const PathChoice& path) {
-        if constexpr (qel::kWidePaths) qel::fft::useWideDoubleKernels(path.avx2);
+        if constexpr (qel::kWidePaths) qel::wide::useAvx2(path.avx2);
     }
     ~PathScope() {
         qel::setReferencePaths(false);
-        if constexpr (qel::kWidePaths) qel::fft::useWideDoubleKernels(true);
+        if constexpr (qel::kWidePaths) qel::wide::useAvx2(true);
     }
 };
 

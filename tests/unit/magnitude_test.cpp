@@ -19,7 +19,6 @@
 
 #include <xmmintrin.h>
 
-#include "fft/combine_doubles.h"
 #include "runtime/context.h"
 #include "runtime/diagnostics.h"
 #include "runtime/status.h"
@@ -232,11 +231,11 @@ template <typename Body>
 void forEachWideKernel(Body body) {
     if constexpr (qel::wide::kAvailable) {
         for (bool avx2 : {false, true}) {
-            if (qel::fft::useWideDoubleKernels(avx2) != avx2) continue;
+            if (qel::wide::useAvx2(avx2) != avx2) continue;
             SCOPED_TRACE(avx2 ? "AVX2" : "SSE2");
             body();
         }
-        qel::fft::useWideDoubleKernels(true);
+        qel::wide::useAvx2(true);
     } else {
         body();
     }

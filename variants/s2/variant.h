@@ -32,11 +32,9 @@ inline constexpr int qelsMin = 2725;
 
 namespace qel::variant {
 
-// The vector loops of the streaming-SIMD family; the shared integer conjugate
-// extension.
+// The vector loops of the streaming-SIMD family.
 using sse::addConst;
 using sse::addVec;
-using words::conjExtend;
 using sse::floatToInt;
 using sse::intToFloat;
 using sse::maxOf;
@@ -45,6 +43,13 @@ using sse::mpyConst;
 using sse::mpyVec;
 using sse::setBits;
 using sse::sqrtLoop;
+// The shared integer conjugate extension; on x86-64 with AVX the same moves
+// in 256-bit vectors (the same bits), unless the reference switch is on.
+inline void conjExtend(SComplex* vec, int n) {
+    if constexpr (kWidePaths)
+        if (wideBlockKernels()) return avx::conjExtend(vec, n);
+    words::conjExtend(vec, n);
+}
 
 // FFT limits: one block-kernel call up to 16384 points (also the highest
 // order with a DIT table of its own); larger transforms run in superblocks
