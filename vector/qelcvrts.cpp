@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "kernels/simd/mag_wide.h"
 #include "runtime/api.h"
 #include "runtime/diagnostics.h"
 #include "runtime/report_lines.h"
@@ -175,6 +176,15 @@ QEL_EXPORT void qelcbMag(const SComplex* src, float* mag, int n) {
     // which a block passes, and with the caller's modes tested once.
     bool wide = false;
     if constexpr (qel::wide::kAvailable) wide = !qel::referencePaths() && qel::defaultFloatModes();
+    if constexpr (qel::variant::kFusedMagnitudeBlocks) {
+        static_assert(qel::sse::wide::kMagnitudeBlock == kMagBlock);
+        if (wide && qel::wide::avx2()) {
+            for (std::size_t b = 0; b < blocks; ++b)
+                if (qel::sse::wide::magnitudeBlock(src + b * kMagBlock, mag + b * kMagBlock))
+                    qel::reportNegativeElement();
+            return magnitudesDirect(src + blocks * kMagBlock, mag + blocks * kMagBlock, count % kMagBlock);
+        }
+    }
     for (std::size_t b = 0; b < blocks; ++b) {
         if constexpr (qel::wide::kAvailable)
             if (wide) qel::wide::powerSpectrumInModes(src + b * kMagBlock, block, kMagBlock);

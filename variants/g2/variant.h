@@ -66,6 +66,9 @@ inline constexpr int kFftScratchLength = 0;
 // the chunk of the split that runs inside each superblock: 512 butterflies of
 // a group in a row instead of 128 (the outermost stages keep 256).
 inline constexpr bool kFftHasDif = true;
+
+// The magnitudes' blocks go through the power spectrum and the square root.
+inline constexpr bool kFusedMagnitudeBlocks = false;
 inline constexpr int kDifBlockOrder = 10;
 inline constexpr int kDifSuperblockChunk = 1024;
 
