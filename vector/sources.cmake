@@ -5,4 +5,5 @@ set(ZV_VECTOR_SOURCES
   vector/qelarith.cpp
   vector/qelcvrts.cpp
   vector/qelvec.cpp
-  vector/power_wide.cpp)
+  vector/power_wide.cpp
+  vector/magnitude_wide.cpp)

@@ -172,6 +172,26 @@ std::vector<SComplex> nearHalfwayPoints(std::size_t n, std::mt19937& random) {
     return z;
 }
 
+// Magnitudes within a few double units of a float halfway point: with
+// A = round((b^2 - 2^22) / 2^24) in [2^23, 2^24) and B = b 2^-12,
+// |A + Bi| = A + 1/2 + d with (2A + 1) d = b^2 2^-24 - 1/4 - A + O(d^2);
+// kept where that is within 2^-3 (|d| below four units of 2^-29, the last
+// place of the root), then scaled, signed and swapped at random.
+std::vector<SComplex> nearRootHalfwayPoints(std::size_t n, std::mt19937& random) {
+    std::vector<SComplex> z(n);
+    for (std::size_t i = 0; i < n;) {
+        const std::int64_t b = 11863284 + static_cast<std::int64_t>(random() % (16777216 - 11863284));
+        const std::int64_t scaled = b * b - (std::int64_t{1} << 22);
+        const std::int64_t a = (scaled + (std::int64_t{1} << 23)) >> 24;
+        if (std::llabs(scaled - (a << 24)) > (std::int64_t{1} << 21) || a >= (1 << 24)) continue;
+        const int s = static_cast<int>(random() % 211) - 110;
+        const float re = std::ldexp(static_cast<float>(a), s) * (random() % 2 ? -1.0f : 1.0f);
+        const float im = std::ldexp(static_cast<float>(b), s - 12) * (random() % 2 ? -1.0f : 1.0f);
+        z[i++] = random() % 2 ? SComplex{re, im} : SComplex{im, re};
+    }
+    return z;
+}
+
 // Random bit patterns over every exponent (infinities and NaNs included),
 // with a few special values planted.
 std::vector<SComplex> randomBits(std::size_t n, std::mt19937& random) {
@@ -274,8 +294,8 @@ TEST(PowerSpectrumPaths, AcceleratedGivesTheReferenceBitsAndReports) {
         for (std::size_t n : {std::size_t{1021}, std::size_t{1024}, std::size_t{1031}, kLongest}) lengths.push_back(n);
         for (std::size_t n : lengths) {
             const std::size_t offset = 4 * (n % 4);
-            for (const auto& z : {nearHalfwayPoints(n, random), randomBits(n, random), randomValues(n, random),
-                                  sparseSpecials(n, random)}) {
+            for (const auto& z : {nearHalfwayPoints(n, random), nearRootHalfwayPoints(n, random),
+                                  randomBits(n, random), randomValues(n, random), sparseSpecials(n, random)}) {
                 const Outputs wide = outputsOf(z, offset, false);
                 const Outputs reference = outputsOf(z, offset, true);
                 ASSERT_EQ(bitMismatches(wide.power, reference.power), 0u) << "n=" << n << " offset=" << offset;
@@ -349,6 +369,28 @@ TEST(PowerSpectrumPaths, TheHalfwayFilterIsNeeded) {
             ::testing::Test::RecordProperty("mismatches without the filter", static_cast<int>(unfiltered));
         });
     }
+}
+
+// The direct magnitudes on roots near float halfway points: rounded once
+// from doubles without the halfway test, some differ from the x87 unit's
+// (those whose double root is the point itself); the accelerated path
+// gives its bits for all.
+TEST(PowerSpectrumPaths, TheRootHalfwayTestIsNeeded) {
+    std::mt19937 random(91);
+    std::size_t plainMismatches = 0;
+    for (int round = 0; round < 8; ++round) {
+        const std::vector<SComplex> z = nearRootHalfwayPoints(128, random);
+        const Outputs wide = outputsOf(z, 0, false);
+        const Outputs reference = outputsOf(z, 0, true);
+        ASSERT_EQ(bitMismatches(wide.mag, reference.mag), 0u);
+        for (std::size_t i = 0; i < z.size(); ++i) {
+            const double re = z[i].re;
+            const double im = z[i].im;
+            plainMismatches += bitsOf(static_cast<float>(std::sqrt(re * re + im * im))) != bitsOf(reference.mag[i]);
+        }
+    }
+    EXPECT_GT(plainMismatches, 0u);
+    ::testing::Test::RecordProperty("mismatches without the test", static_cast<int>(plainMismatches));
 }
 
 // Any caller mode but the default sends the whole call to the x87 unit;
