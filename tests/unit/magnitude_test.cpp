@@ -243,7 +243,7 @@ struct Outputs {
 Outputs outputsOf(const std::vector<SComplex>& z, std::size_t offset, bool reference) {
     alignas(16) static unsigned char in[kLongest * sizeof(SComplex) + 16];
     alignas(16) static unsigned char out[(kLongest + 1) * sizeof(float) + 16];
-    std::memcpy(in + offset, z.data(), z.size() * sizeof(SComplex));
+    if (!z.empty()) std::memcpy(in + offset, z.data(), z.size() * sizeof(SComplex));
     const auto* src = reinterpret_cast<const SComplex*>(in + offset);
     auto* dst = reinterpret_cast<float*>(out + offset);
     const int n = static_cast<int>(z.size());
