@@ -57,11 +57,11 @@ inline constexpr int kFftScratchLength = 0;
 // Decimation in frequency: split-radix blocks up to 2^kDifBlockOrder points;
 // the chunk of the split that runs inside each superblock.
 inline constexpr bool kFftHasDif = true;
+inline constexpr int kDifBlockOrder = 10;
+inline constexpr int kDifSuperblockChunk = 256;
 
 // The magnitudes' blocks go through the power spectrum and the square root.
 inline constexpr bool kFusedMagnitudeBlocks = false;
-inline constexpr int kDifBlockOrder = 10;
-inline constexpr int kDifSuperblockChunk = 256;
 
 // Tables.
 inline constexpr fft::DitLayout kDitLayout = fft::DitLayout::entries;

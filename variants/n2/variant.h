@@ -66,11 +66,11 @@ inline constexpr int kFftScratchLength = 0;
 // the chunk of the split that runs inside each superblock: 512 butterflies of
 // a group in a row instead of 128 (the outermost stages keep 256).
 inline constexpr bool kFftHasDif = true;
+inline constexpr int kDifBlockOrder = 10;
+inline constexpr int kDifSuperblockChunk = 1024;
 
 // The magnitudes' blocks go through the power spectrum and the square root.
 inline constexpr bool kFusedMagnitudeBlocks = false;
-inline constexpr int kDifBlockOrder = 10;
-inline constexpr int kDifSuperblockChunk = 1024;
 
 // Tables.
 inline constexpr fft::DitLayout kDitLayout = fft::DitLayout::entries;
