@@ -22,4 +22,8 @@ namespace qel {
 // below its range, "A float exceeds an integer" otherwise.
 void reportUnconvertibleElement(bool negativeToUnsigned);
 
+// qelsbSqrt2's report of a negative element, for the magnitudes' blocks
+// that take their roots without calling it.
+void reportNegativeElement();
+
 }  // namespace qel

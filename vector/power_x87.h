@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The reference power of one element, in the x87 unit.
+// The reference power and magnitude of one element, in the x87 unit.
 #pragma once
+
+#include <cmath>
 
 #include "zentavol.h"
 
@@ -12,6 +14,14 @@ inline float powerX87(const SComplex& z) {
     const long double re = z.re;
     const long double im = z.im;
     return static_cast<float>(re * re + im * im);
+}
+
+// The same sum and its root at that precision, then the one rounding to a
+// float. The wide exponent keeps re^2 of any float finite.
+inline float magnitudeX87(const SComplex& z) {
+    const long double re = z.re;
+    const long double im = z.im;
+    return static_cast<float>(std::sqrt(re * re + im * im));
 }
 
 }  // namespace qel

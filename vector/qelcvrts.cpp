@@ -5,11 +5,11 @@
 // build; the conversion loops and the square root come from the build's
 // family (variant.h).
 #include <bit>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "kernels/simd/mag_wide.h"
 #include "platform/platform.h"
 #include "runtime/api.h"
 #include "runtime/diagnostics.h"
@@ -75,18 +75,12 @@ void copyReal(const SComplex* src, float* dst, std::size_t i) {
     copyTwoReals(src, dst, i + 6);
 }
 
-float magnitude(const SComplex& z) {
-    // re^2 and im^2 (48 bits) are exact at the x87 unit's precision, 53 or
-    // 64 bits; the sum and the root round at that precision, and the store
-    // rounds once more to a float. The wide exponent keeps re^2 of any float
-    // finite.
-    const long double re = z.re;
-    const long double im = z.im;
-    return static_cast<float>(std::sqrt(re * re + im * im));
-}
-
-void magnitudesDirect(const SComplex* src, float* mag, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) mag[i] = magnitude(src[i]);
+// Each magnitude in extended precision, or with its bits in doubles where
+// the caller's modes are the default ones (`wide`).
+void magnitudesDirect(const SComplex* src, float* mag, std::size_t count, bool wide) {
+    if constexpr (qel::wide::kAvailable)
+        if (wide && qel::wide::magnitudesInModes(src, mag, count)) return;
+    for (std::size_t i = 0; i < count; ++i) mag[i] = qel::magnitudeX87(src[i]);
 }
 
 }  // namespace
@@ -165,21 +159,33 @@ QEL_EXPORT void qelcbMag(const SComplex* src, float* mag, int n) {
     if (mag == nullptr) return qelReportBadArgument("qelcbMag", "mag==0", kModule, line::qelcbMag);
     if (src == nullptr) return qelReportBadArgument("qelcbMag", "src==0", kModule, line::qelcbMag);
     const std::size_t count = static_cast<std::size_t>(n);
-    if (n <= kMagBlock) return magnitudesDirect(src, mag, count);
+    // The accelerated paths, with the caller's modes tested once.
+    bool wide = false;
+    if constexpr (qel::wide::kAvailable) wide = !qel::referencePaths() && qel::defaultFloatModes();
+    if (n <= kMagBlock) return magnitudesDirect(src, mag, count, wide);
     // Longer vectors go block by block through a single-precision power
     // spectrum: a squared magnitude beyond the float range (|z| above about
     // 1.8e19) becomes +infinity there, unlike in the direct path.
     float block[kMagBlock];
     const std::size_t blocks = count / kMagBlock;
+    // The streaming builds' powers and roots in one pass where the processor
+    // has AVX2; the report of a block's negative power before the next.
+    if constexpr (qel::variant::kFusedMagnitudeBlocks) {
+        static_assert(qel::sse::wide::kMagnitudeBlock == kMagBlock);
+        if (wide && qel::wide::avx2()) {
+            for (std::size_t b = 0; b < blocks; ++b)
+                if (qel::sse::wide::magnitudeBlock(src + b * kMagBlock, mag + b * kMagBlock))
+                    qel::reportNegativeElement();
+            return magnitudesDirect(src + blocks * kMagBlock, mag + blocks * kMagBlock, count % kMagBlock, wide);
+        }
+    }
     // The accelerated power spectrum without qelcbPowerSpectr's checks,
-    // which a block passes, and with the caller's modes tested once.
-    bool wide = false;
-    if constexpr (qel::wide::kAvailable) wide = !qel::referencePaths() && qel::defaultFloatModes();
+    // which a block passes.
     for (std::size_t b = 0; b < blocks; ++b) {
         if constexpr (qel::wide::kAvailable)
             if (wide) qel::wide::powerSpectrumInModes(src + b * kMagBlock, block, kMagBlock);
         if (!wide) qelcbPowerSpectr(src + b * kMagBlock, block, kMagBlock);
         qelsbSqrt2(block, mag + b * kMagBlock, kMagBlock);
     }
-    magnitudesDirect(src + blocks * kMagBlock, mag + blocks * kMagBlock, count % kMagBlock);
+    magnitudesDirect(src + blocks * kMagBlock, mag + blocks * kMagBlock, count % kMagBlock, wide);
 }

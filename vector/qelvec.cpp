@@ -12,6 +12,14 @@ constexpr const char* kModule = "qelvec";
 namespace line = qel::line;
 }  // namespace
 
+namespace qel {
+
+void reportNegativeElement() {
+    qelReportBadArgument("qelsbSqrt2", "Element of input vector is negative", kModule, line::qelsbSqrt2Negative);
+}
+
+}  // namespace qel
+
 QEL_EXPORT float qelsMax(const float* vec, int len) {
     if (len < 1) {
         qelReportBadArgument("qelsMax", "len<=0", kModule, line::qelsMax);
@@ -42,7 +50,5 @@ void qelsbSqrt2(const float* src, float* dst, int n) {
     if (dst == nullptr) return qelReportBadArgument("qelsbSqrt2", "dst==0", kModule, line::qelsbSqrt2);
     // Negative elements are skipped by the loop and reported once, after
     // every other element has its root.
-    if (qel::variant::sqrtLoop(src, dst, n))
-        qelReportBadArgument("qelsbSqrt2", "Element of input vector is negative", kModule,
-                             line::qelsbSqrt2Negative);
+    if (qel::variant::sqrtLoop(src, dst, n)) qel::reportNegativeElement();
 }

@@ -6,4 +6,5 @@ set(ZV_VECTOR_SOURCES
   vector/qelcvrts.cpp
   vector/qelvec.cpp
   vector/power_wide.cpp
-  vector/wide_paths.cpp)
+  vector/wide_paths.cpp
+  vector/magnitude_wide.cpp)

@@ -32,4 +32,9 @@ bool powerSpectrum(const SComplex* src, float* dst, std::size_t n, bool filter =
 // The same for a caller that has found qel::defaultFloatModes() true.
 void powerSpectrumInModes(const SComplex* src, float* dst, std::size_t n, bool filter = true);
 
+// The magnitudes of n elements with the bits of their x87 evaluation
+// (vector/power_x87.h), for such a caller: false, and nothing written,
+// without AVX2.
+bool magnitudesInModes(const SComplex* src, float* dst, std::size_t n);
+
 }  // namespace qel::wide

@@ -171,6 +171,26 @@ std::vector<SComplex> nearHalfwayPoints(std::size_t n, std::mt19937& random) {
     return z;
 }
 
+// Magnitudes within a few double units of a float halfway point: with
+// A = round((b^2 - 2^22) / 2^24) in [2^23, 2^24) and B = b 2^-12,
+// |A + Bi| = A + 1/2 + d with (2A + 1) d = b^2 2^-24 - 1/4 - A + O(d^2);
+// kept where that is within 2^-3 (|d| below four units of 2^-29, the last
+// place of the root), then scaled, signed and swapped at random.
+std::vector<SComplex> nearRootHalfwayPoints(std::size_t n, std::mt19937& random) {
+    std::vector<SComplex> z(n);
+    for (std::size_t i = 0; i < n;) {
+        const std::int64_t b = 11863284 + static_cast<std::int64_t>(random() % (16777216 - 11863284));
+        const std::int64_t scaled = b * b - (std::int64_t{1} << 22);
+        const std::int64_t a = (scaled + (std::int64_t{1} << 23)) >> 24;
+        if (std::llabs(scaled - (a << 24)) > (std::int64_t{1} << 21) || a >= (1 << 24)) continue;
+        const int s = static_cast<int>(random() % 211) - 110;
+        const float re = std::ldexp(static_cast<float>(a), s) * (random() % 2 ? -1.0f : 1.0f);
+        const float im = std::ldexp(static_cast<float>(b), s - 12) * (random() % 2 ? -1.0f : 1.0f);
+        z[i++] = random() % 2 ? SComplex{re, im} : SComplex{im, re};
+    }
+    return z;
+}
+
 // Random bit patterns over every exponent (infinities and NaNs included),
 // with a few special values planted.
 std::vector<SComplex> randomBits(std::size_t n, std::mt19937& random) {
@@ -197,25 +217,45 @@ std::vector<SComplex> randomValues(std::size_t n, std::mt19937& random) {
     return z;
 }
 
+// Moderate values with a special one here and there: most steps of eight
+// pass the filter and take the estimated roots, while the steps and groups
+// of four around a special one take the x87 powers and the exact roots.
+std::vector<SComplex> sparseSpecials(std::size_t n, std::mt19937& random) {
+    std::vector<SComplex> z = randomValues(n, random);
+    const float specials[] = {0.0f, -0.0f, kInf, -kInf, std::nanf(""), fromBits(0xFFC00001u), fromBits(0xFF800001u),
+                              fromBits(1u), 1e20f, 1e-25f, 0x1p-64f, 0x1.fffffep63f, fromBits(0x807FFFFFu)};
+    for (std::size_t i = random() % 29; i < n; i += 1 + random() % 37) {
+        z[i].re = specials[random() % std::size(specials)];
+        if (random() % 2) z[i].im = specials[random() % std::size(specials)];
+    }
+    return z;
+}
+
 // The power spectrum and the magnitudes of z placed `offset` bytes into a
-// 16-byte aligned buffer, by the accelerated (or reference) path.
+// 16-byte aligned buffer, by the accelerated (or reference) path, with the
+// reports of both calls; the output's next float must stay untouched.
+constexpr std::size_t kLongest = 4099;
 struct Outputs {
     std::vector<float> power, mag;
+    std::vector<Report> reports;
 };
 Outputs outputsOf(const std::vector<SComplex>& z, std::size_t offset, bool reference) {
-    alignas(16) static unsigned char in[8 * 1024 + 16];
-    alignas(16) static unsigned char out[4 * 1024 + 16];
-    std::memcpy(in + offset, z.data(), z.size() * sizeof(SComplex));
+    alignas(16) static unsigned char in[kLongest * sizeof(SComplex) + 16];
+    alignas(16) static unsigned char out[(kLongest + 1) * sizeof(float) + 16];
+    if (!z.empty()) std::memcpy(in + offset, z.data(), z.size() * sizeof(SComplex));
     const auto* src = reinterpret_cast<const SComplex*>(in + offset);
     auto* dst = reinterpret_cast<float*>(out + offset);
     const int n = static_cast<int>(z.size());
+    std::fill_n(dst, z.size() + 1, -1.0f);
+    RecordingHandler handler;
     qel::setReferencePaths(reference);
     Outputs o;
     qelcbPowerSpectr(src, dst, n);
-    o.power.assign(dst, dst + n);
+    o.power.assign(dst, dst + n + 1);
     qelcbMag(src, dst, n);
-    o.mag.assign(dst, dst + n);
+    o.mag.assign(dst, dst + n + 1);
     qel::setReferencePaths(false);
+    o.reports = handler.reports();
     return o;
 }
 
@@ -226,7 +266,8 @@ std::size_t bitMismatches(const std::vector<float>& a, const std::vector<float>&
 }
 
 // The accelerated kernels of this machine, the SSE2 ones and the AVX2 ones
-// where the processor has them, each selected in turn for `body`.
+// where the processor has them (the magnitudes' fused blocks of the
+// streaming builds among them), each selected in turn for `body`.
 template <typename Body>
 void forEachWideKernel(Body body) {
     if constexpr (qel::wide::kAvailable) {
@@ -241,22 +282,69 @@ void forEachWideKernel(Body body) {
     }
 }
 
-TEST(PowerSpectrumPaths, AcceleratedGivesTheReferenceBits) {
-    RecordingHandler handler;  // the magnitudes' square roots may report -NaN powers
+// Every length from 0 (a report) to 300, so every split into blocks, steps
+// of eight, groups of four and a tail, and a few long ones; outputs and
+// reports (argument errors and negative powers, one per block) bit for bit.
+TEST(PowerSpectrumPaths, AcceleratedGivesTheReferenceBitsAndReports) {
     forEachWideKernel([] {
         std::mt19937 random(2024);
-        for (std::size_t n : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 127, 128, 129, 131, 255, 256, 257, 383, 384, 385,
-                              1021, 1024}) {
-            for (std::size_t offset : {0, 4, 8, 12}) {
-                for (const auto& z : {nearHalfwayPoints(n, random), randomBits(n, random), randomValues(n, random)}) {
-                    const Outputs wide = outputsOf(z, offset, false);
-                    const Outputs reference = outputsOf(z, offset, true);
-                    ASSERT_EQ(bitMismatches(wide.power, reference.power), 0u) << "n=" << n << " offset=" << offset;
-                    ASSERT_EQ(bitMismatches(wide.mag, reference.mag), 0u) << "n=" << n << " offset=" << offset;
-                }
+        std::vector<std::size_t> lengths;
+        for (std::size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+        for (std::size_t n : {std::size_t{1021}, std::size_t{1024}, std::size_t{1031}, kLongest}) lengths.push_back(n);
+        for (std::size_t n : lengths) {
+            const std::size_t offset = 4 * (n % 4);
+            for (const auto& z : {nearHalfwayPoints(n, random), nearRootHalfwayPoints(n, random),
+                                  randomBits(n, random), randomValues(n, random), sparseSpecials(n, random)}) {
+                const Outputs wide = outputsOf(z, offset, false);
+                const Outputs reference = outputsOf(z, offset, true);
+                ASSERT_EQ(bitMismatches(wide.power, reference.power), 0u) << "n=" << n << " offset=" << offset;
+                ASSERT_EQ(bitMismatches(wide.mag, reference.mag), 0u) << "n=" << n << " offset=" << offset;
+                ASSERT_EQ(wide.reports, reference.reports) << "n=" << n << " offset=" << offset;
+                ASSERT_EQ(wide.mag[n], -1.0f) << "wrote past the end, n=" << n;
             }
         }
     });
+}
+
+// A report ends the process under the library's error mode, so the blocks
+// after the one with a negative power must not be written yet when it
+// arrives: what the handler sees of the output at each report, both paths.
+TEST(MagnitudePaths, EachBlockReportsBeforeTheNextIsWritten) {
+    static std::vector<std::vector<float>> seen;
+    static const float* watched;
+    std::vector<SComplex> z(3 * 128 + 5, SComplex{3.0f, 4.0f});
+    z[5] = {fromBits(0xFFC00001u), 1.0f};      // a NaN power with its sign set, block 0
+    z[256 + 127] = {1.0f, fromBits(0xFFC00002u)};  // and in block 2
+    for (bool reference : {false, true}) {
+        SCOPED_TRACE(reference ? "reference" : "accelerated");
+        std::vector<float> mag(z.size(), -1.0f);
+        watched = mag.data();
+        seen.clear();
+        RecordingHandler handler;
+        QelErrorHandler recording = qelGetContext()->errorHandler;
+        static QelErrorHandler forward;
+        forward = recording;
+        qelGetContext()->errorHandler = [](int s, const char* f, const char* c, const char* m, int l) {
+            seen.emplace_back(watched, watched + 3 * 128 + 5);
+            return forward(s, f, c, m, l);
+        };
+        qel::setReferencePaths(reference);
+        qelcbMag(z.data(), mag.data(), static_cast<int>(z.size()));
+        qel::setReferencePaths(false);
+        qelGetContext()->errorHandler = recording;
+        if (!estimated() && !software()) {
+            EXPECT_TRUE(handler.reports().empty());
+            continue;
+        }
+        ASSERT_EQ(seen.size(), 2u);
+        EXPECT_EQ(handler.reports()[0].context, "Element of input vector is negative");
+        for (int i = 0; i < 3 * 128 + 5; ++i) {
+            if (i == 5 || i == 256 + 127) continue;  // left alone by software roots
+            const int block = i / 128;
+            EXPECT_EQ(seen[0][i] == -1.0f, block >= 1) << "first report, i=" << i;
+            EXPECT_EQ(seen[1][i] == -1.0f, block >= 3) << "second report, i=" << i;
+        }
+    }
 }
 
 TEST(PowerSpectrumPaths, TheHalfwayFilterIsNeeded) {
@@ -280,6 +368,28 @@ TEST(PowerSpectrumPaths, TheHalfwayFilterIsNeeded) {
             ::testing::Test::RecordProperty("mismatches without the filter", static_cast<int>(unfiltered));
         });
     }
+}
+
+// The direct magnitudes on roots near float halfway points: rounded once
+// from doubles without the halfway test, some differ from the x87 unit's
+// (those whose double root is the point itself); the accelerated path
+// gives its bits for all.
+TEST(PowerSpectrumPaths, TheRootHalfwayTestIsNeeded) {
+    std::mt19937 random(91);
+    std::size_t plainMismatches = 0;
+    for (int round = 0; round < 8; ++round) {
+        const std::vector<SComplex> z = nearRootHalfwayPoints(128, random);
+        const Outputs wide = outputsOf(z, 0, false);
+        const Outputs reference = outputsOf(z, 0, true);
+        ASSERT_EQ(bitMismatches(wide.mag, reference.mag), 0u);
+        for (std::size_t i = 0; i < z.size(); ++i) {
+            const double re = z[i].re;
+            const double im = z[i].im;
+            plainMismatches += bitsOf(static_cast<float>(std::sqrt(re * re + im * im))) != bitsOf(reference.mag[i]);
+        }
+    }
+    EXPECT_GT(plainMismatches, 0u);
+    ::testing::Test::RecordProperty("mismatches without the test", static_cast<int>(plainMismatches));
 }
 
 // Any caller mode but the default sends the whole call to the x87 unit;

@@ -68,6 +68,9 @@ inline constexpr bool kFftHasDif = true;
 inline constexpr int kDifBlockOrder = 10;
 inline constexpr int kDifSuperblockChunk = 256;
 
+// The magnitudes' blocks go through the power spectrum and the square root.
+inline constexpr bool kFusedMagnitudeBlocks = false;
+
 // Tables.
 inline constexpr fft::DitLayout kDitLayout = fft::DitLayout::entries;
 inline constexpr fft::RealLayout kRealLayout = fft::RealLayout::pairs;

@@ -67,6 +67,10 @@ inline constexpr int kFftScratchLength = 16384;
 // No DIF kernel: bit-reversed output is the permuted natural-order result.
 inline constexpr bool kFftHasDif = false;
 
+// On x86-64 the magnitudes' blocks may take their powers and roots in one
+// pass (sse::wide::magnitudeBlock), the same bits.
+inline constexpr bool kFusedMagnitudeBlocks = kWidePaths;
+
 // Tables.
 inline constexpr fft::DitLayout kDitLayout = fft::DitLayout::stageVectors;
 inline constexpr fft::RealLayout kRealLayout = fft::RealLayout::pairedVectors;
