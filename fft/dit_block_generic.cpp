@@ -11,12 +11,14 @@ namespace qel::generic {
 namespace {
 
 using fft::butterfly4;
-using fft::dirTwiddle;
+using fft::ditFactors;
 using fft::eighth;
+using fft::eighthCos;
 using fft::load;
-using fft::mul;
+using fft::oddOrder;
 using fft::rot;
 using fft::store;
+using fft::twiddledButterfly4;
 using fft::XComplex;
 
 // Stage A: four-point transforms of consecutive values, no twiddles.
@@ -46,29 +48,23 @@ void span8(SComplex* x, int n, long double c) {
 }
 
 // A radix-4 stage of group size 4m, m fixed at compile time so that every
-// offset is a constant. The offset-m value takes w^(2k) and the offset-2m
-// value w^k because the four sub-transforms lie in bit-reversed order. In
-// the 16-point stage the middle butterfly's twiddles are -i and the two
+// offset is a constant. In the 16-point stage the middle butterfly's twiddles are -i and the two
 // eighths, applied without a general product.
 template <bool Fwd, int m>
 void radix4(SComplex* x, int n, const SComplex* twiddles) {
     const int stride = n / (4 * m);
-    const long double c = m == 4 ? twiddles[3 * (n / 8)].re : 0.0L;
+    const long double c = m == 4 ? eighthCos(twiddles, n) : 0.0L;
     for (int g = 0; g < n; g += 4 * m) {
         SComplex* y = x + g;
         butterfly4<Fwd>(y, m, load(y[0]), load(y[m]), load(y[2 * m]), load(y[3 * m]));
         for (int j = 1; j < m; ++j) {
-            const XComplex y0 = load(y[j]);
             if (m == 4 && j == 2) {
-                butterfly4<Fwd>(y + j, m, y0, rot<Fwd>(load(y[j + m])),
+                butterfly4<Fwd>(y + j, m, load(y[j]), rot<Fwd>(load(y[j + m])),
                                 eighth<Fwd>(load(y[j + 2 * m]), c, false),
                                 eighth<Fwd>(load(y[j + 3 * m]), c, true));
                 continue;
             }
-            const SComplex* entry = twiddles + 3 * (j * stride);  // w^k, w^(2k), w^(3k)
-            butterfly4<Fwd>(y + j, m, y0, mul(load(y[j + m]), dirTwiddle<Fwd>(entry[1])),
-                            mul(load(y[j + 2 * m]), dirTwiddle<Fwd>(entry[0])),
-                            mul(load(y[j + 3 * m]), dirTwiddle<Fwd>(entry[2])));
+            twiddledButterfly4<Fwd>(y + j, m, ditFactors<Fwd>(twiddles, j * stride));
         }
     }
 }
@@ -84,8 +80,8 @@ void block(SComplex* data, int n, const SComplex* twiddles) {
     constexpr Stage kOdd[] = {radix4<Fwd, 8>, radix4<Fwd, 32>, radix4<Fwd, 128>};
     const Stage* stages = kEven;
     int m = 4;
-    if ((static_cast<unsigned>(n) & 0xAAAAAAAAu) != 0) {  // odd order
-        span8<Fwd>(data, n, twiddles[3 * (n / 8)].re);
+    if (oddOrder(n)) {
+        span8<Fwd>(data, n, eighthCos(twiddles, n));
         stages = kOdd;
         m = 8;
     }

@@ -23,7 +23,7 @@ void cFftDifBlockInv(SComplex* data, int n, const SComplex* twiddles);
 
 // Bit-reversal permutation in place (n >= 4, the table of order log2 n), and
 // the bit-reversed copy of N pairs for the real FFT (table read for N >= 8).
-// Both move 32-bit words, so every value arrives bit for bit.
+// Both move integer words, so every value arrives bit for bit.
 void bitRevPermute(SComplex* data, int n, const std::int32_t* table);
 void bitRevCopyReal(const SComplex* src, SComplex* dst, int N, const std::int32_t* table);
 

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The generic build's conversion loops: one loop per width, signedness and
-// rounding mode for float to integer, rounding on the float's bits so the
+// The generic build's conversion kernels: one loop per type and rounding
+// mode for float to integer, rounding on the float's bits so the
 // processor's rounding mode is never touched; one loop per type for integer
 // to float through the x87 unit.
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -18,7 +17,7 @@ namespace qel::g1 {
 
 namespace {
 
-enum class Mode { Nearest, Truncate, Floor, Ceil };
+using cvrt::Rounding;
 
 // |x| >= 2^32 rounds, in every mode, to a magnitude of at least 2^32, which
 // lies outside every type (the widest range is -2^31 .. 2^32-1); such an
@@ -34,7 +33,7 @@ constexpr std::uint32_t kInfinityBits = 0x7F800000u;
 // infinity add one to the magnitude when a fraction exists on that side;
 // to nearest, when the fraction exceeds one half, or equals it and the
 // integer part is odd (ties to even).
-template <Mode M>
+template <Rounding M>
 std::int64_t roundedValue(std::uint32_t bits) {
     const bool negative = (bits & kSignBit) != 0;
     const int field = static_cast<int>((bits >> 23) & 0xFFu);
@@ -61,11 +60,11 @@ std::int64_t roundedValue(std::uint32_t bits) {
         half = std::numeric_limits<std::uint64_t>::max();
     }
     if (fraction != 0) {
-        if constexpr (M == Mode::Nearest) {
+        if constexpr (M == Rounding::nearest) {
             if (fraction > half || (fraction == half && (whole & 1u) != 0)) ++whole;
-        } else if constexpr (M == Mode::Floor) {
+        } else if constexpr (M == Rounding::floor) {
             if (negative) ++whole;
-        } else if constexpr (M == Mode::Ceil) {
+        } else if constexpr (M == Rounding::ceil) {
             if (!negative) ++whole;
         }
     }
@@ -79,7 +78,7 @@ void store(unsigned char* dst, int i, std::int64_t value) {
     std::memcpy(dst + static_cast<std::size_t>(i) * sizeof(T), &narrow, sizeof(T));
 }
 
-template <typename T, Mode M>
+template <typename T, Rounding M>
 void floatToIntLoop(const float* src, unsigned char* dst, int len, bool saturate, bool report) {
     constexpr std::int64_t lowest = std::numeric_limits<T>::min();
     constexpr std::int64_t highest = std::numeric_limits<T>::max();
@@ -99,21 +98,6 @@ void floatToIntLoop(const float* src, unsigned char* dst, int len, bool saturate
     }
 }
 
-using FloatToIntLoop = void (*)(const float*, unsigned char*, int, bool, bool);
-
-template <typename T>
-constexpr FloatToIntLoop kModeLoops[4] = {
-    floatToIntLoop<T, Mode::Nearest>, floatToIntLoop<T, Mode::Truncate>,
-    floatToIntLoop<T, Mode::Floor>, floatToIntLoop<T, Mode::Ceil>};
-
-// [width 8, 16, 32][signed, unsigned][rounding bit 0x80, 0x100, 0x200, 0x400]
-constexpr const FloatToIntLoop* kFloatToIntLoops[3][2] = {
-    {kModeLoops<std::int8_t>, kModeLoops<std::uint8_t>},
-    {kModeLoops<std::int16_t>, kModeLoops<std::uint16_t>},
-    {kModeLoops<std::int32_t>, kModeLoops<std::uint32_t>}};
-
-int widthIndex(int size) { return size == 8 ? 0 : size == 16 ? 1 : 2; }
-
 template <typename T>
 float toFloat(const unsigned char* src, int i) {
     T value;
@@ -127,8 +111,20 @@ float toFloat(const unsigned char* src, int i) {
     return static_cast<float>(static_cast<long double>(static_cast<std::int64_t>(value)));
 }
 
+}  // namespace
+
+template <typename T, bool Saturate, bool Report>
+void floatToInt(const float* src, unsigned char* dst, int len, cvrt::Rounding mode) {
+    switch (mode) {
+        case Rounding::nearest: return floatToIntLoop<T, Rounding::nearest>(src, dst, len, Saturate, Report);
+        case Rounding::truncate: return floatToIntLoop<T, Rounding::truncate>(src, dst, len, Saturate, Report);
+        case Rounding::floor: return floatToIntLoop<T, Rounding::floor>(src, dst, len, Saturate, Report);
+        case Rounding::ceil: return floatToIntLoop<T, Rounding::ceil>(src, dst, len, Saturate, Report);
+    }
+}
+
 template <typename T>
-void intToFloatLoop(const unsigned char* src, float* dst, int len) {
+void intToFloat(const unsigned char* src, float* dst, int len) {
     int i = 0;
     for (; len - i >= 2; i += 2) {
         dst[i] = toFloat<T>(src, i);
@@ -137,27 +133,6 @@ void intToFloatLoop(const unsigned char* src, float* dst, int len) {
     if (i < len) dst[i] = toFloat<T>(src, i);
 }
 
-using IntToFloatLoop = void (*)(const unsigned char*, float*, int);
-
-constexpr IntToFloatLoop kIntToFloatLoops[3][2] = {
-    {intToFloatLoop<std::int8_t>, intToFloatLoop<std::uint8_t>},
-    {intToFloatLoop<std::int16_t>, intToFloatLoop<std::uint16_t>},
-    {intToFloatLoop<std::int32_t>, intToFloatLoop<std::uint32_t>}};
-
-}  // namespace
-
-void floatToInt(const float* src, void* dst, int len, int size, int flags) {
-    const auto rounding = static_cast<unsigned>(flags) &
-                          (QEL_CVT_NEAREST | QEL_CVT_TRUNCATE | QEL_CVT_FLOOR | QEL_CVT_CEIL);
-    const int mode = std::countr_zero(rounding) - std::countr_zero(unsigned{QEL_CVT_NEAREST});
-    const bool isUnsigned = (flags & QEL_CVT_UNSIGNED) != 0;
-    kFloatToIntLoops[widthIndex(size)][isUnsigned][mode](
-        src, static_cast<unsigned char*>(dst), len, (flags & QEL_CVT_SATURATE) != 0,
-        (flags & QEL_CVT_REPORT) != 0);
-}
-
-void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned) {
-    kIntToFloatLoops[widthIndex(size)][isUnsigned](static_cast<const unsigned char*>(src), dst, len);
-}
+QEL_CONVERSION_KERNELS(void)
 
 }  // namespace qel::g1

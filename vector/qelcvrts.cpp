@@ -2,8 +2,9 @@
 // qelcvrts: the conversions qelsbFloatToInt and qelsbIntToFloat, the real
 // parts qelcbReal, the magnitudes qelcbMag and the internal power spectrum
 // qelcbPowerSpectr. Checks, copies and magnitudes are the same in every
-// build; the conversion loops and the square root come from the build's
-// family (variant.h).
+// build, and so is the choice of conversion kernel by integer type, rounding
+// and out-of-range handling; the kernels and the square root come from the
+// build's family (variant.h).
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "runtime/report_lines.h"
 #include "runtime/status.h"
 #include "variant.h"
+#include "vector/cvrts_kernels.h"
 #include "vector/internal.h"
 #include "vector/power_x87.h"
 #include "vector/wide_paths.h"
@@ -75,6 +77,22 @@ void copyReal(const SComplex* src, float* dst, std::size_t i) {
     copyTwoReals(src, dst, i + 6);
 }
 
+// The build's kernel of the integer type T, with the handling of
+// out-of-range elements that the flags ask for and their one rounding bit
+// (0x80 nearest, 0x100 truncate, 0x200 floor, 0x400 ceil) as the mode.
+template <typename T>
+void floatToIntOf(const float* src, unsigned char* dst, int len, int flags) {
+    namespace variant = qel::variant;
+    const auto mode = static_cast<qel::cvrt::Rounding>(
+        std::countr_zero(static_cast<unsigned>(flags) & kRoundingBits) - std::countr_zero(unsigned{QEL_CVT_NEAREST}));
+    const bool saturate = (flags & QEL_CVT_SATURATE) != 0;
+    const bool report = (flags & QEL_CVT_REPORT) != 0;
+    if (saturate && report) return variant::floatToInt<T, true, true>(src, dst, len, mode);
+    if (saturate) return variant::floatToInt<T, true, false>(src, dst, len, mode);
+    if (report) return variant::floatToInt<T, false, true>(src, dst, len, mode);
+    variant::floatToInt<T, false, false>(src, dst, len, mode);
+}
+
 // Each magnitude in extended precision, or with its bits in doubles where
 // the caller's modes are the default ones (`wide`).
 void magnitudesDirect(const SComplex* src, float* mag, std::size_t count, bool wide) {
@@ -101,7 +119,15 @@ QEL_EXPORT void qelsbFloatToInt(const float* src, void* dst, int len, int size, 
     if (conversionArgumentsFail("qelsbFloatToInt", src, dst, len, size, !oneRounding,
                                 line::qelsbFloatToInt))
         return;
-    qel::variant::floatToInt(src, dst, len, size, flags);
+    const bool isUnsigned = (flags & QEL_CVT_UNSIGNED) != 0;
+    auto* to = static_cast<unsigned char*>(dst);
+    if (size == 8)
+        return isUnsigned ? floatToIntOf<std::uint8_t>(src, to, len, flags)
+                          : floatToIntOf<std::int8_t>(src, to, len, flags);
+    if (size == 16)
+        return isUnsigned ? floatToIntOf<std::uint16_t>(src, to, len, flags)
+                          : floatToIntOf<std::int16_t>(src, to, len, flags);
+    isUnsigned ? floatToIntOf<std::uint32_t>(src, to, len, flags) : floatToIntOf<std::int32_t>(src, to, len, flags);
 }
 
 QEL_EXPORT void qelsbIntToFloat(const void* src, float* dst, int len, int size, int flags) {
@@ -109,7 +135,17 @@ QEL_EXPORT void qelsbIntToFloat(const void* src, float* dst, int len, int size, 
     if (conversionArgumentsFail("qelsbIntToFloat", src, dst, len, size, flagsBad,
                                 line::qelsbIntToFloat))
         return;
-    qel::variant::intToFloat(src, dst, len, size, flags == QEL_CVT_UNSIGNED);
+    namespace variant = qel::variant;
+    const bool isUnsigned = flags == QEL_CVT_UNSIGNED;
+    const auto* from = static_cast<const unsigned char*>(src);
+    if (size == 8)
+        return isUnsigned ? variant::intToFloat<std::uint8_t>(from, dst, len)
+                          : variant::intToFloat<std::int8_t>(from, dst, len);
+    if (size == 16)
+        return isUnsigned ? variant::intToFloat<std::uint16_t>(from, dst, len)
+                          : variant::intToFloat<std::int16_t>(from, dst, len);
+    isUnsigned ? variant::intToFloat<std::uint32_t>(from, dst, len)
+               : variant::intToFloat<std::int32_t>(from, dst, len);
 }
 
 QEL_EXPORT void qelcbReal(const SComplex* src, float* dst, int n) {

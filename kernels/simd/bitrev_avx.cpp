@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
+#include "fft/bitrev_walk.h"
 #include "kernels/simd/bitrev_mmx.h"
-#include "kernels/x87/bitrev_walk.h"
 
 namespace qel::avx {
 
@@ -28,40 +28,45 @@ inline void putPair(SComplex* at, __m128d v) { _mm_storeu_pd(reinterpret_cast<do
 inline __m128d oneAt(const SComplex* at) { return _mm_load_sd(reinterpret_cast<const double*>(at)); }
 inline void putOne(SComplex* at, __m128d v) { _mm_store_sd(reinterpret_cast<double*>(at), v); }
 
-struct Pairs {
+struct Eights {
     static void exchange(SComplex* a, SComplex* b) {
         const __m128d va = oneAt(a);
         const __m128d vb = oneAt(b);
         putOne(a, vb);
         putOne(b, va);
     }
-    // u, u+1, half+u, half+u+1 trade places with v, half+v, v+1, half+v+1:
-    // the pair at u and the one at half+u, transposed, are the new pairs at
-    // v and half+v, and the other way round. All loads come first (u may
-    // equal v).
-    static void exchangeFour(SComplex* x, int half, int u, int v) {
-        const __m128d a = pairAt(x + u);
-        const __m128d b = pairAt(x + half + u);
-        const __m128d c = pairAt(x + v);
-        const __m128d d = pairAt(x + half + v);
-        putPair(x + u, _mm_unpacklo_pd(c, d));
-        putPair(x + half + u, _mm_unpackhi_pd(c, d));
-        putPair(x + v, _mm_unpacklo_pd(a, b));
-        putPair(x + half + v, _mm_unpackhi_pd(a, b));
-    }
-    static void exchangeFourAtOnce(SComplex* x, int half, int u, int v) { exchangeFour(x, half, u, v); }
     static void copy(const SComplex* from, SComplex* to) { putOne(to, oneAt(from)); }
-    static void copyEight(const SComplex* y, SComplex* z, int half, int u, int v) {
-        const __m128d a = pairAt(y + u);
-        const __m128d b = pairAt(y + half + u);
-        const __m128d c = pairAt(y + v);
-        const __m128d d = pairAt(y + half + v);
-        putPair(z + v, _mm_unpacklo_pd(a, b));
-        putPair(z + half + v, _mm_unpackhi_pd(a, b));
-        putPair(z + u, _mm_unpacklo_pd(c, d));
-        putPair(z + half + u, _mm_unpackhi_pd(c, d));
+};
+
+// A block's rows are two neighbouring values each: one 16-byte vector per
+// row, and the transposition is one 2x2 transpose of 8-byte values. All
+// loads come first (u may equal v). The self-reversed blocks move one value
+// at a time.
+struct Pairs : bitrev::OneByOne<Eights> {
+    static void swapTransposed(bitrev::Rows a, bitrev::Rows b) {
+        const __m128d a0 = pairAt(a.lo);
+        const __m128d a1 = pairAt(a.hi);
+        const __m128d b0 = pairAt(b.lo);
+        const __m128d b1 = pairAt(b.hi);
+        putPair(a.lo, _mm_unpacklo_pd(b0, b1));
+        putPair(a.hi, _mm_unpackhi_pd(b0, b1));
+        putPair(b.lo, _mm_unpacklo_pd(a0, a1));
+        putPair(b.hi, _mm_unpackhi_pd(a0, a1));
     }
-    static void copyEightAtOnce(const SComplex* y, SComplex* z, int half, int u, int v) { copyEight(y, z, half, u, v); }
+    static void swapTransposedAtOnce(bitrev::Rows a, bitrev::Rows b) { swapTransposed(a, b); }
+    static void copyCrossed(bitrev::ConstRows yu, bitrev::ConstRows yv, bitrev::Rows zu, bitrev::Rows zv) {
+        const __m128d a0 = pairAt(yu.lo);
+        const __m128d a1 = pairAt(yu.hi);
+        const __m128d b0 = pairAt(yv.lo);
+        const __m128d b1 = pairAt(yv.hi);
+        putPair(zv.lo, _mm_unpacklo_pd(a0, a1));
+        putPair(zv.hi, _mm_unpackhi_pd(a0, a1));
+        putPair(zu.lo, _mm_unpacklo_pd(b0, b1));
+        putPair(zu.hi, _mm_unpackhi_pd(b0, b1));
+    }
+    static void copyCrossedAtOnce(bitrev::ConstRows yu, bitrev::ConstRows yv, bitrev::Rows zu, bitrev::Rows zv) {
+        copyCrossed(yu, yv, zu, zv);
+    }
 };
 
 // The walk's limit of table order (the permutation's n; the copy's N is

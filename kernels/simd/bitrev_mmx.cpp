@@ -2,14 +2,16 @@
 // The bit-reversal moves of ZentavolS2, ZentavolS1 and ZentavolN2: the
 // generic set of exchanges and copies, moving 8-byte values through MMX
 // registers when the arrays allow, single floats through the x87 stack else
-// (the walk over the table and the x87 moves are kernels/x87/bitrev_walk.h).
+// (the walk over the table is fft/bitrev_walk.h, the x87 moves
+// kernels/x87/bitrev_moves.h).
 #include "kernels/simd/bitrev_mmx.h"
 
 #include <mmintrin.h>
 
 #include <cstdint>
 
-#include "kernels/x87/bitrev_walk.h"
+#include "fft/bitrev_walk.h"
+#include "kernels/x87/bitrev_moves.h"
 
 namespace qel::mmx {
 
@@ -36,63 +38,20 @@ struct MmxScope {
     ~MmxScope() { _mm_empty(); }
 };
 
-struct Mmx {
+struct MmxValues {
+    using Value = __m64;
+    static Value load(const SComplex* at) { return mmxLoad(at); }
+    static void store(SComplex* at, Value v) { mmxStore(at, v); }
     static void exchange(SComplex* a, SComplex* b) {
         const __m64 va = mmxLoad(a);
         const __m64 vb = mmxLoad(b);
         mmxStore(a, vb);
         mmxStore(b, va);
     }
-    // One exchange after the other: fastest while the data stay in the
-    // first level cache.
-    static void exchangeFour(SComplex* x, int half, int u, int v) {
-        exchange(x + u, x + v);
-        exchange(x + u + 1, x + half + v);
-        exchange(x + half + u, x + v + 1);
-        exchange(x + half + u + 1, x + half + v + 1);
-    }
-    // All eight loads before the first store: the misses on the lines a
-    // pair touches overlap.
-    static void exchangeFourAtOnce(SComplex* x, int half, int u, int v) {
-        const __m64 a0 = mmxLoad(x + u), a1 = mmxLoad(x + u + 1);
-        const __m64 a2 = mmxLoad(x + half + u), a3 = mmxLoad(x + half + u + 1);
-        const __m64 b0 = mmxLoad(x + v), b1 = mmxLoad(x + half + v);
-        const __m64 b2 = mmxLoad(x + v + 1), b3 = mmxLoad(x + half + v + 1);
-        mmxStore(x + u, b0);
-        mmxStore(x + u + 1, b1);
-        mmxStore(x + half + u, b2);
-        mmxStore(x + half + u + 1, b3);
-        mmxStore(x + v, a0);
-        mmxStore(x + half + v, a1);
-        mmxStore(x + v + 1, a2);
-        mmxStore(x + half + v + 1, a3);
-    }
     static void copy(const SComplex* from, SComplex* to) { mmxStore(to, mmxLoad(from)); }
-    static void copyEight(const SComplex* y, SComplex* z, int half, int u, int v) {
-        copy(y + u, z + v);
-        copy(y + half + u, z + v + 1);
-        copy(y + v, z + u);
-        copy(y + half + v, z + u + 1);
-        copy(y + u + 1, z + half + v);
-        copy(y + half + u + 1, z + half + v + 1);
-        copy(y + v + 1, z + half + u);
-        copy(y + half + v + 1, z + half + u + 1);
-    }
-    static void copyEightAtOnce(const SComplex* y, SComplex* z, int half, int u, int v) {
-        const __m64 a0 = mmxLoad(y + u), a1 = mmxLoad(y + half + u);
-        const __m64 a2 = mmxLoad(y + u + 1), a3 = mmxLoad(y + half + u + 1);
-        const __m64 b0 = mmxLoad(y + v), b1 = mmxLoad(y + half + v);
-        const __m64 b2 = mmxLoad(y + v + 1), b3 = mmxLoad(y + half + v + 1);
-        mmxStore(z + v, a0);
-        mmxStore(z + v + 1, a1);
-        mmxStore(z + half + v, a2);
-        mmxStore(z + half + v + 1, a3);
-        mmxStore(z + u, b0);
-        mmxStore(z + u + 1, b1);
-        mmxStore(z + half + u, b2);
-        mmxStore(z + half + u + 1, b3);
-    }
 };
+
+using Mmx = bitrev::AllLoadsFirst<MmxValues>;
 
 bool multipleOf8(const void* at) { return (reinterpret_cast<std::uintptr_t>(at) & 7) == 0; }
 

@@ -11,7 +11,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "zentavol.h"
+#include "vector/cvrts_kernels.h"
 
 namespace qel::sse {
 
@@ -46,15 +46,16 @@ constexpr float above(float x) {
     return std::bit_cast<float>(x > 0 ? bits + 1 : bits - 1);
 }
 
-// Rounding modes in the order the flags are tested.
-enum Mode { kNearest, kTruncate, kFloor, kCeil };
+// The rounding modes as indices (of kSetups, and of the 64-bit kernels'
+// tables).
+enum Mode {
+    kNearest = static_cast<int>(cvrt::Rounding::nearest),
+    kTruncate = static_cast<int>(cvrt::Rounding::truncate),
+    kFloor = static_cast<int>(cvrt::Rounding::floor),
+    kCeil = static_cast<int>(cvrt::Rounding::ceil)
+};
 
-inline int modeOf(int flags) {
-    if (flags & QEL_CVT_NEAREST) return kNearest;
-    if (flags & QEL_CVT_TRUNCATE) return kTruncate;
-    if (flags & QEL_CVT_FLOOR) return kFloor;
-    return kCeil;
-}
+inline int modeOf(cvrt::Rounding mode) { return static_cast<int>(mode); }
 
 template <typename T>
 constexpr Setup setupFor(int mode) {

@@ -51,10 +51,13 @@ struct MmxScope {
     MmxScope& operator=(const MmxScope&) = delete;
 };
 
-unsigned controlCode(int flags) {
-    if (flags & QEL_CVT_TRUNCATE) return 0x7F80u;
-    if (flags & QEL_CVT_FLOOR) return 0x3F80u;
-    if (flags & QEL_CVT_CEIL) return 0x5F80u;
+unsigned controlCode(cvrt::Rounding mode) {
+    switch (mode) {
+        case cvrt::Rounding::truncate: return 0x7F80u;
+        case cvrt::Rounding::floor: return 0x3F80u;
+        case cvrt::Rounding::ceil: return 0x5F80u;
+        case cvrt::Rounding::nearest: break;
+    }
     return 0x1F80u;
 }
 
@@ -203,42 +206,6 @@ void convertEight(const float* p, unsigned char* dst, std::size_t i, const Setup
     }
 }
 
-template <typename T, bool Saturate, bool Report>
-void floatToIntKernel(const float* src, unsigned char* dst, int len, int flags) {
-    const Setup& s = kSetups<T>[modeOf(flags)];
-    const auto count = static_cast<std::size_t>(len);
-    bool outside = false;
-    {
-        const ControlScope control(controlCode(flags));
-        std::size_t i = 0;
-        for (; i < count && !aligned(src + i, 32); ++i) convertSingle<T, Saturate, Report>(src + i, dst, i, s, outside);
-        if (count - i >= 8) {
-            const MmxScope mmx;
-            __m128 inside = _mm_cmpeq_ps(_mm_setzero_ps(), _mm_setzero_ps());
-            for (; count - i >= 8; i += 8) convertEight<T, Saturate, Report>(src + i, dst, i, s, inside);
-            _mm_sfence();
-            if (_mm_movemask_ps(inside) != 0xF) outside = true;
-        }
-        for (; i < count; ++i) convertSingle<T, Saturate, Report>(src + i, dst, i, s, outside);
-    }
-    // One report for the call, after every element is written and the
-    // caller's modes are back.
-    if (outside) reportUnconvertibleElement(false);
-}
-
-using FloatToIntKernel = void (*)(const float*, unsigned char*, int, int);
-
-template <typename T>
-constexpr FloatToIntKernel kKinds[4] = {floatToIntKernel<T, false, false>, floatToIntKernel<T, false, true>,
-                                        floatToIntKernel<T, true, false>, floatToIntKernel<T, true, true>};
-
-// [width 8, 16, 32][signed, unsigned][saturate * 2 + report]
-constexpr const FloatToIntKernel* kFloatToInt[3][2] = {{kKinds<std::int8_t>, kKinds<std::uint8_t>},
-                                                        {kKinds<std::int16_t>, kKinds<std::uint16_t>},
-                                                        {kKinds<std::int32_t>, kKinds<std::uint32_t>}};
-
-int widthIndex(int size) { return size == 8 ? 0 : size == 16 ? 1 : 2; }
-
 // ---- integer to float ----
 
 // Two 32-bit integers of an MMX register into lanes 0 and 1, two more into
@@ -292,8 +259,37 @@ void widenWords(__m64 w, __m64& low, __m64& high) {
     }
 }
 
+}  // namespace
+
+template <typename T, bool Saturate, bool Report>
+void floatToInt(const float* src, unsigned char* dst, int len, cvrt::Rounding mode) {
+    if constexpr (kWidePaths)
+        if (!referencePaths() && wide::floatToInt<T, Saturate, Report>(src, dst, len, mode)) return;
+    const Setup& s = kSetups<T>[modeOf(mode)];
+    const auto count = static_cast<std::size_t>(len);
+    bool outside = false;
+    {
+        const ControlScope control(controlCode(mode));
+        std::size_t i = 0;
+        for (; i < count && !aligned(src + i, 32); ++i) convertSingle<T, Saturate, Report>(src + i, dst, i, s, outside);
+        if (count - i >= 8) {
+            const MmxScope mmx;
+            __m128 inside = _mm_cmpeq_ps(_mm_setzero_ps(), _mm_setzero_ps());
+            for (; count - i >= 8; i += 8) convertEight<T, Saturate, Report>(src + i, dst, i, s, inside);
+            _mm_sfence();
+            if (_mm_movemask_ps(inside) != 0xF) outside = true;
+        }
+        for (; i < count; ++i) convertSingle<T, Saturate, Report>(src + i, dst, i, s, outside);
+    }
+    // One report for the call, after every element is written and the
+    // caller's modes are back.
+    if (outside) reportUnconvertibleElement(false);
+}
+
 template <typename T>
-void intToFloatKernel(const unsigned char* src, float* dst, int len) {
+void intToFloat(const unsigned char* src, float* dst, int len) {
+    if constexpr (kWidePaths)
+        if (!referencePaths()) return wide::intToFloat<T>(src, dst, len);
     constexpr bool isSigned = std::is_signed_v<T>;
     const auto count = static_cast<std::size_t>(len);
     constexpr std::size_t step = std::is_same_v<T, std::uint32_t> ? 4 : 8;
@@ -334,27 +330,6 @@ void intToFloatKernel(const unsigned char* src, float* dst, int len) {
     for (; i < count; ++i) singleFloat<T>(src, dst, i);
 }
 
-using IntToFloatKernel = void (*)(const unsigned char*, float*, int);
-
-constexpr IntToFloatKernel kIntToFloat[3][2] = {
-    {intToFloatKernel<std::int8_t>, intToFloatKernel<std::uint8_t>},
-    {intToFloatKernel<std::int16_t>, intToFloatKernel<std::uint16_t>},
-    {intToFloatKernel<std::int32_t>, intToFloatKernel<std::uint32_t>}};
-
-}  // namespace
-
-void floatToInt(const float* src, void* dst, int len, int size, int flags) {
-    if constexpr (kWidePaths)
-        if (!referencePaths() && wide::floatToInt(src, dst, len, size, flags)) return;
-    const int kind = ((flags & QEL_CVT_SATURATE) ? 2 : 0) + ((flags & QEL_CVT_REPORT) ? 1 : 0);
-    kFloatToInt[widthIndex(size)][(flags & QEL_CVT_UNSIGNED) != 0][kind](src, static_cast<unsigned char*>(dst),
-                                                                         len, flags);
-}
-
-void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned) {
-    if constexpr (kWidePaths)
-        if (!referencePaths()) return wide::intToFloat(src, dst, len, size, isUnsigned);
-    kIntToFloat[widthIndex(size)][isUnsigned](static_cast<const unsigned char*>(src), dst, len);
-}
+QEL_CONVERSION_KERNELS(void)
 
 }  // namespace qel::sse

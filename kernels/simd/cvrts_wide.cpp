@@ -328,15 +328,6 @@ constexpr FloatKernel kByMode[2][5] = {
      floatKernelAvx2<T, Saturate, Report, kFloor>, floatKernelAvx2<T, Saturate, Report, kCeil>,
      floatKernelAvx2<T, Saturate, Report, kCallerMode>}};
 
-// [saturate * 2 + report][AVX2][mode]
-template <typename T>
-bool runFloatKernel(const float* src, unsigned char* dst, std::size_t count, int kind, bool avx2, int mode,
-                    bool callerMode) {
-    static constexpr const FloatKernel (*kKinds[4])[5] = {kByMode<T, false, false>, kByMode<T, false, true>,
-                                                          kByMode<T, true, false>, kByMode<T, true, true>};
-    return kKinds[kind][avx2][callerMode ? kCallerMode : mode](src, dst, count, kSetups<T>[mode]);
-}
-
 // ---- integer to float ----
 
 inline __m128 fromWords(__m128i v) { return _mm_cvtepi32_ps(v); }
@@ -420,43 +411,20 @@ QEL_AVX2 void intKernelAvx2(const unsigned char* src, float* dst, std::size_t co
     for (; i < count; ++i) singleFloat<T>(src + i * sizeof(T), dst + i);
 }
 
-using IntKernel = void (*)(const unsigned char*, float*, std::size_t);
-
-// [width 8, 16, 32][signed, unsigned][AVX2]
-constexpr IntKernel kIntKernels[3][2][2] = {
-    {{intKernelSse2<std::int8_t>, intKernelAvx2<std::int8_t>},
-     {intKernelSse2<std::uint8_t>, intKernelAvx2<std::uint8_t>}},
-    {{intKernelSse2<std::int16_t>, intKernelAvx2<std::int16_t>},
-     {intKernelSse2<std::uint16_t>, intKernelAvx2<std::uint16_t>}},
-    {{intKernelSse2<std::int32_t>, intKernelAvx2<std::int32_t>},
-     {intKernelSse2<std::uint32_t>, intKernelAvx2<std::uint32_t>}}};
-
-int widthIndex(int size) { return size == 8 ? 0 : size == 16 ? 1 : 2; }
-
 }  // namespace
 
-bool floatToInt(const float* src, void* dst, int len, int size, int flags) {
+template <typename T, bool Saturate, bool Report>
+bool floatToInt(const float* src, unsigned char* dst, int len, cvrt::Rounding rounding) {
     // Every exception masked (0x1F80), neither flush to zero (0x8000) nor
     // denormals as zero (0x40); the rounding field (0x6000) is free.
     const unsigned control = _mm_getcsr();
     if ((control & 0x9FC0u) != 0x1F80u) return false;
-    const int kind = ((flags & QEL_CVT_SATURATE) ? 2 : 0) + ((flags & QEL_CVT_REPORT) ? 1 : 0);
-    const bool avx2 = qel::wide::avx2();
-    const int mode = modeOf(flags);
+    const int mode = modeOf(rounding);
     // The rounding field of each mode: nearest 0, down 1, up 2, toward zero 3.
     static constexpr unsigned kField[4] = {0, 3, 1, 2};
     const bool callerMode = (control >> 13 & 3u) == kField[mode];
-    auto* out = static_cast<unsigned char*>(dst);
-    const auto count = static_cast<std::size_t>(len);
-    bool outside = false;
-    switch (widthIndex(size) * 2 + ((flags & QEL_CVT_UNSIGNED) != 0)) {
-        case 0: outside = runFloatKernel<std::int8_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        case 1: outside = runFloatKernel<std::uint8_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        case 2: outside = runFloatKernel<std::int16_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        case 3: outside = runFloatKernel<std::uint16_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        case 4: outside = runFloatKernel<std::int32_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        default: outside = runFloatKernel<std::uint32_t>(src, out, count, kind, avx2, mode, callerMode); break;
-    }
+    const bool outside = kByMode<T, Saturate, Report>[qel::wide::avx2()][callerMode ? kCallerMode : mode](
+        src, dst, static_cast<std::size_t>(len), kSetups<T>[mode]);
     // The exception flags the conversions raised are cleared again, as the
     // reference path leaves them by restoring the whole register.
     if (_mm_getcsr() != control) _mm_setcsr(control);
@@ -465,10 +433,14 @@ bool floatToInt(const float* src, void* dst, int len, int size, int flags) {
     return true;
 }
 
-void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned) {
-    kIntKernels[widthIndex(size)][isUnsigned][qel::wide::avx2()](static_cast<const unsigned char*>(src), dst,
-                                                                  static_cast<std::size_t>(len));
+template <typename T>
+void intToFloat(const unsigned char* src, float* dst, int len) {
+    const auto count = static_cast<std::size_t>(len);
+    if (qel::wide::avx2()) return intKernelAvx2<T>(src, dst, count);
+    intKernelSse2<T>(src, dst, count);
 }
+
+QEL_CONVERSION_KERNELS(bool)
 
 }  // namespace qel::sse::wide
 

@@ -7,14 +7,18 @@
 // qel::referencePaths() is on.
 #pragma once
 
+#include "vector/cvrts_kernels.h"
+
 namespace qel::sse::wide {
 
 // As sse::floatToInt, report included; false, with nothing written and
 // nothing reported, when the caller's SSE control register leaves an
 // exception unmasked or flushes or zeroes denormals (the rounding field may
 // be anything: nothing here depends on it).
-bool floatToInt(const float* src, void* dst, int len, int size, int flags);
+template <typename T, bool Saturate, bool Report>
+bool floatToInt(const float* src, unsigned char* dst, int len, cvrt::Rounding mode);
 // As sse::intToFloat: the same conversions under the caller's rounding mode.
-void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned);
+template <typename T>
+void intToFloat(const unsigned char* src, float* dst, int len);
 
 }  // namespace qel::sse::wide

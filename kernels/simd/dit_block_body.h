@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fft/radix4.h"
 #include "kernels/simd/dit_block.h"
 #include "kernels/simd/simd4.h"
 
@@ -250,7 +251,7 @@ struct DitBlock {
         // at 2^9 to 2^12: the larger stages' sections then stay resident.
         constexpr int kPiece = 256;
         const int piece = n < kPiece ? n : kPiece;
-        if ((static_cast<std::uint32_t>(n) & 0xAAAAAAAAu) != 0) {  // odd order
+        if (fft::oddOrder(n)) {
             for (int p = 0; p < n; p += piece) {
                 firstPass8(data + p, w + 2 * p, piece);
                 stagesFrom<32>(w + 2 * p, piece, tw, 0, n, data + p);

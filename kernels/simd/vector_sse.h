@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "vector/cvrts_kernels.h"
+
 namespace qel::sse {
 
 // dst[i] = bits: single stores up to a 16-byte boundary, then 64 bytes per
@@ -35,18 +37,21 @@ float minOf(const float* vec, int len);
 // Returns whether a lane with its sign bit set was met. n >= 1.
 bool sqrtLoop(const float* src, float* dst, int n);
 
-// Float to integer under the SSE rounding mode of the flags, set for the call
-// and restored: single elements up to a 32-byte aligned source, then eight
-// per step (packed, non-temporal 8-byte stores), then single elements. An
+// The conversion kernels (the contract is vector/cvrts_kernels.h). Float to
+// integer under the SSE rounding mode of the flag, set for the call and
+// restored: single elements up to a 32-byte aligned source, then eight per
+// step (packed, non-temporal 8-byte stores), then single elements. An
 // out-of-range element is written anyway (saturated, low-order bits or as
 // converted, by type and part), and one report after the loop covers them
-// all. size 8, 16 or 32; flags with exactly one rounding bit. The 64-bit
-// libraries take the same results from SSE2 and AVX2 (cvrts_wide.h).
-void floatToInt(const float* src, void* dst, int len, int size, int flags);
+// all. The 64-bit libraries take the same results from SSE2 and AVX2
+// (cvrts_wide.h).
+template <typename T, bool Saturate, bool Report>
+void floatToInt(const float* src, unsigned char* dst, int len, cvrt::Rounding mode);
 // Eight per step (four for unsigned 32 bits) through MMX widening, under the
 // caller's rounding mode; unsigned 32-bit values as their low 31 bits plus
 // 2^31, rounded twice.
-void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned);
+template <typename T>
+void intToFloat(const unsigned char* src, float* dst, int len);
 
 }  // namespace qel::sse
 

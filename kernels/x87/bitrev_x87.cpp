@@ -4,7 +4,7 @@
 // no MMX register.
 #include "kernels/x87/bitrev_x87.h"
 
-#include "kernels/x87/bitrev_walk.h"
+#include "kernels/x87/bitrev_moves.h"
 
 namespace qel::x87 {
 

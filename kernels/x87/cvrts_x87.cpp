@@ -20,6 +20,8 @@ namespace qel::x87 {
 
 namespace {
 
+using cvrt::Rounding;
+
 constexpr std::uint32_t kSignBit = 0x80000000u;
 constexpr std::uint32_t kMagnitude = 0x7FFFFFFFu;
 // 12582912.0 = 1.5 * 2^23: a sum with it of magnitude below 2^21 lies in
@@ -48,10 +50,13 @@ private:
     std::uint16_t saved_;
 };
 
-std::uint16_t controlCode(int flags) {
-    if (flags & QEL_CVT_TRUNCATE) return 0x0F7F;
-    if (flags & QEL_CVT_FLOOR) return 0x077F;
-    if (flags & QEL_CVT_CEIL) return 0x0B7F;
+std::uint16_t controlCode(Rounding mode) {
+    switch (mode) {
+        case Rounding::truncate: return 0x0F7F;
+        case Rounding::floor: return 0x077F;
+        case Rounding::ceil: return 0x0B7F;
+        case Rounding::nearest: break;
+    }
     return 0x037F;
 }
 
@@ -66,18 +71,18 @@ struct Bounds {
 std::uint32_t floatBits(double exactValue) { return std::bit_cast<std::uint32_t>(static_cast<float>(exactValue)); }
 
 template <typename T>
-Bounds boundsFor(int flags) {
+Bounds boundsFor(Rounding mode) {
     // Every minimum is even (or zero) and every maximum odd, and for 8 and
     // 16 bits every bound +-0.5 or +-1 is a float: the bound of the side
     // that rounds out is the float next to it.
     constexpr double lowest = 0.0 - std::numeric_limits<T>::min();  // as a magnitude, +0 unsigned
     constexpr double highest = std::numeric_limits<T>::max();
     Bounds b{};
-    if (flags & QEL_CVT_NEAREST) {
+    if (mode == Rounding::nearest) {
         b = {floatBits(highest + 0.5) - 1, floatBits(lowest + 0.5)};
-    } else if (flags & QEL_CVT_TRUNCATE) {
+    } else if (mode == Rounding::truncate) {
         b = {floatBits(highest + 1.0) - 1, floatBits(lowest + 1.0) - 1};
-    } else if (flags & QEL_CVT_FLOOR) {
+    } else if (mode == Rounding::floor) {
         b = {floatBits(highest + 1.0) - 1, floatBits(lowest)};
     } else {
         b = {floatBits(highest), floatBits(lowest + 1.0) - 1};
@@ -176,66 +181,6 @@ void finish(std::uint32_t bits, std::uint32_t value, unsigned char* dst, std::si
     storeLow<T>(dst, i, value);
 }
 
-template <typename T, bool Saturate, bool Report>
-void floatToIntKernel(const float* src, unsigned char* dst, int len, int flags) {
-    const Bounds bounds = boundsFor<T>(flags);
-    const auto count = static_cast<std::size_t>(len);
-    bool outside = false;
-    {
-        const ControlWordScope control(controlCode(flags));
-        std::size_t i = 0;
-        for (; count - i >= 4; i += 4) {
-            std::uint32_t bits[4];
-            std::memcpy(bits, src + i, sizeof bits);
-            std::uint32_t values[4];
-            bool magic = sizeof(T) < 4;
-            if constexpr (sizeof(T) < 4 && !Saturate) {
-                // Beyond the magic range (NaNs and infinities included) the
-                // sum's bits are not the integer: such a step goes through
-                // the integer stores. Saturating, every such element is
-                // clamped anyway.
-                for (std::uint32_t b : bits) magic = magic && (b & kMagnitude) < kMagicRange;
-            }
-            if (magic) {
-                std::uint32_t constants[4];
-                std::uint32_t sums[4];
-                for (int k = 0; k < 4; ++k) constants[k] = kMagicBits | (bits[k] & kSignBit);
-                addMagicFour(src + i, constants, sums);
-                for (int k = 0; k < 4; ++k) values[k] = magicValue(sums[k]);
-            } else {
-                std::int64_t wide[4];
-                integerStoreFour(src + i, wide);
-                for (int k = 0; k < 4; ++k) values[k] = static_cast<std::uint32_t>(wide[k]);
-            }
-            for (int k = 0; k < 4; ++k)
-                finish<T, Saturate, Report>(bits[k], values[k], dst, i + static_cast<std::size_t>(k), bounds, outside);
-        }
-        for (; i < count; ++i) {
-            std::uint32_t bits;
-            std::memcpy(&bits, src + i, sizeof bits);
-            std::int64_t wide;
-            integerStoreOne(src + i, &wide);
-            finish<T, Saturate, Report>(bits, static_cast<std::uint32_t>(wide), dst, i, bounds, outside);
-        }
-    }
-    // One report for the call, after every element is written and the
-    // caller's control word is back.
-    if (outside) reportUnconvertibleElement(false);
-}
-
-using FloatToIntKernel = void (*)(const float*, unsigned char*, int, int);
-
-template <typename T>
-constexpr FloatToIntKernel kKinds[4] = {floatToIntKernel<T, false, false>, floatToIntKernel<T, false, true>,
-                                        floatToIntKernel<T, true, false>, floatToIntKernel<T, true, true>};
-
-// [width 8, 16, 32][signed, unsigned][saturate * 2 + report]
-constexpr const FloatToIntKernel* kFloatToInt[3][2] = {{kKinds<std::int8_t>, kKinds<std::uint8_t>},
-                                                        {kKinds<std::int16_t>, kKinds<std::uint16_t>},
-                                                        {kKinds<std::int32_t>, kKinds<std::uint32_t>}};
-
-int widthIndex(int size) { return size == 8 ? 0 : size == 16 ? 1 : 2; }
-
 // ---- integer to float ----
 
 // Four 32-bit integers loaded, then stored as floats by the caller's
@@ -281,8 +226,57 @@ void floatFromQuad(const std::uint64_t* src, float* dst) {
 // 8- and 16-bit integers are widened to 32 bits in the destination, where
 // the x87 unit loads them; unsigned 32-bit ones to 64 bits in a local block
 // (the destination has room for half of them), never read as signed.
+}  // namespace
+
+template <typename T, bool Saturate, bool Report>
+void floatToInt(const float* src, unsigned char* dst, int len, Rounding mode) {
+    const Bounds bounds = boundsFor<T>(mode);
+    const auto count = static_cast<std::size_t>(len);
+    bool outside = false;
+    {
+        const ControlWordScope control(controlCode(mode));
+        std::size_t i = 0;
+        for (; count - i >= 4; i += 4) {
+            std::uint32_t bits[4];
+            std::memcpy(bits, src + i, sizeof bits);
+            std::uint32_t values[4];
+            bool magic = sizeof(T) < 4;
+            if constexpr (sizeof(T) < 4 && !Saturate) {
+                // Beyond the magic range (NaNs and infinities included) the
+                // sum's bits are not the integer: such a step goes through
+                // the integer stores. Saturating, every such element is
+                // clamped anyway.
+                for (std::uint32_t b : bits) magic = magic && (b & kMagnitude) < kMagicRange;
+            }
+            if (magic) {
+                std::uint32_t constants[4];
+                std::uint32_t sums[4];
+                for (int k = 0; k < 4; ++k) constants[k] = kMagicBits | (bits[k] & kSignBit);
+                addMagicFour(src + i, constants, sums);
+                for (int k = 0; k < 4; ++k) values[k] = magicValue(sums[k]);
+            } else {
+                std::int64_t wide[4];
+                integerStoreFour(src + i, wide);
+                for (int k = 0; k < 4; ++k) values[k] = static_cast<std::uint32_t>(wide[k]);
+            }
+            for (int k = 0; k < 4; ++k)
+                finish<T, Saturate, Report>(bits[k], values[k], dst, i + static_cast<std::size_t>(k), bounds, outside);
+        }
+        for (; i < count; ++i) {
+            std::uint32_t bits;
+            std::memcpy(&bits, src + i, sizeof bits);
+            std::int64_t wide;
+            integerStoreOne(src + i, &wide);
+            finish<T, Saturate, Report>(bits, static_cast<std::uint32_t>(wide), dst, i, bounds, outside);
+        }
+    }
+    // One report for the call, after every element is written and the
+    // caller's control word is back.
+    if (outside) reportUnconvertibleElement(false);
+}
+
 template <typename T>
-void intToFloatKernel(const unsigned char* src, float* dst, int len) {
+void intToFloat(const unsigned char* src, float* dst, int len) {
     const auto count = static_cast<std::size_t>(len);
     std::size_t i = 0;
     for (; count - i >= 4; i += 4) {
@@ -321,23 +315,6 @@ void intToFloatKernel(const unsigned char* src, float* dst, int len) {
     }
 }
 
-using IntToFloatKernel = void (*)(const unsigned char*, float*, int);
-
-constexpr IntToFloatKernel kIntToFloat[3][2] = {
-    {intToFloatKernel<std::int8_t>, intToFloatKernel<std::uint8_t>},
-    {intToFloatKernel<std::int16_t>, intToFloatKernel<std::uint16_t>},
-    {intToFloatKernel<std::int32_t>, intToFloatKernel<std::uint32_t>}};
-
-}  // namespace
-
-void floatToInt(const float* src, void* dst, int len, int size, int flags) {
-    const int kind = ((flags & QEL_CVT_SATURATE) ? 2 : 0) + ((flags & QEL_CVT_REPORT) ? 1 : 0);
-    kFloatToInt[widthIndex(size)][(flags & QEL_CVT_UNSIGNED) != 0][kind](src, static_cast<unsigned char*>(dst),
-                                                                         len, flags);
-}
-
-void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned) {
-    kIntToFloat[widthIndex(size)][isUnsigned](static_cast<const unsigned char*>(src), dst, len);
-}
+QEL_CONVERSION_KERNELS(void)
 
 }  // namespace qel::x87

@@ -13,22 +13,13 @@ namespace qel::x87f5 {
 namespace {
 
 using fft::butterfly4;
-using fft::dirTwiddle;
+using fft::ditFactors;
 using fft::eighth;
+using fft::eighthCos;
 using fft::load;
-using fft::mul;
 using fft::rot;
+using fft::twiddledButterfly4;
 using fft::XComplex;
-
-// One twiddled butterfly of a radix-4 group: the factors of DIT table entry
-// k (w^(2k) for offset m, w^k for 2m, w^(3k) for 3m: the sub-transforms lie
-// in bit-reversed order).
-template <bool Fwd>
-[[gnu::always_inline]] inline void twiddled(SComplex* y, int m, const SComplex* entry) {
-    butterfly4<Fwd>(y, m, load(y[0]), mul(load(y[m]), dirTwiddle<Fwd>(entry[1])),
-                    mul(load(y[2 * m]), dirTwiddle<Fwd>(entry[0])),
-                    mul(load(y[3 * m]), dirTwiddle<Fwd>(entry[2])));
-}
 
 // The radix-4 butterflies of one group of size 4m of an n-point transform:
 // j = 0 without products, the pairs (j, j + m/2), then j = m/2 alone, which
@@ -39,16 +30,16 @@ void group(SComplex* y, int m, int n, const SComplex* twiddles) {
     const int half = m / 2;
     butterfly4<Fwd>(y, m, load(y[0]), load(y[m]), load(y[2 * m]), load(y[3 * m]));
     for (int j = 1; j < half; ++j) {
-        twiddled<Fwd>(y + j, m, twiddles + 3 * (j * stride));
-        twiddled<Fwd>(y + j + half, m, twiddles + 3 * ((j + half) * stride));
+        twiddledButterfly4<Fwd>(y + j, m, ditFactors<Fwd>(twiddles, j * stride));
+        twiddledButterfly4<Fwd>(y + j + half, m, ditFactors<Fwd>(twiddles, (j + half) * stride));
     }
     if (m == 4) {
-        const long double c = twiddles[3 * (n / 8)].re;
+        const long double c = eighthCos(twiddles, n);
         SComplex* z = y + half;
         butterfly4<Fwd>(z, m, load(z[0]), rot<Fwd>(load(z[m])), eighth<Fwd>(load(z[2 * m]), c, false),
                         eighth<Fwd>(load(z[3 * m]), c, true));
     } else {
-        twiddled<Fwd>(y + half, m, twiddles + 3 * (half * stride));
+        twiddledButterfly4<Fwd>(y + half, m, ditFactors<Fwd>(twiddles, half * stride));
     }
 }
 
@@ -83,7 +74,7 @@ void eight(SComplex* y, long double c) {
 template <bool Fwd>
 void piece(SComplex* y, int size, int n, const SComplex* twiddles) {
     if (size == 4) return stageA<Fwd>(y);
-    if (size == 8) return eight<Fwd>(y, twiddles[3 * (n / 8)].re);
+    if (size == 8) return eight<Fwd>(y, eighthCos(twiddles, n));
     const int m = size / 4;
     for (int q = 0; q < 4; ++q) piece<Fwd>(y + q * m, m, n, twiddles);
     group<Fwd>(y, m, n, twiddles);

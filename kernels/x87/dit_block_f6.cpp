@@ -12,11 +12,13 @@ namespace qel::x87f6 {
 namespace {
 
 using fft::butterfly4;
-using fft::dirTwiddle;
+using fft::ditFactors;
 using fft::eighth;
+using fft::eighthCos;
 using fft::load;
-using fft::mul;
+using fft::oddOrder;
 using fft::rot;
+using fft::twiddledButterfly4;
 using fft::XComplex;
 
 // Calls bf(y) for the butterfly at offset j of every group of size 4m, two
@@ -62,8 +64,7 @@ void span8(SComplex* x, int n, long double c) {
 // offset is a constant, position j outermost: the butterfly j = 0 without
 // products, in the 16-point stage the middle one with -i and the two eighths,
 // every other one with the three factors of DIT table entry j * n/(4m),
-// read once for all groups (w^(2k) for offset m, w^k for 2m, w^(3k) for 3m:
-// the sub-transforms lie in bit-reversed order).
+// read once for all groups.
 template <bool Fwd, int m>
 void radix4(SComplex* x, int n, const SComplex* twiddles) {
     const int stride = n / (4 * m);
@@ -72,21 +73,15 @@ void radix4(SComplex* x, int n, const SComplex* twiddles) {
     });
     for (int j = 1; j < m; ++j) {
         if (m == 4 && j == 2) {
-            const long double c = twiddles[3 * (n / 8)].re;
+            const long double c = eighthCos(twiddles, n);
             everyGroup(x, n, m, j, [c](SComplex* y) {
                 butterfly4<Fwd>(y, m, load(y[0]), rot<Fwd>(load(y[m])), eighth<Fwd>(load(y[2 * m]), c, false),
                                 eighth<Fwd>(load(y[3 * m]), c, true));
             });
             continue;
         }
-        const SComplex* entry = twiddles + 3 * (j * stride);  // w^k, w^(2k), w^(3k)
-        const SComplex w1 = dirTwiddle<Fwd>(entry[0]);
-        const SComplex w2 = dirTwiddle<Fwd>(entry[1]);
-        const SComplex w3 = dirTwiddle<Fwd>(entry[2]);
-        everyGroup(x, n, m, j, [w1, w2, w3](SComplex* y) {
-            butterfly4<Fwd>(y, m, load(y[0]), mul(load(y[m]), w2), mul(load(y[2 * m]), w1),
-                            mul(load(y[3 * m]), w3));
-        });
+        const fft::DitFactors w = ditFactors<Fwd>(twiddles, j * stride);
+        everyGroup(x, n, m, j, [w](SComplex* y) { twiddledButterfly4<Fwd>(y, m, w); });
     }
 }
 
@@ -96,8 +91,8 @@ template <bool Fwd>
 void block(SComplex* data, int n, const SComplex* twiddles) {
     if (n < 4) return;
     stageA<Fwd>(data, n);
-    if ((static_cast<unsigned>(n) & 0xAAAAAAAAu) != 0) {  // odd order
-        span8<Fwd>(data, n, twiddles[3 * (n / 8)].re);
+    if (oddOrder(n)) {
+        span8<Fwd>(data, n, eighthCos(twiddles, n));
         if (n >= 32) radix4<Fwd, 8>(data, n, twiddles);
         if (n >= 128) radix4<Fwd, 32>(data, n, twiddles);
         if (n >= 512) radix4<Fwd, 128>(data, n, twiddles);

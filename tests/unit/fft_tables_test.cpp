@@ -16,6 +16,7 @@
 
 #include "fft/tables.h"
 #include "runtime/context.h"
+#include "runtime/diagnostics.h"
 #include "runtime/memory.h"
 #include "tests/support/fft_signals.h"
 #include "tests/support/reference_fft.h"
@@ -453,15 +454,23 @@ std::vector<SComplex> quietedWhereMoved(std::vector<SComplex> v, int order) {
     return v;
 }
 
+// Both walks, tile by tile where the data outgrow the first level cache
+// and the reference paths' table order.
 TEST_F(FftTables, BitRevPermuteIsTheBitReversalAndItsOwnInverse) {
-    for (int order = 2; order <= 16; ++order) {
-        const auto x = markedValues(std::size_t{1} << order);
-        auto y = x;
-        qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
-        EXPECT_TRUE(sameBits(y, quietedWhereMoved(zv::test::bitReversed(x, order), order))) << "order " << order;
-        qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
-        EXPECT_TRUE(sameBits(y, quietedWhereMoved(x, order))) << "twice, order " << order;
+    for (bool reference : {false, true}) {
+        qel::setReferencePaths(reference);
+        for (int order = 2; order <= 16; ++order) {
+            const auto x = markedValues(std::size_t{1} << order);
+            auto y = x;
+            qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
+            EXPECT_TRUE(sameBits(y, quietedWhereMoved(zv::test::bitReversed(x, order), order)))
+                << "order " << order << (reference ? ", reference" : "");
+            qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
+            EXPECT_TRUE(sameBits(y, quietedWhereMoved(x, order)))
+                << "twice, order " << order << (reference ? ", reference" : "");
+        }
     }
+    qel::setReferencePaths(false);
     // n = 4: only elements 1 and 2 change places; n < 4: nothing moves.
     auto four = markedValues(4);
     qel::variant::bitRevPermute(four.data(), 4, getBitRevTable(2));
@@ -481,22 +490,26 @@ float quieted(float v) {
 }
 
 TEST_F(FftTables, BitRevCopyRealCopiesIntoBitReversedOrderLeavingTheSourceAlone) {
-    for (int order = 1; order <= 15; ++order) {
-        const std::size_t n = std::size_t{1} << order;
-        const auto x = markedValues(n);
-        auto src = x;
-        std::vector<SComplex> dst(n, SComplex{1.0f, 2.0f});
-        const std::int32_t* table = order >= 3 ? getBitRevTable(order) : nullptr;
-        qel::variant::bitRevCopyReal(src.data(), dst.data(), static_cast<int>(n), table);
-        auto want = zv::test::bitReversed(x, order);
-        // Builds that move the few values of N < 8 (or all values) through
-        // the x87 stack deliver a signalling NaN quiet.
-        if (qel::variant::kBitRevMoves == BitRevMoves::x87 ||
-            (qel::variant::kBitRevMoves != BitRevMoves::words && n < 8))
-            for (SComplex& v : want) v = {quieted(v.re), quieted(v.im)};
-        EXPECT_TRUE(sameBits(dst, want)) << "N = " << n;
-        EXPECT_TRUE(sameBits(src, x)) << "N = " << n;
+    for (bool reference : {false, true}) {
+        qel::setReferencePaths(reference);
+        for (int order = 1; order <= 15; ++order) {
+            const std::size_t n = std::size_t{1} << order;
+            const auto x = markedValues(n);
+            auto src = x;
+            std::vector<SComplex> dst(n, SComplex{1.0f, 2.0f});
+            const std::int32_t* table = order >= 3 ? getBitRevTable(order) : nullptr;
+            qel::variant::bitRevCopyReal(src.data(), dst.data(), static_cast<int>(n), table);
+            auto want = zv::test::bitReversed(x, order);
+            // Builds that move the few values of N < 8 (or all values)
+            // through the x87 stack deliver a signalling NaN quiet.
+            if (qel::variant::kBitRevMoves == BitRevMoves::x87 ||
+                (qel::variant::kBitRevMoves != BitRevMoves::words && n < 8))
+                for (SComplex& v : want) v = {quieted(v.re), quieted(v.im)};
+            EXPECT_TRUE(sameBits(dst, want)) << "N = " << n << (reference ? ", reference" : "");
+            EXPECT_TRUE(sameBits(src, x)) << "N = " << n << (reference ? ", reference" : "");
+        }
     }
+    qel::setReferencePaths(false);
 }
 
 }  // namespace
