@@ -26,7 +26,11 @@ constexpr std::uint32_t kGuard = 0x7FC0DEADu;
 
 class Complex : public zv::test::VariantTest {};
 
-TEST_P(Complex, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
+// The argument checks are the shared code of every build, ahead of its loops:
+// they run on one build.
+class ComplexChecks : public Complex {};
+
+TEST_P(ComplexChecks, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
     SComplex z[4] = {{1, 2}, {3, 4}, {5, 6}, {7, 8}};
     float f[4] = {9, 10, 11, 12};
     ZV_EXPECT_QUIET_EXIT1(api->qelcbConjExtend1(z, 0), z, sizeof z);
@@ -241,6 +245,8 @@ TEST_P(Complex, SoftwareBlockRootsWithinAnUlp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Complex, ::testing::ValuesIn(zv::test::builtVariants()),
+                         zv::test::variantName);
+INSTANTIATE_TEST_SUITE_P(SharedCode, ComplexChecks, ::testing::ValuesIn(zv::test::sharedCodeVariants()),
                          zv::test::variantName);
 
 }  // namespace

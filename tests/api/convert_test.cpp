@@ -37,7 +37,11 @@ protected:
     }
 };
 
-TEST_P(Convert, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
+// The argument checks are the shared code of every build, ahead of its loops:
+// they run on one build.
+class ConvertChecks : public Convert {};
+
+TEST_P(ConvertChecks, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
     float f[4] = {1, 2, 3, 4};
     std::int32_t i[4] = {5, 6, 7, 8};
     ZV_EXPECT_QUIET_EXIT1(api->qelsbFloatToInt(nullptr, nullptr, 0, 8, kNear), i, sizeof i);
@@ -353,6 +357,8 @@ TEST_P(Convert, ControlRegistersComeBackAndTheX87StackIsFree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Convert, ::testing::ValuesIn(zv::test::builtVariants()),
+                         zv::test::variantName);
+INSTANTIATE_TEST_SUITE_P(SharedCode, ConvertChecks, ::testing::ValuesIn(zv::test::sharedCodeVariants()),
                          zv::test::variantName);
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <random>
@@ -88,25 +89,31 @@ protected:
         ASSERT_NE(generic, nullptr);
     }
 
-    // Runs `call` on both libraries with the same inputs in place, at every
-    // offset and length, and hands both results to `compare`.
-    template <typename Call, typename Compare>
-    void onBoth(Call call, Compare compare) {
+    using Call = std::function<void(const zv::test::LibraryApi*, Placed&, Placed&, int)>;
+
+    // Runs each call on both libraries with the same inputs in place, at
+    // every offset and length, and hands both results to `compare`. The
+    // inputs depend on the length and offset alone: made once for all calls.
+    template <typename Compare>
+    void onBoth(const std::vector<Call>& calls, Compare compare) {
         for (std::size_t n : kLengths) {
             for (int offset = 0; offset < 4; ++offset) {
                 const auto x = edgyFloats(2 * n + 4, static_cast<unsigned>(n * 4 + offset));
                 const auto y = edgyFloats(2 * n + 4, static_cast<unsigned>(n * 4 + offset + 1000));
-                std::vector<float> results[2];
-                const zv::test::LibraryApi* libraries[2] = {generic, api};
-                for (int which = 0; which < 2; ++which) {
-                    Placed a(libraries[which], x.size(), offset);
-                    Placed b(libraries[which], y.size(), (offset + 1) % 4);
-                    a.fill(x);
-                    b.fill(y);
-                    call(libraries[which], a, b, static_cast<int>(n));
-                    results[which] = a.read<float>(x.size());
+                for (std::size_t k = 0; k < calls.size(); ++k) {
+                    SCOPED_TRACE("call " + std::to_string(k));
+                    std::vector<float> results[2];
+                    const zv::test::LibraryApi* libraries[2] = {generic, api};
+                    for (int which = 0; which < 2; ++which) {
+                        Placed a(libraries[which], x.size(), offset);
+                        Placed b(libraries[which], y.size(), (offset + 1) % 4);
+                        a.fill(x);
+                        b.fill(y);
+                        calls[k](libraries[which], a, b, static_cast<int>(n));
+                        results[which] = a.read<float>(x.size());
+                    }
+                    compare(results[0], results[1], n, offset);
                 }
-                compare(results[0], results[1], n, offset);
             }
         }
     }
@@ -122,18 +129,20 @@ void expectSameBits(const std::vector<float>& want, const std::vector<float>& go
 // (x87 extended precision holds the exact result of two floats' product and,
 // short of a negligible operand, of their sum), so the bits agree.
 TEST_P(Differential, ArithmeticGivesTheGenericBits) {
-    onBoth([](const auto* l, Placed&, Placed& b, int n) { l->qelsbSet(1.5f, b.f(), n); }, expectSameBits);
-    onBoth([](const auto* l, Placed& a, Placed&, int n) { l->qelsbSet(-2.25f, a.f(), n); }, expectSameBits);
-    onBoth([](const auto* l, Placed& a, Placed&, int n) { l->qelsbAdd1(0.3f, a.f(), n); }, expectSameBits);
-    onBoth([](const auto* l, Placed& a, Placed&, int n) { l->qelsbMpy1(-1.7f, a.f(), n); }, expectSameBits);
-    onBoth([](const auto* l, Placed& a, Placed& b, int n) { l->qelsbAdd2(b.f(), a.f(), n); }, expectSameBits);
-    onBoth([](const auto* l, Placed& a, Placed& b, int n) { l->qelsbMpy2(b.f(), a.f(), n); }, expectSameBits);
+    onBoth({[](const auto* l, Placed&, Placed& b, int n) { l->qelsbSet(1.5f, b.f(), n); },
+            [](const auto* l, Placed& a, Placed&, int n) { l->qelsbSet(-2.25f, a.f(), n); },
+            [](const auto* l, Placed& a, Placed&, int n) { l->qelsbAdd1(0.3f, a.f(), n); },
+            [](const auto* l, Placed& a, Placed&, int n) { l->qelsbMpy1(-1.7f, a.f(), n); },
+            [](const auto* l, Placed& a, Placed& b, int n) { l->qelsbAdd2(b.f(), a.f(), n); },
+            [](const auto* l, Placed& a, Placed& b, int n) { l->qelsbMpy2(b.f(), a.f(), n); }},
+           expectSameBits);
 }
 
 // Moves and sign changes of values without NaNs.
 TEST_P(Differential, ComplexMovesGiveTheGenericBits) {
-    onBoth([](const auto* l, Placed& a, Placed&, int n) { l->qelcbConjExtend1(a.c(), n / 2 + 1); }, expectSameBits);
-    onBoth([](const auto* l, Placed& a, Placed& b, int n) { l->qelcbReal(b.c(), a.f(), n); }, expectSameBits);
+    onBoth({[](const auto* l, Placed& a, Placed&, int n) { l->qelcbConjExtend1(a.c(), n / 2 + 1); },
+            [](const auto* l, Placed& a, Placed& b, int n) { l->qelcbReal(b.c(), a.f(), n); }},
+           expectSameBits);
 }
 
 // A magnitude is the root of re^2 + im^2 rounded to float; builds may round
@@ -194,20 +203,19 @@ TEST_P(Differential, ExtremesOfNumbersAreTheGenericOnes) {
 
 // In-range conversions have one right answer for each rounding mode.
 TEST_P(Differential, InRangeConversionsGiveTheGenericIntegersAndBack) {
-    const int modes[] = {QEL_CVT_NEAREST, QEL_CVT_TRUNCATE, QEL_CVT_FLOOR, QEL_CVT_CEIL};
+    std::vector<Call> calls;
     for (int size : {8, 16, 32}) {
-        for (int mode : modes) {
-            onBoth(
-                [&](const auto* l, Placed& a, Placed& b, int n) {
-                    // In range for a signed integer of the size: scaled to +-100.
-                    for (int i = 0; i < n; ++i) b.f()[i] = std::isfinite(b.f()[i]) ? std::remainder(b.f()[i], 100.0f) : 1.0f;
-                    std::vector<std::int32_t> ints(static_cast<std::size_t>(n) + 1);
-                    l->qelsbFloatToInt(b.f(), ints.data(), n, size, mode);
-                    l->qelsbIntToFloat(ints.data(), a.f(), n, size, 0);
-                },
-                expectSameBits);
+        for (int mode : {QEL_CVT_NEAREST, QEL_CVT_TRUNCATE, QEL_CVT_FLOOR, QEL_CVT_CEIL}) {
+            calls.push_back([size, mode](const zv::test::LibraryApi* l, Placed& a, Placed& b, int n) {
+                // In range for a signed integer of the size: scaled to +-100.
+                for (int i = 0; i < n; ++i) b.f()[i] = std::isfinite(b.f()[i]) ? std::remainder(b.f()[i], 100.0f) : 1.0f;
+                std::vector<std::int32_t> ints(static_cast<std::size_t>(n) + 1);
+                l->qelsbFloatToInt(b.f(), ints.data(), n, size, mode);
+                l->qelsbIntToFloat(ints.data(), a.f(), n, size, 0);
+            });
         }
     }
+    onBoth(calls, expectSameBits);
 }
 
 // ---- FFT ----
@@ -329,20 +337,33 @@ void expectAlignmentFree(const zv::test::LibraryApi* api, int order, bool nonFin
     }
 }
 
-TEST_P(Differential, UnalignedDataGiveTheAlignedBitsUpToOrder16) {
+// Each build against itself, the generic one too.
+class WithinBuild : public zv::test::VariantTest {};
+
+TEST_P(WithinBuild, UnalignedDataGiveTheAlignedBitsUpToOrder16) {
     for (int order = 0; order <= 16; ++order) expectAlignmentFree(api, order, false);
 }
 
-TEST_P(Differential, UnalignedDataWithInfinitiesAndNaNsGiveTheAlignedBitsUpToOrder16) {
+TEST_P(WithinBuild, UnalignedDataWithInfinitiesAndNaNsGiveTheAlignedBitsUpToOrder16) {
     for (int order = 0; order <= 16; ++order) expectAlignmentFree(api, order, true);
 }
 
-TEST_P(Differential, LongUnalignedDataGiveTheAlignedBitsForOrders17To20) {
+TEST_P(WithinBuild, LongUnalignedDataGiveTheAlignedBitsForOrders17To20) {
     for (int order = 17; order <= 20; ++order) expectAlignmentFree(api, order, false, false);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllVariants, Differential, ::testing::ValuesIn(zv::test::builtVariants()),
+// Every build but the generic one, which the others are compared with.
+std::vector<std::string> otherThanGeneric() {
+    std::vector<std::string> codes = zv::test::builtVariants();
+    std::erase(codes, std::string(zv::test::kGenericVariant));
+    return codes;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllVariants, WithinBuild, ::testing::ValuesIn(zv::test::builtVariants()),
                          zv::test::variantName);
+INSTANTIATE_TEST_SUITE_P(AgainstGeneric, Differential, ::testing::ValuesIn(otherThanGeneric()),
+                         zv::test::variantName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Differential);  // the generic build alone
 
 // Builds whose rows say that their transforms give another build's bits up
 // to an order (the same single-precision operations in the same order, the
@@ -472,7 +493,7 @@ std::vector<std::vector<SComplex>> pathSignals(int order) {
 // 20, complex and real, both directions, every ordering (from order 17 one
 // case per kind of data, the orderings and offsets taken in turn), at 0, 4,
 // 8 and 12 bytes past a 16-byte boundary.
-TEST_P(Differential, StreamingBuildsGiveTheReferencePathsBits) {
+TEST_P(WithinBuild, StreamingBuildsGiveTheReferencePathsBits) {
     if (!qel::kWidePaths || !zv::test::traitsOf(GetParam()).avxKernels)
         GTEST_SKIP() << "the accelerated paths of the 64-bit streaming builds";
     const zv::test::LibraryApi* libraries[2] = {api, referenceInstance(GetParam())};

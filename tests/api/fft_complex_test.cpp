@@ -240,7 +240,11 @@ TEST_P(Fft, InitOnlyAndReleaseNeedNoData) {
     EXPECT_LT(zv::test::relativeRmsError(y, expectedSpectrum(x, true, true)), kTolerance);
 }
 
-TEST_P(Fft, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
+// The argument checks are the shared code of every build, ahead of its loops:
+// they run on one build.
+class FftChecks : public Fft {};
+
+TEST_P(FftChecks, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
     auto data = randomSignal(4, 2u);
     SComplex* d = data.data();
     const std::size_t bytes = data.size() * sizeof(SComplex);
@@ -256,7 +260,7 @@ TEST_P(Fft, EveryFailedCheckEndsTheProcessQuietlyWithDataUntouched) {
     ZV_EXPECT_QUIET_EXIT1(api->qelcFft(d, 0, 0), d, sizeof(SComplex));
 }
 
-TEST_P(Fft, OrdersAboveTheLargestEndTheProcessAsOutOfMemory) {
+TEST_P(FftChecks, OrdersAboveTheLargestEndTheProcessAsOutOfMemory) {
     // The largest order the header documents: 29 with 64-bit pointers, 27
     // on 32-bit Windows.
     constexpr int kLargestOrder = sizeof(void*) == 8 ? 29 : 27;
@@ -270,6 +274,8 @@ TEST_P(Fft, OrdersAboveTheLargestEndTheProcessAsOutOfMemory) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, Fft, ::testing::ValuesIn(zv::test::builtVariants()),
+                         zv::test::variantName);
+INSTANTIATE_TEST_SUITE_P(SharedCode, FftChecks, ::testing::ValuesIn(zv::test::sharedCodeVariants()),
                          zv::test::variantName);
 
 }  // namespace

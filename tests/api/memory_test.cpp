@@ -29,6 +29,7 @@
 
 namespace {
 
+// The allocator is the runtime's, the same code in every build: it runs on one.
 class Memory : public zv::test::VariantTest {};
 
 bool aligned32(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % 32 == 0; }
@@ -160,7 +161,7 @@ TEST_P(Memory, FreedBlocksGiveTheirMemoryBack) {
     EXPECT_LT(mappedBytes() - before, kBlock);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllVariants, Memory, ::testing::ValuesIn(zv::test::builtVariants()),
+INSTANTIATE_TEST_SUITE_P(SharedCode, Memory, ::testing::ValuesIn(zv::test::sharedCodeVariants()),
                          zv::test::variantName);
 
 }  // namespace

@@ -4,6 +4,7 @@
 // (fixtures derived from VariantTest, instances named by variantName).
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,31 @@ bool libraryLoaded(const std::string& path);
 
 // The codes of the variant libraries this build made.
 std::vector<std::string> builtVariants();
+
+// One built variant for each distinct value of key(traits), the generic
+// build first (in the order of builtVariants otherwise): for suites of shared
+// code, which runs the same in builds that agree on the traits it depends on.
+template <typename Key>
+std::vector<std::string> oneVariantPer(Key key) {
+    std::vector<std::string> codes = builtVariants();
+    std::stable_partition(codes.begin(), codes.end(), [](const std::string& c) { return c == kGenericVariant; });
+    std::vector<std::string> chosen;
+    std::vector<decltype(key(traitsOf(codes.front())))> seen;
+    for (const std::string& code : codes) {
+        auto value = key(traitsOf(code));
+        if (std::find(seen.begin(), seen.end(), value) == seen.end()) {
+            seen.push_back(value);
+            chosen.push_back(code);
+        }
+    }
+    return chosen;
+}
+
+// The build for suites whose code no build changes (argument checks, the
+// allocator, the library's lifecycle): the generic one.
+inline std::vector<std::string> sharedCodeVariants() {
+    return oneVariantPer([](const VariantTraits&) { return 0; });
+}
 
 // A black-box suite's fixture: the parameter is a variant's code, and each
 // test starts with that library open (a library that cannot be loaded fails

@@ -4,6 +4,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -281,5 +282,18 @@ TEST(QuietExitChecker, CatchesWritesOutputAndOtherExitCodes) {
     EXPECT_NONFATAL_FAILURE(ZV_EXPECT_QUIET_EXIT1((void)0, checkerBuffer, sizeof checkerBuffer), "");
     ZV_EXPECT_QUIET_EXIT1(std::exit(1), checkerBuffer, sizeof checkerBuffer);
 }
+
+#if defined(_WIN32)
+[[noreturn]] void hang() {
+    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
+// The Windows runner ends a child that outlives its limit and fails the check.
+TEST(QuietExitChecker, EndsAChildThatDoesNotEndAndFails) {
+    zv::test::setQuietExitTimeLimit(3000);
+    EXPECT_NONFATAL_FAILURE(ZV_EXPECT_QUIET_EXIT1(hang(), nullptr, 0), "did not end within 3000 ms");
+    zv::test::setQuietExitTimeLimit(300000);
+}
+#endif
 
 }  // namespace
