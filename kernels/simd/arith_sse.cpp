@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "kernels/simd/vector_sse.h"
+#include "variant.h"
 
 namespace qel::sse {
 
@@ -15,12 +16,12 @@ bool aligned16(const void* p) { return (reinterpret_cast<std::uintptr_t>(p) & 15
 
 // The fill switches to non-temporal stores above this many elements left
 // (beyond the 16 of the first step): such a run does not fit the cache.
-constexpr std::ptrdiff_t kStreamingFill = 4096;
+constexpr std::ptrdiff_t kStreamingFill = variant::kStreamingFill;
 // The constant forms use the unaligned load and store forms from this many
 // elements on (same values; they cost less there on the processors meant).
 constexpr std::ptrdiff_t kUnalignedConstBlocks = 4104;
 // The vector forms keep aligned stores only below this many elements.
-constexpr std::ptrdiff_t kCachedVecBlocks = 1032;
+constexpr std::ptrdiff_t kCachedVecBlocks = variant::kCachedVecBlocks;
 
 // The operations take the destination element as their left operand, as the
 // generic loops do (it decides which NaN comes out of two).

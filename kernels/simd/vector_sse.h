@@ -2,8 +2,8 @@
 // The streaming-SIMD family's vector loops, the same in ZentavolS2 and
 // ZentavolS1: SSE (no SSE2) for the arithmetic, extremes and square root,
 // SSE and MMX for the conversions (the conjugate extension is the shared
-// integer one, vector/conj_words.h). The names are those of the generic
-// family (vector/*_g1.h), so a build picks its family in variant.h.
+// integer one, kernels/generic/conj_words.h). The names are those of the
+// generic family (kernels/generic/), bundled in kernels/simd/family.h.
 #pragma once
 
 #include <cstdint>

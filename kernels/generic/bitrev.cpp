@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "fft/generic.h"
+#include "kernels/generic/fft.h"
 
 namespace qel::generic {
 

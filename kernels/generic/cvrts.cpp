@@ -10,11 +10,11 @@
 #include <limits>
 #include <type_traits>
 
-#include "vector/cvrts_g1.h"
+#include "kernels/generic/cvrts.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 
-namespace qel::g1 {
+namespace qel::generic {
 
 namespace {
 
@@ -160,4 +160,4 @@ void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned)
     kIntToFloatLoops[widthIndex(size)][isUnsigned](static_cast<const unsigned char*>(src), dst, len);
 }
 
-}  // namespace qel::g1
+}  // namespace qel::generic

@@ -5,9 +5,9 @@
 
 #include "zentavol.h"
 
-namespace qel::words {
+namespace qel::generic::words {
 // vec[2n-2-k] = conj(vec[k]) for k = 1 .. n-2, n > 2: sources ascending,
 // four per step, destinations descending from 2n-3; the sign bit flipped as
 // an integer, so every bit else arrives as it was (a signalling NaN too).
 void conjExtend(SComplex* vec, int n);
-}  // namespace qel::words
+}  // namespace qel::generic::words

@@ -4,7 +4,7 @@
 // checks are shared (qelcvrts.cpp) and have passed when a loop runs.
 #pragma once
 
-namespace qel::g1 {
+namespace qel::generic {
 // One loop per width, signedness and rounding mode, in ascending order; the
 // rounding is done on the float's bits, so no floating-point mode changes.
 // size is 8, 16 or 32; flags holds exactly one rounding bit. Out-of-range
@@ -12,4 +12,4 @@ namespace qel::g1 {
 void floatToInt(const float* src, void* dst, int len, int size, int flags);
 // One loop per integer type, two elements per step, one rounding each.
 void intToFloat(const void* src, float* dst, int len, int size, bool isUnsigned);
-}  // namespace qel::g1
+}  // namespace qel::generic
