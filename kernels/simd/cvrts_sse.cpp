@@ -18,6 +18,7 @@
 #include "kernels/simd/cvrts_wide.h"
 #include "kernels/simd/vector_sse.h"
 #include "runtime/diagnostics.h"
+#include "runtime/fp_env.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 
@@ -32,30 +33,13 @@ bool aligned(const void* p, std::uintptr_t bytes) {
 // The control/status register for the call: rounding field and exception
 // flags cleared, every exception masked, the rest (flush to zero, denormals
 // as zero) as the caller had it; the caller's value comes back at the end.
-class ControlScope {
-public:
-    explicit ControlScope(unsigned code) : saved_(_mm_getcsr()) { _mm_setcsr((saved_ & ~0x7FBFu) | code); }
-    ~ControlScope() { _mm_setcsr(saved_); }
-    ControlScope(const ControlScope&) = delete;
-    ControlScope& operator=(const ControlScope&) = delete;
-
-private:
-    unsigned saved_;
-};
-
-// Clears the MMX state, so the x87 stack is usable again after the loop.
-struct MmxScope {
-    MmxScope() = default;
-    ~MmxScope() { _mm_empty(); }
-    MmxScope(const MmxScope&) = delete;
-    MmxScope& operator=(const MmxScope&) = delete;
-};
+constexpr unsigned kCallFields = fp::kSseRoundingField | fp::kSseExceptionMasks | fp::kSseExceptionFlags;
 
 unsigned controlCode(int flags) {
-    if (flags & QEL_CVT_TRUNCATE) return 0x7F80u;
-    if (flags & QEL_CVT_FLOOR) return 0x3F80u;
-    if (flags & QEL_CVT_CEIL) return 0x5F80u;
-    return 0x1F80u;
+    if (flags & QEL_CVT_TRUNCATE) return fp::kSseExceptionMasks | fp::kSseRoundTowardZero;
+    if (flags & QEL_CVT_FLOOR) return fp::kSseExceptionMasks | fp::kSseRoundDown;
+    if (flags & QEL_CVT_CEIL) return fp::kSseExceptionMasks | fp::kSseRoundUp;
+    return fp::kSseExceptionMasks | fp::kSseRoundNearest;
 }
 
 // One float into the low lane by an SSE load of its own, kept in a vector
@@ -209,11 +193,11 @@ void floatToIntKernel(const float* src, unsigned char* dst, int len, int flags) 
     const auto count = static_cast<std::size_t>(len);
     bool outside = false;
     {
-        const ControlScope control(controlCode(flags));
+        const fp::SseScope control(kCallFields, controlCode(flags));
         std::size_t i = 0;
         for (; i < count && !aligned(src + i, 32); ++i) convertSingle<T, Saturate, Report>(src + i, dst, i, s, outside);
         if (count - i >= 8) {
-            const MmxScope mmx;
+            const fp::MmxScope mmx;
             __m128 inside = _mm_cmpeq_ps(_mm_setzero_ps(), _mm_setzero_ps());
             for (; count - i >= 8; i += 8) convertEight<T, Saturate, Report>(src + i, dst, i, s, inside);
             _mm_sfence();
@@ -298,7 +282,7 @@ void intToFloatKernel(const unsigned char* src, float* dst, int len) {
     const auto count = static_cast<std::size_t>(len);
     constexpr std::size_t step = std::is_same_v<T, std::uint32_t> ? 4 : 8;
     std::size_t i = 0;
-    const MmxScope mmx;  // the single elements go through MMX too
+    const fp::MmxScope mmx;  // the single elements go through MMX too
     if (count >= step) {
         for (; count - i >= step; i += step) {
             const unsigned char* p = src + i * sizeof(T);

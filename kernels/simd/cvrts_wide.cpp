@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "kernels/simd/cvrts_ranges.h"
+#include "runtime/fp_env.h"
 #include "vector/internal.h"
 #include "vector/wide_paths.h"
 
@@ -436,30 +437,34 @@ int widthIndex(int size) { return size == 8 ? 0 : size == 16 ? 1 : 2; }
 }  // namespace
 
 bool floatToInt(const float* src, void* dst, int len, int size, int flags) {
-    // Every exception masked (0x1F80), neither flush to zero (0x8000) nor
-    // denormals as zero (0x40); the rounding field (0x6000) is free.
-    const unsigned control = _mm_getcsr();
-    if ((control & 0x9FC0u) != 0x1F80u) return false;
-    const int kind = ((flags & QEL_CVT_SATURATE) ? 2 : 0) + ((flags & QEL_CVT_REPORT) ? 1 : 0);
-    const bool avx2 = qel::wide::avx2();
-    const int mode = modeOf(flags);
-    // The rounding field of each mode: nearest 0, down 1, up 2, toward zero 3.
-    static constexpr unsigned kField[4] = {0, 3, 1, 2};
-    const bool callerMode = (control >> 13 & 3u) == kField[mode];
-    auto* out = static_cast<unsigned char*>(dst);
-    const auto count = static_cast<std::size_t>(len);
     bool outside = false;
-    switch (widthIndex(size) * 2 + ((flags & QEL_CVT_UNSIGNED) != 0)) {
-        case 0: outside = runFloatKernel<std::int8_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        case 1: outside = runFloatKernel<std::uint8_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        case 2: outside = runFloatKernel<std::int16_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        case 3: outside = runFloatKernel<std::uint16_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        case 4: outside = runFloatKernel<std::int32_t>(src, out, count, kind, avx2, mode, callerMode); break;
-        default: outside = runFloatKernel<std::uint32_t>(src, out, count, kind, avx2, mode, callerMode); break;
+    {
+        // The exception flags the conversions raise are cleared again at the
+        // end of the scope, as the reference path leaves them by restoring
+        // the whole register.
+        const fp::SseFlagsScope sse;
+        const unsigned control = sse.caller();
+        // Every exception masked, neither flush to zero nor denormals as
+        // zero; the rounding field is free.
+        constexpr unsigned kChecked = fp::kSseFlushToZero | fp::kSseExceptionMasks | fp::kSseDenormalsAreZero;
+        if ((control & kChecked) != fp::kSseExceptionMasks) return false;
+        const int kind = ((flags & QEL_CVT_SATURATE) ? 2 : 0) + ((flags & QEL_CVT_REPORT) ? 1 : 0);
+        const bool avx2 = qel::wide::avx2();
+        const int mode = modeOf(flags);
+        // The rounding field of each mode: nearest 0, down 1, up 2, toward zero 3.
+        static constexpr unsigned kField[4] = {0, 3, 1, 2};
+        const bool callerMode = (control >> 13 & 3u) == kField[mode];
+        auto* out = static_cast<unsigned char*>(dst);
+        const auto count = static_cast<std::size_t>(len);
+        switch (widthIndex(size) * 2 + ((flags & QEL_CVT_UNSIGNED) != 0)) {
+            case 0: outside = runFloatKernel<std::int8_t>(src, out, count, kind, avx2, mode, callerMode); break;
+            case 1: outside = runFloatKernel<std::uint8_t>(src, out, count, kind, avx2, mode, callerMode); break;
+            case 2: outside = runFloatKernel<std::int16_t>(src, out, count, kind, avx2, mode, callerMode); break;
+            case 3: outside = runFloatKernel<std::uint16_t>(src, out, count, kind, avx2, mode, callerMode); break;
+            case 4: outside = runFloatKernel<std::int32_t>(src, out, count, kind, avx2, mode, callerMode); break;
+            default: outside = runFloatKernel<std::uint32_t>(src, out, count, kind, avx2, mode, callerMode); break;
+        }
     }
-    // The exception flags the conversions raised are cleared again, as the
-    // reference path leaves them by restoring the whole register.
-    if (_mm_getcsr() != control) _mm_setcsr(control);
     // One report for the call, after every element is written.
     if (outside) reportUnconvertibleElement(false);
     return true;
