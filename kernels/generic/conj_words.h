@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The conjugate extension in integer moves, the loop behind qelcbConjExtend1
-// of every build but the generic one; a build names it in its variant.h.
+// of every build but the generic one, in the x87 and streaming families' bundles.
 #pragma once
 
 #include "zentavol.h"
