@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "fft/generic.h"
 #include "fft/tables.h"
+#include "kernels/generic/fft.h"
 #include "kernels/simd/bitrev_mmx.h"
 #include "kernels/simd/real_recombine.h"
 

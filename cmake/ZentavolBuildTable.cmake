@@ -26,7 +26,7 @@ endfunction()
 set(_zv_trait_flags
   x87_conj_extend float_power_spectrum generic_extremes lane_extremes bit_order_extremes
   estimated_block_roots software_block_roots element_reports lane_conversions low_bit_conversions
-  twice_rounded_unsigned destination_nans fft_dit_only combine_prefetch)
+  twice_rounded_unsigned destination_nans fft_dit_only combine_prefetch vector_tables x87_bitrev_moves mmx_bitrev_moves)
 
 function(zv_write_build_tables)
   include("${PROJECT_SOURCE_DIR}/front/preference_rows.cmake")

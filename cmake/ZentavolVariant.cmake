@@ -46,11 +46,11 @@
 include("${PROJECT_SOURCE_DIR}/runtime/sources.cmake")
 include("${PROJECT_SOURCE_DIR}/vector/sources.cmake")
 include("${PROJECT_SOURCE_DIR}/fft/sources.cmake")
-set(ZV_SHARED_SOURCES ${ZV_RUNTIME_SOURCES} ${ZV_FFT_SOURCES} ${ZV_VECTOR_SOURCES})
+set(ZV_SHARED_SOURCES ${ZV_RUNTIME_SOURCES} ${ZV_FFT_SOURCES} ${ZV_VECTOR_SOURCES} variants/contract.cpp)
 if(WIN32)
-  set(ZV_PLATFORM_SOURCES platform/win32/platform.cpp platform/win32/variant_entry.cpp)
+  set(ZV_PLATFORM_SOURCES platform/win32/platform.cpp)
 else()
-  set(ZV_PLATFORM_SOURCES platform/posix/platform.cpp platform/posix/variant_entry.cpp)
+  set(ZV_PLATFORM_SOURCES platform/posix/platform.cpp)
 endif()
 
 set(ZV_VARIANTS "" CACHE INTERNAL "variant codes defined so far")
@@ -193,11 +193,10 @@ function(zv_add_variant code)
   if(ZV_TARGET_I686)
     list(APPEND kernel_flags ${V_WIDE_FLAGS_I686})
   endif()
-  # ZV_VECTOR_KERNELS: the row's vector loops (those in vector/, and the
-  # conversion kernels cvrts_* of the kernel folders); rows with the same
-  # files share their reference sweeps.
+  # ZV_VECTOR_KERNELS: the row's conversion kernels (cvrts* of the kernel
+  # folders); rows with the same files share their reference sweeps.
   set(vector_kernels ${V_KERNELS} ${V_WIDE_KERNELS})
-  list(FILTER vector_kernels INCLUDE REGEX "(/|^)(vector/[^/]*|kernels/[^/]+/cvrts_[^/]*)$")
+  list(FILTER vector_kernels INCLUDE REGEX "(/|^)kernels/[^/]+/cvrts[^/]*$")
   list(TRANSFORM vector_kernels REPLACE "^.*/(vector|kernels)/" "\\1/")
   list(SORT vector_kernels)
   set_target_properties(zentavol_${code} PROPERTIES ZV_ISA "${V_ISA}" ZV_FLAGS "${kernel_flags}"

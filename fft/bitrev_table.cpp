@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The compact bit-reversal tables: the swaps of the middle order-2 bits of an
 // index, cached per thread and order. Shared by every variant library; the
-// moves driven by a table are the build's own (bitrev_generic.cpp here).
+// moves driven by a table are the build's own (kernels/generic/bitrev.cpp here).
 #include <cstdint>
 
 #include "fft/tables.h"

@@ -16,26 +16,6 @@ namespace qel::fft {
 // The scratch-buffer slot of the FFT entry points.
 inline constexpr int kFftWorkBufferSlot = 3;
 
-// The layouts a build may give its DIT and real twiddle tables.
-enum class DitLayout {
-    entries,       // entry k = w^k, w^(2k), w^(3k), 24 bytes apart
-    stageVectors,  // one section per radix-4 stage size, 96-byte groups of vectors
-};
-enum class RealLayout {
-    pairs,          // (A(k), B(k)), k = 0..n/4-1
-    pairedVectors,  // from order 4: groups of four A then four B, m = 4g+1..4g+4
-};
-
-// How a build's bit-reversal moves carry the values: what becomes of a
-// signalling NaN that moves.
-enum class BitRevMoves {
-    words,     // 32-bit integer moves: every value bit for bit
-    mmxOrX87,  // 8-byte MMX moves (bit for bit) for arrays at multiples of 8
-               // bytes, x87 moves (quieting) otherwise and in the real copy
-               // of fewer than 8 pairs
-    x87,       // x87 single-float moves always: quieting
-};
-
 // e^(-2*pi*i*a/n) for 0 <= a <= 3q, folded from the first quadrant of the
 // quarter sine table s (q = n/4): every part is an entry of s or its
 // negation, never a new rounding.

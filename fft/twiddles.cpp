@@ -4,14 +4,13 @@
 // and releasers, the scratch buffers, and the release of a thread's whole FFT
 // cache. Shared by every variant library; the DIF table is the DIF driver's.
 #include <bit>
-#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "fft/tables.h"
-#include "kernels/x87/control_word.h"
 #include "runtime/context.h"
+#include "runtime/fp_env.h"
 #include "runtime/memory.h"
 #include "variant.h"
 
@@ -57,38 +56,6 @@ void fillBig(SComplex* table, const float* s, int order) {
 
 SComplex*& slotOf(TableSlots slots, int order) { return (qelGetContext()->*slots)[order]; }
 
-// A table outlives the call that builds it and serves every later transform
-// of the thread, so it is built rounding to nearest whatever mode the caller
-// has set; the caller's mode comes back afterwards. A 32-bit build without
-// SSE sets the x87 control word alone: the C runtime's fesetround also
-// probes for and writes the SSE control register, instructions such a build
-// must not contain.
-#if defined(__i386__) && !defined(__SSE__)
-class NearestRounding {
-public:
-    NearestRounding() : saved_(x87::x87ControlWord()) {
-        x87::setX87ControlWord(static_cast<std::uint16_t>(saved_ & ~0x0C00u));
-    }
-    ~NearestRounding() { x87::setX87ControlWord(saved_); }
-    NearestRounding(const NearestRounding&) = delete;
-    NearestRounding& operator=(const NearestRounding&) = delete;
-
-private:
-    std::uint16_t saved_;
-};
-#else
-class NearestRounding {
-public:
-    NearestRounding() : saved_(std::fegetround()) { std::fesetround(FE_TONEAREST); }
-    ~NearestRounding() { std::fesetround(saved_); }
-    NearestRounding(const NearestRounding&) = delete;
-    NearestRounding& operator=(const NearestRounding&) = delete;
-
-private:
-    int saved_;
-};
-#endif
-
 }  // namespace
 
 SComplex* cachedTable(TableSlots slots, int order, std::int64_t bytes,
@@ -99,7 +66,10 @@ SComplex* cachedTable(TableSlots slots, int order, std::int64_t bytes,
     if (request < 0) return nullptr;
     auto* table = static_cast<SComplex*>(qelMalloc(request));
     if (table == nullptr) return nullptr;
-    const NearestRounding nearest;
+    // A table outlives the call that builds it and serves every later
+    // transform of the thread, so it is built rounding to nearest whatever
+    // mode the caller has set; the caller's mode comes back afterwards.
+    const fp::NearestRounding nearest;
     float* s = makeQuarterSine(order);
     if (s == nullptr) {
         qelFree(table);

@@ -7,7 +7,7 @@
 
 #include "front/probe.h"
 #include "front/tables.h"
-#include "runtime/lifecycle.h"
+#include "platform/process_events.h"
 
 void* qelEntrySlots[kQelEntrySlotCount];
 

@@ -77,6 +77,6 @@ int bindEntryPoints(platform::ModuleHandle module);
 
 }  // namespace qel::front
 
-// The front library's notifications (the reasons of runtime/lifecycle.h):
+// The front library's notifications (the reasons of platform/process_events.h):
 // false when process attach failed, which must fail the front library's load.
 bool qelFrontNotify(int reason);

@@ -32,7 +32,7 @@ void deleteListLock();
 
 // Called when a context is made on demand (not at attach). On POSIX, exit()
 // and dlclose both run the library's destructor; from then on it can tell
-// which (platform/posix/variant_entry.cpp). Windows tells DllMain.
+// which (runtime/entry_posix.cpp). Windows tells DllMain.
 void watchForProcessEnd();
 
 // A fixed, zero-filled block and its release.

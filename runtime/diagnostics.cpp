@@ -5,11 +5,8 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "runtime/fp_env.h"
 #include "runtime/processor.h"
-
-#if QEL_WIDE_PATHS
-#include <xmmintrin.h>
-#endif
 
 namespace qel {
 
@@ -38,12 +35,15 @@ bool wideBlockKernels() { return wideBlockKernelsFor(units, referenceOnly); }
 
 #if QEL_WIDE_PATHS
 bool defaultFloatModes() {
-    std::uint16_t control = 0;
-    asm volatile("fnstcw %0" : "=m"(control));
-    // x87: the six exception masks, precision 64 bits (3 << 8), rounding to
-    // nearest (0 << 10). SSE: the six masks (0x1F80) and nothing else above
-    // the status flags: rounding to nearest, no FTZ (bit 15), no DAZ (bit 6).
-    return (control & 0x0F3F) == 0x033F && (_mm_getcsr() & 0xFFC0u) == 0x1F80u;
+    // x87: the six exception masks, precision 64 bits, rounding to nearest.
+    // SSE: the six masks and nothing else above the status flags: rounding
+    // to nearest, neither flush to zero nor denormals as zero.
+    constexpr std::uint16_t kX87Fields = fp::kX87ExceptionMasks | fp::kX87PrecisionField | fp::kX87RoundingField;
+    constexpr std::uint16_t kX87Default = fp::kX87ExceptionMasks | fp::kX87Precision64 | fp::kX87RoundNearest;
+    constexpr unsigned kSseFields = fp::kSseFlushToZero | fp::kSseRoundingField | fp::kSseExceptionMasks |
+                                    fp::kSseDenormalsAreZero;
+    constexpr unsigned kSseDefault = fp::kSseExceptionMasks | fp::kSseRoundNearest;
+    return (fp::x87ControlWord() & kX87Fields) == kX87Default && (fp::sseControl() & kSseFields) == kSseDefault;
 }
 #endif
 

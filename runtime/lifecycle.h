@@ -4,12 +4,7 @@
 // the slot's per-thread destructor and the library's destructor.
 #pragma once
 
-enum QelNotification : int {
-    QEL_PROCESS_DETACH = 0,
-    QEL_PROCESS_ATTACH = 1,
-    QEL_THREAD_ATTACH = 2,
-    QEL_THREAD_DETACH = 3,
-};
+#include "platform/process_events.h"
 
 // Returns false when the notification failed (a failed process attach fails
 // the load). processEnds marks a process detach at the end of the process,

@@ -6,3 +6,9 @@ set(ZV_RUNTIME_SOURCES
   runtime/lifecycle.cpp
   runtime/memory.cpp
   runtime/status.cpp)
+# The library's entry shim: DllMain, or the constructor and destructor.
+if(WIN32)
+  list(APPEND ZV_RUNTIME_SOURCES runtime/entry_win32.cpp)
+else()
+  list(APPEND ZV_RUNTIME_SOURCES runtime/entry_posix.cpp)
+endif()

@@ -7,6 +7,7 @@
 
 #include "kernels/simd/vector_sse.h"
 #include "runtime/diagnostics.h"
+#include "variant.h"
 
 namespace qel::sse {
 
@@ -20,12 +21,12 @@ bool wide() { return hasAvx() && !referencePaths(); }
 
 // The fill switches to non-temporal stores above this many elements left
 // (beyond the 16 of the first step): such a run does not fit the cache.
-constexpr std::ptrdiff_t kStreamingFill = 4096;
+constexpr std::ptrdiff_t kStreamingFill = variant::kStreamingFill;
 // The constant forms use the unaligned load and store forms from this many
 // elements on (same values; they cost less there on the processors meant).
 constexpr std::ptrdiff_t kUnalignedConstBlocks = 4104;
 // The vector forms keep aligned stores only below this many elements.
-constexpr std::ptrdiff_t kCachedVecBlocks = 1032;
+constexpr std::ptrdiff_t kCachedVecBlocks = variant::kCachedVecBlocks;
 
 // The operations take the destination element as their left operand, as the
 // generic loops do: when both operands are NaNs, addps and mulps (and their

@@ -12,6 +12,7 @@
 
 #include "fft/bitrev_walk.h"
 #include "kernels/x87/bitrev_moves.h"
+#include "runtime/fp_env.h"
 
 namespace qel::mmx {
 
@@ -28,15 +29,6 @@ inline __m64 mmxLoad(const SComplex* at) {
 }
 
 inline void mmxStore(SComplex* at, __m64 v) { asm("movq %1, %0" : "=m"(*at) : "y"(v)); }
-
-// Clears the MMX state on the way out, so that x87 code after the routine
-// finds an empty register stack.
-struct MmxScope {
-    MmxScope() = default;
-    MmxScope(const MmxScope&) = delete;
-    MmxScope& operator=(const MmxScope&) = delete;
-    ~MmxScope() { _mm_empty(); }
-};
 
 struct MmxValues {
     using Value = __m64;
@@ -60,7 +52,7 @@ bool multipleOf8(const void* at) { return (reinterpret_cast<std::uintptr_t>(at) 
 void bitRevPermute(SComplex* data, int n, const std::int32_t* table) {
     if (n < 4) return;
     if (multipleOf8(data)) {
-        const MmxScope mmx;
+        const fp::MmxScope mmx;
         bitrev::permute<Mmx>(data, n, table);
     } else {
         bitrev::permute<X87>(data, n, table);
@@ -70,7 +62,7 @@ void bitRevPermute(SComplex* data, int n, const std::int32_t* table) {
 void bitRevCopyReal(const SComplex* src, SComplex* dst, int N, const std::int32_t* table) {
     if (N < 8) return bitrev::copyFew<X87>(src, dst, N);
     if (multipleOf8(src) && multipleOf8(dst)) {
-        const MmxScope mmx;
+        const fp::MmxScope mmx;
         bitrev::copyReal<Mmx>(src, dst, N, table);
     } else {
         bitrev::copyReal<X87>(src, dst, N, table);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The conjugate extension of the streaming builds on x86-64 with AVX: the
-// walk of the integer moves (vector/conj_words.cpp) four elements at a time.
+// walk of the integer moves (kernels/generic/conj_words.cpp) four elements at a time.
 // Only moves, a reversal of 8-byte elements and an exclusive-or of the
 // imaginary parts' sign bits: every other bit arrives as it was, a
 // signalling NaN too, as through the integer moves. Sources (1 .. n-2) and
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "vector/conj_words.h"
+#include "kernels/simd/vector_sse.h"
 
 namespace qel::avx {
 

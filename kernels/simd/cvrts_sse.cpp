@@ -18,6 +18,7 @@
 #include "kernels/simd/cvrts_wide.h"
 #include "kernels/simd/vector_sse.h"
 #include "runtime/diagnostics.h"
+#include "runtime/fp_env.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 
@@ -32,33 +33,16 @@ bool aligned(const void* p, std::uintptr_t bytes) {
 // The control/status register for the call: rounding field and exception
 // flags cleared, every exception masked, the rest (flush to zero, denormals
 // as zero) as the caller had it; the caller's value comes back at the end.
-class ControlScope {
-public:
-    explicit ControlScope(unsigned code) : saved_(_mm_getcsr()) { _mm_setcsr((saved_ & ~0x7FBFu) | code); }
-    ~ControlScope() { _mm_setcsr(saved_); }
-    ControlScope(const ControlScope&) = delete;
-    ControlScope& operator=(const ControlScope&) = delete;
-
-private:
-    unsigned saved_;
-};
-
-// Clears the MMX state, so the x87 stack is usable again after the loop.
-struct MmxScope {
-    MmxScope() = default;
-    ~MmxScope() { _mm_empty(); }
-    MmxScope(const MmxScope&) = delete;
-    MmxScope& operator=(const MmxScope&) = delete;
-};
+constexpr unsigned kCallFields = fp::kSseRoundingField | fp::kSseExceptionMasks | fp::kSseExceptionFlags;
 
 unsigned controlCode(cvrt::Rounding mode) {
     switch (mode) {
-        case cvrt::Rounding::truncate: return 0x7F80u;
-        case cvrt::Rounding::floor: return 0x3F80u;
-        case cvrt::Rounding::ceil: return 0x5F80u;
+        case cvrt::Rounding::truncate: return fp::kSseExceptionMasks | fp::kSseRoundTowardZero;
+        case cvrt::Rounding::floor: return fp::kSseExceptionMasks | fp::kSseRoundDown;
+        case cvrt::Rounding::ceil: return fp::kSseExceptionMasks | fp::kSseRoundUp;
         case cvrt::Rounding::nearest: break;
     }
-    return 0x1F80u;
+    return fp::kSseExceptionMasks | fp::kSseRoundNearest;
 }
 
 // One float into the low lane by an SSE load of its own, kept in a vector
@@ -269,11 +253,11 @@ void floatToInt(const float* src, unsigned char* dst, int len, cvrt::Rounding mo
     const auto count = static_cast<std::size_t>(len);
     bool outside = false;
     {
-        const ControlScope control(controlCode(mode));
+        const fp::SseScope control(kCallFields, controlCode(mode));
         std::size_t i = 0;
         for (; i < count && !aligned(src + i, 32); ++i) convertSingle<T, Saturate, Report>(src + i, dst, i, s, outside);
         if (count - i >= 8) {
-            const MmxScope mmx;
+            const fp::MmxScope mmx;
             __m128 inside = _mm_cmpeq_ps(_mm_setzero_ps(), _mm_setzero_ps());
             for (; count - i >= 8; i += 8) convertEight<T, Saturate, Report>(src + i, dst, i, s, inside);
             _mm_sfence();
@@ -294,7 +278,7 @@ void intToFloat(const unsigned char* src, float* dst, int len) {
     const auto count = static_cast<std::size_t>(len);
     constexpr std::size_t step = std::is_same_v<T, std::uint32_t> ? 4 : 8;
     std::size_t i = 0;
-    const MmxScope mmx;  // the single elements go through MMX too
+    const fp::MmxScope mmx;  // the single elements go through MMX too
     if (count >= step) {
         for (; count - i >= step; i += step) {
             const unsigned char* p = src + i * sizeof(T);

@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "kernels/simd/cvrts_ranges.h"
+#include "runtime/fp_env.h"
 #include "vector/internal.h"
 #include "vector/wide_paths.h"
 
@@ -415,19 +416,24 @@ QEL_AVX2 void intKernelAvx2(const unsigned char* src, float* dst, std::size_t co
 
 template <typename T, bool Saturate, bool Report>
 bool floatToInt(const float* src, unsigned char* dst, int len, cvrt::Rounding rounding) {
-    // Every exception masked (0x1F80), neither flush to zero (0x8000) nor
-    // denormals as zero (0x40); the rounding field (0x6000) is free.
-    const unsigned control = _mm_getcsr();
-    if ((control & 0x9FC0u) != 0x1F80u) return false;
-    const int mode = modeOf(rounding);
-    // The rounding field of each mode: nearest 0, down 1, up 2, toward zero 3.
-    static constexpr unsigned kField[4] = {0, 3, 1, 2};
-    const bool callerMode = (control >> 13 & 3u) == kField[mode];
-    const bool outside = kByMode<T, Saturate, Report>[qel::wide::avx2()][callerMode ? kCallerMode : mode](
-        src, dst, static_cast<std::size_t>(len), kSetups<T>[mode]);
-    // The exception flags the conversions raised are cleared again, as the
-    // reference path leaves them by restoring the whole register.
-    if (_mm_getcsr() != control) _mm_setcsr(control);
+    bool outside = false;
+    {
+        // The exception flags the conversions raise are cleared again at the
+        // end of the scope, as the reference path leaves them by restoring
+        // the whole register.
+        const fp::SseFlagsScope sse;
+        const unsigned control = sse.caller();
+        // Every exception masked, neither flush to zero nor denormals as
+        // zero; the rounding field is free.
+        constexpr unsigned kChecked = fp::kSseFlushToZero | fp::kSseExceptionMasks | fp::kSseDenormalsAreZero;
+        if ((control & kChecked) != fp::kSseExceptionMasks) return false;
+        const int mode = modeOf(rounding);
+        // The rounding field of each mode: nearest 0, down 1, up 2, toward zero 3.
+        static constexpr unsigned kField[4] = {0, 3, 1, 2};
+        const bool callerMode = (control >> 13 & 3u) == kField[mode];
+        outside = kByMode<T, Saturate, Report>[qel::wide::avx2()][callerMode ? kCallerMode : mode](
+            src, dst, static_cast<std::size_t>(len), kSetups<T>[mode]);
+    }
     // One report for the call, after every element is written.
     if (outside) reportUnconvertibleElement(false);
     return true;

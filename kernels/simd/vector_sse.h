@@ -2,13 +2,14 @@
 // The streaming-SIMD family's vector loops, the same in ZentavolS2 and
 // ZentavolS1: SSE (no SSE2) for the arithmetic, extremes and square root,
 // SSE and MMX for the conversions (the conjugate extension is the shared
-// integer one, vector/conj_words.h). The names are those of the generic
-// family (vector/*_g1.h), so a build picks its family in variant.h.
+// integer one, kernels/generic/conj_words.h). The names are those of the
+// generic family (kernels/generic/), bundled in kernels/simd/family.h.
 #pragma once
 
 #include <cstdint>
 
 #include "vector/cvrts_kernels.h"
+#include "zentavol.h"
 
 namespace qel::sse {
 
@@ -65,5 +66,8 @@ void addConst(float value, float* dst, int n);
 void mpyConst(float value, float* dst, int n);
 void addVec(const float* src, float* dst, int n);
 void mpyVec(const float* src, float* dst, int n);
+// The integer conjugate extension (kernels/generic/conj_words.h), four
+// elements a step in 256-bit vectors (conj_avx.cpp), the same moves.
+void conjExtend(SComplex* vec, int n);
 
 }  // namespace qel::avx

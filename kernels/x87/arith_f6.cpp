@@ -8,6 +8,7 @@
 #include "kernels/x87/arith_blocks.h"
 #include "kernels/x87/fill_words.h"
 #include "kernels/x87/vector_x87.h"
+#include "variant.h"
 
 namespace qel::x87f6 {
 
@@ -19,14 +20,13 @@ using x87::Mpy;
 using x87::VecOperand;
 using Schedule = x87::FourInFlight;
 
-// From this many elements on the fill is one string store: its start-up
-// cost is paid back on such runs.
-constexpr int kStringFill = 208;
+// From variant::kStringFill elements on the fill is one string store: its
+// start-up cost is paid back on such runs.
 
 }  // namespace
 
 void setBits(std::uint32_t bits, float* dst, int n) {
-    if (n < kStringFill) return x87::fillWords(bits, dst, static_cast<std::size_t>(n));
+    if (n < variant::kStringFill) return x87::fillWords(bits, dst, static_cast<std::size_t>(n));
     std::size_t count = static_cast<std::size_t>(n);
     float* at = dst;
     if ((reinterpret_cast<std::uintptr_t>(at) & 7u) != 0) {

@@ -12,7 +12,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "kernels/x87/control_word.h"
+#include "runtime/fp_env.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 
@@ -30,34 +30,20 @@ constexpr std::uint32_t kMagnitude = 0x7FFFFFFFu;
 constexpr std::uint32_t kMagicBits = 0x4B400000u;
 constexpr std::uint32_t kMagicRange = 0x4A000000u;  // 2^21
 
-// Precision and rounding fields cleared, then every exception masked, 64-bit
-// precision and the flag's rounding; the caller's word comes back at the end,
-// with the exception flags cleared both times.
-class ControlWordScope {
-public:
-    explicit ControlWordScope(std::uint16_t mode) : saved_(x87ControlWord()) {
-        clearX87Exceptions();
-        setX87ControlWord(static_cast<std::uint16_t>((saved_ & ~0x0F00u) | mode));
-    }
-    ~ControlWordScope() {
-        clearX87Exceptions();
-        setX87ControlWord(saved_);
-    }
-    ControlWordScope(const ControlWordScope&) = delete;
-    ControlWordScope& operator=(const ControlWordScope&) = delete;
-
-private:
-    std::uint16_t saved_;
-};
+// The control word of a call: every exception masked, 64-bit precision and
+// the flag's rounding, the rest as the caller had it; the exception flags are
+// cleared before the word is set and again before the caller's comes back.
+constexpr std::uint16_t kCallFields = fp::kX87PrecisionField | fp::kX87RoundingField;
+constexpr std::uint16_t kCallWord = fp::kX87ExceptionMasks | fp::kX87Bit6 | fp::kX87Precision64;
 
 std::uint16_t controlCode(Rounding mode) {
     switch (mode) {
-        case Rounding::truncate: return 0x0F7F;
-        case Rounding::floor: return 0x077F;
-        case Rounding::ceil: return 0x0B7F;
+        case Rounding::truncate: return kCallWord | fp::kX87RoundTowardZero;
+        case Rounding::floor: return kCallWord | fp::kX87RoundDown;
+        case Rounding::ceil: return kCallWord | fp::kX87RoundUp;
         case Rounding::nearest: break;
     }
-    return 0x037F;
+    return kCallWord | fp::kX87RoundNearest;
 }
 
 // The floats that round into the type under the mode: up to highBits when
@@ -234,7 +220,7 @@ void floatToInt(const float* src, unsigned char* dst, int len, Rounding mode) {
     const auto count = static_cast<std::size_t>(len);
     bool outside = false;
     {
-        const ControlWordScope control(controlCode(mode));
+        const fp::X87Scope control(kCallFields, controlCode(mode), fp::X87Flags::clear);
         std::size_t i = 0;
         for (; count - i >= 4; i += 4) {
             std::uint32_t bits[4];

@@ -4,15 +4,12 @@
 // caller's control word put back after it.
 #include <cstdint>
 
-#include "kernels/x87/control_word.h"
 #include "kernels/x87/vector_x87.h"
+#include "runtime/fp_env.h"
 
 namespace qel::x87f6 {
 
 namespace {
-
-// The precision field of the control word, bits 8 and 9; 00 is 24 bits.
-constexpr std::uint16_t kPrecisionField = 0x0300;
 
 // The x87 instruction itself, on every target (a library call or a
 // compiler's own choice might take another unit or precision).
@@ -29,8 +26,7 @@ bool sqrtLoop(const float* src, float* dst, int n) {
     // is never subnormal, so the store is exact and the value is the
     // generic build's correctly rounded root. +inf, NaNs and -0 give
     // themselves (a NaN quiet).
-    const std::uint16_t caller = x87::x87ControlWord();
-    x87::setX87ControlWord(static_cast<std::uint16_t>(caller & ~kPrecisionField));
+    const fp::X87Scope precision(fp::kX87PrecisionField, fp::kX87Precision24);
     bool negative = false;
     for (int i = 0; i < n; ++i) {
         const long double x = src[i];
@@ -41,7 +37,6 @@ bool sqrtLoop(const float* src, float* dst, int n) {
         }
         dst[i] = static_cast<float>(x87Sqrt(x));
     }
-    x87::setX87ControlWord(caller);
     return negative;
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The x87 builds' vector loops under the generic family's names
-// (vector/*_g1.h), so a build picks them in its variant.h: x87f6 serves
+// (kernels/generic/), bundled in kernels/x87/family.h: x87f6 serves
 // ZentavolN2 and ZentavolG2, x87f5 ZentavolN1, x87 all three. The values
 // written are the generic build's, except the extremes' order of NaNs and
 // zeros and x87f5's square root.

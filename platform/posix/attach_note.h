@@ -2,7 +2,7 @@
 // How a variant library tells the front library whether its process attach
 // succeeded, on ELF systems where a constructor cannot fail its library's
 // load: an ELF note names a word that holds the outcome. Written by the
-// variants (variant_entry.cpp), read by libZentavol (front_platform.cpp).
+// variants (runtime/entry_posix.cpp), read by libZentavol (front_platform.cpp).
 #pragma once
 
 // The note: owner "Zentavol" (with its terminating zero, 9 bytes), this

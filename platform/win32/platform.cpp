@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "runtime/fp_env.h"
+
 namespace qel::platform {
 
 static_assert(kTlsOutOfIndexes == TLS_OUT_OF_INDEXES);
@@ -67,18 +69,15 @@ bool getEnvironmentVariable(const char* name, char* buffer, std::size_t size) {
 // Bit 16 marks a word to restore; a caller already at 64-bit precision (the
 // precision-control field, bits 8 and 9, both set) costs one fnstcw.
 std::uint32_t enterExtendedPrecision() {
-    std::uint16_t word;
-    asm volatile("fnstcw %0" : "=m"(word) : : "memory");
-    if ((word & 0x0300u) == 0x0300u) return 0;
-    const std::uint16_t extended = word | 0x0300u;
-    asm volatile("fldcw %0" : : "m"(extended) : "memory");
+    const std::uint16_t word = fp::x87ControlWord();
+    if ((word & fp::kX87PrecisionField) == fp::kX87Precision64) return 0;
+    fp::setX87ControlWord(static_cast<std::uint16_t>((word & ~fp::kX87PrecisionField) | fp::kX87Precision64));
     return 0x10000u | word;
 }
 
 void leaveExtendedPrecision(std::uint32_t saved) {
     if (saved == 0) return;
-    const std::uint16_t word = static_cast<std::uint16_t>(saved);
-    asm volatile("fldcw %0" : : "m"(word) : "memory");
+    fp::setX87ControlWord(static_cast<std::uint16_t>(saved));
 }
 #else
 std::uint32_t enterExtendedPrecision() { return 0; }

@@ -44,6 +44,14 @@ struct VariantTraits {
     bool fftDitOnly;           // fft_dit_only: bit-reversed output is the natural-order result permuted, bit
                                // for bit
     bool combinePrefetch;      // combine_prefetch: the combining stages prefetch (prefetchnta)
+    bool vectorTables;         // vector_tables: the DIT table in one section of 96-byte vector groups per
+                               // radix-4 stage size, the real table in groups of four A then four B from
+                               // order 4 (otherwise: DIT entry k = w^k, w^(2k), w^(3k); real (A(k), B(k)))
+    bool x87BitRevMoves;       // x87_bitrev_moves: the bit-reversal moves load and store every float through
+                               // the x87 stack (a signalling NaN arrives quiet)
+    bool mmxBitRevMoves;       // mmx_bitrev_moves: 8-byte MMX moves (bit for bit) for arrays at multiples of
+                               // 8 bytes, x87 moves (quieting) otherwise and in the real copy of fewer than
+                               // 8 pairs (neither: 32-bit integer moves, every value bit for bit)
     int setReportLine;         // set_line=<n>: the line qelsbSet's argument checks report, written out
                                // (taken from the constant the library reports, a wrong number would pass)
     int fftScratchLength;      // fft_scratch=<n>: SComplex elements the entries keep in scratch slot 3

@@ -40,16 +40,6 @@
 #include "tests/support/reference_fft.h"
 #include "variant.h"
 
-// The DIF block order of the builds without a DIF kernel: qualified lookup
-// of qel::variant::kDifBlockOrder finds a build's own value first and only
-// then this one.
-namespace zv::test::no_dif {
-inline constexpr int kDifBlockOrder = 0;
-}  // namespace zv::test::no_dif
-namespace qel::variant {
-using namespace zv::test::no_dif;
-}  // namespace qel::variant
-
 namespace {
 
 using namespace qel::fft;

@@ -20,6 +20,7 @@
 #include "runtime/memory.h"
 #include "tests/support/fft_signals.h"
 #include "tests/support/reference_fft.h"
+#include "tests/support/variant_traits.h"
 #include "variant.h"
 
 namespace {
@@ -111,14 +112,15 @@ constexpr std::uint32_t kMinusOne = 0xBF800000u;
 constexpr std::uint32_t kZero = 0x00000000u;
 constexpr std::uint32_t kMinusZero = 0x80000000u;
 
+const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME); }
+
 // The DIT and DIF tables in the generic layouts; other layouts are tested
 // with their family's kernels.
-constexpr bool kEntryDit = qel::variant::kDitLayout == DitLayout::entries;
-constexpr bool kPairReal = qel::variant::kRealLayout == RealLayout::pairs;
+const bool kGenericLayouts = !traits().vectorTables;
 constexpr bool kHasDif = qel::variant::kFftHasDif;
 
 TEST_F(FftTables, DitTableOfOrderTwoIsExact) {
-    if (!kEntryDit) GTEST_SKIP() << "the DIT table has another layout";
+    if (!kGenericLayouts) GTEST_SKIP() << "the DIT table has another layout";
     const SComplex* t = getDitTwiddles(2);
     ASSERT_NE(t, nullptr);
     for (int i = 0; i < 3; ++i) expectEntry(t[i], kOne, kMinusZero, "k = 0");
@@ -128,7 +130,7 @@ TEST_F(FftTables, DitTableOfOrderTwoIsExact) {
 }
 
 TEST_F(FftTables, DitTablesOfOrdersZeroAndOneHoldOneEntryFromTheZeroSine) {
-    if (!kEntryDit) GTEST_SKIP() << "the DIT table has another layout";
+    if (!kGenericLayouts) GTEST_SKIP() << "the DIT table has another layout";
     for (int order : {0, 1}) {
         const SComplex* t = getDitTwiddles(order);
         ASSERT_NE(t, nullptr);
@@ -172,7 +174,7 @@ TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
         const auto sBits = sineBits(order);
         const SComplex* dit = getDitTwiddles(order);
         ASSERT_NE(dit, nullptr);
-        if (kEntryDit) {
+        if (kGenericLayouts) {
             for (std::int64_t k = 0; k <= q; ++k)
                 for (int p = 1; p <= 3; ++p)
                     expectFolded(dit[3 * k + p - 1], sBits, kTwoPiExact * p * k / n, "dit", order, k);
@@ -216,7 +218,7 @@ TEST_F(FftTables, AppendedPartIsTheSuperblockTransformsOwnTableBitForBit) {
 // order's parity, at offsets that do not depend on the order, M/16 groups of
 // six four-lane vectors (re, im of w^k, w^2k, w^3k for k = 4g + lane).
 TEST_F(FftTables, StageVectorSectionsSitAtTheirOffsetsAndAgreeAcrossOrdersOfAParity) {
-    if (kEntryDit) GTEST_SKIP() << "the DIT table has the generic layout";
+    if (kGenericLayouts) GTEST_SKIP() << "the DIT table has the generic layout";
     const std::map<int, std::size_t> offsets = {{16, 0},     {64, 96},     {256, 480},  {1024, 2016},
                                                 {4096, 8160}, {16384, 32736}, {32, 0},   {128, 192},
                                                 {512, 960},  {2048, 4032}, {8192, 16320}};
@@ -248,7 +250,7 @@ TEST_F(FftTables, StageVectorSectionsSitAtTheirOffsetsAndAgreeAcrossOrdersOfAPar
 }
 
 TEST_F(FftTables, RealTwiddlesAreHalfCosineAndHalfOneMinusSine) {
-    for (int order = 2; order <= (kPairReal ? 14 : 3); ++order) {
+    for (int order = 2; order <= (kGenericLayouts ? 14 : 3); ++order) {
         const std::int64_t n = std::int64_t{1} << order;
         const SComplex* t = getRealTwiddles(order);
         ASSERT_NE(t, nullptr);
@@ -448,7 +450,7 @@ float quieted(float v);
 // own reversal) quieted, in builds whose moves go through the x87 stack
 // whatever the alignment; the others move aligned arrays bit for bit.
 std::vector<SComplex> quietedWhereMoved(std::vector<SComplex> v, int order) {
-    if (qel::variant::kBitRevMoves != BitRevMoves::x87) return v;
+    if (!traits().x87BitRevMoves) return v;
     for (std::size_t k = 0; k < v.size(); ++k)
         if (zv::test::reverseBits(k, order) != k) v[k] = {quieted(v[k].re), quieted(v[k].im)};
     return v;
@@ -502,8 +504,7 @@ TEST_F(FftTables, BitRevCopyRealCopiesIntoBitReversedOrderLeavingTheSourceAlone)
             auto want = zv::test::bitReversed(x, order);
             // Builds that move the few values of N < 8 (or all values)
             // through the x87 stack deliver a signalling NaN quiet.
-            if (qel::variant::kBitRevMoves == BitRevMoves::x87 ||
-                (qel::variant::kBitRevMoves != BitRevMoves::words && n < 8))
+            if (traits().x87BitRevMoves || (traits().mmxBitRevMoves && n < 8))
                 for (SComplex& v : want) v = {quieted(v.re), quieted(v.im)};
             EXPECT_TRUE(sameBits(dst, want)) << "N = " << n << (reference ? ", reference" : "");
             EXPECT_TRUE(sameBits(src, x)) << "N = " << n << (reference ? ", reference" : "");

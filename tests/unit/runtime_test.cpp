@@ -1,17 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The runtime frame: status texts, the reporting rules, the default handler,
-// context creation and the load/unload handling.
+// context creation, the load/unload handling and the floating-point guards.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <vector>
 
 #include "runtime/context.h"
+#include "runtime/fp_env.h"
 #include "runtime/lifecycle.h"
 #include "runtime/memory.h"
 #include "runtime/status.h"
@@ -293,6 +295,82 @@ TEST(QuietExitChecker, EndsAChildThatDoesNotEndAndFails) {
     zv::test::setQuietExitTimeLimit(3000);
     EXPECT_NONFATAL_FAILURE(ZV_EXPECT_QUIET_EXIT1(hang(), nullptr, 0), "did not end within 3000 ms");
     zv::test::setQuietExitTimeLimit(300000);
+}
+#endif
+
+#if defined(__i386__) || defined(__x86_64__)
+std::uint16_t x87StatusFlags() {
+    std::uint16_t status;
+    asm volatile("fnstsw %0" : "=m"(status) : : "memory");
+    return status & 0x3F;
+}
+
+// One third in the x87 unit: the precision (inexact) flag.
+void raiseX87Inexact() {
+    static const double three = 3.0;
+    long double x = 1.0L;
+    asm volatile("fdivl %1" : "+t"(x) : "m"(three) : "memory");
+    volatile long double keep = x;
+    (void)keep;
+}
+
+TEST(FpEnv, X87ScopeSetsItsFieldsAndGivesTheCallersWordBackWithTheFlagsAsAsked) {
+    const std::uint16_t original = qel::fp::x87ControlWord();
+    // 53-bit precision, rounding down, every exception masked.
+    const std::uint16_t caller = 0x067F;
+    qel::fp::setX87ControlWord(caller);
+    qel::fp::clearX87Exceptions();
+    {
+        const qel::fp::X87Scope scope(qel::fp::kX87PrecisionField | qel::fp::kX87RoundingField,
+                                      qel::fp::kX87Precision24 | qel::fp::kX87RoundTowardZero);
+        EXPECT_EQ(qel::fp::x87ControlWord(), 0x0C7F);
+        raiseX87Inexact();
+    }
+    EXPECT_EQ(qel::fp::x87ControlWord(), caller);
+    EXPECT_NE(x87StatusFlags(), 0) << "kept: the flag raised inside";
+    {
+        const qel::fp::X87Scope scope(qel::fp::kX87PrecisionField, qel::fp::kX87Precision64, qel::fp::X87Flags::clear);
+        EXPECT_EQ(x87StatusFlags(), 0) << "cleared on the way in";
+        EXPECT_EQ(qel::fp::x87ControlWord(), 0x077F);
+        raiseX87Inexact();
+    }
+    EXPECT_EQ(x87StatusFlags(), 0) << "cleared on the way out";
+    EXPECT_EQ(qel::fp::x87ControlWord(), caller);
+    qel::fp::setX87ControlWord(original);
+}
+#endif
+
+#if defined(__SSE__)
+// 1/3 in an SSE register (whatever unit the build's float arithmetic
+// takes): the inexact flag.
+void raiseSseInexact() {
+    volatile float one = 1.0f;
+    volatile float three = 3.0f;
+    volatile float third = _mm_cvtss_f32(_mm_div_ss(_mm_set_ss(one), _mm_set_ss(three)));
+    (void)third;
+}
+
+TEST(FpEnv, SseScopesGiveTheWholeRegisterBackAndKeepWhatTheyDoNotSet) {
+    const unsigned original = qel::fp::sseControl();
+    // Flush to zero, rounding up, every exception masked, no flag.
+    const unsigned caller = qel::fp::kSseFlushToZero | qel::fp::kSseRoundUp | qel::fp::kSseExceptionMasks;
+    qel::fp::setSseControl(caller);
+    {
+        const qel::fp::SseScope scope(qel::fp::kSseRoundingField | qel::fp::kSseExceptionFlags,
+                                      qel::fp::kSseRoundTowardZero);
+        EXPECT_EQ(qel::fp::sseControl() & ~qel::fp::kSseExceptionFlags,
+                  qel::fp::kSseFlushToZero | qel::fp::kSseRoundTowardZero | qel::fp::kSseExceptionMasks);
+        raiseSseInexact();
+        EXPECT_NE(qel::fp::sseControl() & qel::fp::kSseExceptionFlags, 0u);
+    }
+    EXPECT_EQ(qel::fp::sseControl(), caller);
+    {
+        const qel::fp::SseFlagsScope scope;
+        EXPECT_EQ(scope.caller(), caller);
+        raiseSseInexact();
+    }
+    EXPECT_EQ(qel::fp::sseControl(), caller);
+    qel::fp::setSseControl(original);
 }
 #endif
 

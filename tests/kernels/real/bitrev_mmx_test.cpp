@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "fft/generic.h"
 #include "fft/tables.h"
 #include "kernel_buffers.h"
+#include "kernels/generic/fft.h"
 #include "kernels/simd/bitrev_mmx.h"
 #include "runtime/processor.h"
 

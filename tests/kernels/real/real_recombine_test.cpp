@@ -14,9 +14,9 @@
 #include <random>
 #include <vector>
 
-#include "fft/generic.h"
 #include "fft/tables.h"
 #include "kernel_buffers.h"
+#include "kernels/generic/fft.h"
 #include "runtime/processor.h"
 #include "tests/kernels/special_values.h"
 #include "tests/support/reference_fft.h"

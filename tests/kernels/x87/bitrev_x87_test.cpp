@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "fft/generic.h"
 #include "fft/tables.h"
+#include "kernels/generic/fft.h"
 #include "kernels/x87/bitrev_x87.h"
 #include "tests/kernels/real/kernel_buffers.h"
 #include "tests/support/fft_signals.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fft/generic.h"
+#include "kernels/generic/fft.h"
 #include "kernels/x87/dif_block.h"
 #include "tests/kernels/x87/x87_kernel_support.h"
 #include "tests/support/fft_signals.h"

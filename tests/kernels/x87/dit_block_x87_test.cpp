@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fft/generic.h"
+#include "kernels/generic/fft.h"
 #include "kernels/x87/dit_block.h"
 #include "tests/kernels/x87/x87_kernel_support.h"
 #include "tests/support/fft_signals.h"

@@ -9,11 +9,11 @@
 #include <limits>
 #include <type_traits>
 
-#include "vector/cvrts_g1.h"
+#include "kernels/generic/cvrts.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 
-namespace qel::g1 {
+namespace qel::generic {
 
 namespace {
 
@@ -135,4 +135,4 @@ void intToFloat(const unsigned char* src, float* dst, int len) {
 
 QEL_CONVERSION_KERNELS(void)
 
-}  // namespace qel::g1
+}  // namespace qel::generic

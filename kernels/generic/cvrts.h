@@ -6,7 +6,7 @@
 
 #include "vector/cvrts_kernels.h"
 
-namespace qel::g1 {
+namespace qel::generic {
 // One loop per type and rounding mode, rounding on the float's bits, so no
 // floating-point mode changes. Out-of-range elements are reported one by
 // one (reportUnconvertibleElement).
@@ -15,4 +15,4 @@ void floatToInt(const float* src, unsigned char* dst, int len, cvrt::Rounding mo
 // Two elements per step, one rounding each.
 template <typename T>
 void intToFloat(const unsigned char* src, float* dst, int len);
-}  // namespace qel::g1
+}  // namespace qel::generic

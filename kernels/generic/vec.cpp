@@ -4,9 +4,9 @@
 // single precision.
 #include <cmath>
 
-#include "vector/vec_g1.h"
+#include "kernels/generic/vec.h"
 
-namespace qel::g1 {
+namespace qel::generic {
 
 float maxOf(const float* vec, int len) {
     // The first element is compared with itself, as the loop starts at 0:
@@ -50,4 +50,4 @@ bool sqrtLoop(const float* src, float* dst, int n) {
     return negative;
 }
 
-}  // namespace qel::g1
+}  // namespace qel::generic

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "fft/bitrev_walk.h"
-#include "fft/generic.h"
+#include "kernels/generic/fft.h"
 #include "runtime/diagnostics.h"
 
 namespace qel::generic {

@@ -3,9 +3,9 @@
 // element to the first; and its conjugate extension.
 #include <cstring>
 
-#include "vector/arith_g1.h"
+#include "kernels/generic/arith.h"
 
-namespace qel::g1 {
+namespace qel::generic {
 
 namespace {
 
@@ -60,4 +60,4 @@ void conjExtend(SComplex* vec, int n) {
     }
 }
 
-}  // namespace qel::g1
+}  // namespace qel::generic

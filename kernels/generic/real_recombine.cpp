@@ -2,8 +2,8 @@
 // The generic family's real-FFT recombination: turns the half-length complex
 // transform of the packed real input into the spectrum of the real sequence,
 // in extended precision.
-#include "fft/generic.h"
 #include "fft/xcomplex.h"
+#include "kernels/generic/fft.h"
 
 namespace qel::generic {
 

@@ -9,7 +9,7 @@
 
 #include "zentavol.h"
 
-namespace qel::g1 {
+namespace qel::generic {
 // One element per step, last element first; x87 arithmetic.
 void setBits(std::uint32_t bits, float* dst, int n);
 void addConst(float value, float* dst, int n);
@@ -19,4 +19,4 @@ void mpyVec(const float* src, float* dst, int n);
 // vec[n .. 2n-3] = conj(vec[n-2 .. 1]) for n > 2, destinations ascending; the
 // imaginary part is negated in the x87 unit.
 void conjExtend(SComplex* vec, int n);
-}  // namespace qel::g1
+}  // namespace qel::generic

@@ -5,7 +5,7 @@
 // the square root is taken.
 #pragma once
 
-namespace qel::g1 {
+namespace qel::generic {
 // Ordered float comparisons (x87 ones in the 32-bit build), two elements
 // per step: a later element replaces the running maximum only when strictly
 // greater (NaNs never do); the running minimum is replaced unless the
@@ -16,4 +16,4 @@ float minOf(const float* vec, int len);
 // dst[i] = sqrt(src[i]) unless 0 > src[i]; returns whether such an element
 // was met (those are left unwritten). n >= 1.
 bool sqrtLoop(const float* src, float* dst, int n);
-}  // namespace qel::g1
+}  // namespace qel::generic

@@ -4,8 +4,8 @@
 // quarter sine table.
 #include <cstdint>
 
-#include "fft/generic.h"
 #include "fft/tables.h"
+#include "kernels/generic/fft.h"
 
 namespace qel::generic {
 

@@ -2,9 +2,9 @@
 // The generic build's straight-line radix-4 decimation-in-time block kernels
 // for 4 to 1024 points: bit-reversed input, natural output, each butterfly
 // in extended precision.
-#include "fft/generic.h"
 #include "fft/radix4.h"
 #include "fft/xcomplex.h"
+#include "kernels/generic/fft.h"
 
 namespace qel::generic {
 

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "front/loader.h"
-#include "runtime/lifecycle.h"
+#include "platform/process_events.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     const bool ok = qelFrontNotify(static_cast<int>(reason));

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The conjugate extension in integer moves: no floating-point instruction
 // touches the values.
-#include "vector/conj_words.h"
+#include "kernels/generic/conj_words.h"
 
 #include <cstdint>
 #include <cstring>
 
-namespace qel::words {
+namespace qel::generic::words {
 
 namespace {
 
@@ -36,4 +36,4 @@ void conjExtend(SComplex* vec, int n) {
     for (; from <= last; ++from, --to) conjMove(from, to);
 }
 
-}  // namespace qel::words
+}  // namespace qel::generic::words

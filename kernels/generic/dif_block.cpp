@@ -5,8 +5,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "fft/generic.h"
 #include "fft/xcomplex.h"
+#include "kernels/generic/fft.h"
 
 namespace qel::generic {
 

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "front/loader.h"
-#include "runtime/lifecycle.h"
+#include "platform/process_events.h"
 
 namespace {
 
