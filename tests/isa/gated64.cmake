@@ -5,7 +5,9 @@
 #  - the FFTs' combining stages in AVX2 doubles, chosen when CPUID reports
 #    AVX2 and XGETBV that the system saves the AVX registers;
 #  - the power spectrum of the magnitudes and the conversions of the
-#    streaming builds in AVX2, chosen by the same check;
+#    streaming builds in AVX2, the magnitudes outside the blocks (every
+#    build) and the streaming builds' one-pass blocks, chosen by the same
+#    check;
 #  - the streaming builds' 256-bit block kernels, real recombination,
 #    bit-reversal moves and fill, add and multiply loops (namespace
 #    qel::avx, and the block kernel's body instantiated on its policy),
@@ -18,6 +20,8 @@ set(zv_gated64
   "^qel::probeProcessor[(]"
   "qel::fft::.*::quads<"
   "qel::wide::.*::powerSpectrumAvx2[(]"
+  "qel::wide::.*::magnitudesAvx2[(]"
+  "qel::sse::wide::.*::block[(]"
   "qel::sse::wide::.*::(float|int)KernelAvx2<"
   "qel::fft::chooseDoubleKernels[(]"
   "qel::fft::useWideDoubleKernels[(]")
