@@ -37,24 +37,18 @@ namespace {
 // falls below it still gives 2^-126 in both, T' being far nearer to it
 // than to any subnormal.
 
-struct alignas(16) Words {
-    std::int32_t v[4];
-};
-constexpr Words broadcast(std::int32_t x) { return Words{{x, x, x, x}}; }
-
-constexpr std::int32_t kNormalHigh = 897 << 20;                    // 2^-126
-constexpr std::int32_t kOverflowingHigh = (1150 << 20 | 0xFFFFF);  // 2^128 - 2^107
-constexpr Words kLow29 = broadcast(0x1FFFFFFF);
-constexpr Words kNearHalfway = broadcast(0x10000000 - 2);
-constexpr Words kMargin = broadcast(4);
-constexpr Words kRangeShift = broadcast(static_cast<std::int32_t>(0x80000000u - static_cast<std::uint32_t>(kNormalHigh)));
-constexpr Words kRangeLast = broadcast(INT32_MIN + (kOverflowingHigh - 1 - kNormalHigh));
+// The words, the float range test and the broadcast are the power
+// spectrum's (power_doubles.h); only the margin around a halfway point is
+// the roots' own.
+using power::kLow29;
+using power::kRangeLast;
+using power::kRangeShift;
+using power::wide;
+using power::Words;
+constexpr Words kNearHalfway = power::broadcast(0x10000000 - 2);
+constexpr Words kMargin = power::broadcast(4);
 
 #define QEL_AVX2 __attribute__((target("avx2")))
-
-QEL_AVX2 inline __m256i wide(const Words& w) {
-    return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(w.v)));
-}
 
 // A bit for each of eight roots that must go through the x87 unit (in an
 // order of its own).

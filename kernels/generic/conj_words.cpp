@@ -3,23 +3,7 @@
 // touches the values.
 #include "kernels/generic/conj_words.h"
 
-#include <cstdint>
-#include <cstring>
-
 namespace qel::generic::words {
-
-namespace {
-
-// The element as one 64-bit word (two 32-bit ones in the 32-bit build): the
-// imaginary part is its high half.
-inline void conjMove(const SComplex* from, SComplex* to) {
-    std::uint64_t w;
-    std::memcpy(&w, from, sizeof w);
-    w ^= std::uint64_t{0x80000000u} << 32;
-    std::memcpy(to, &w, sizeof w);
-}
-
-}  // namespace
 
 void conjExtend(SComplex* vec, int n) {
     // Pointers, not indices: the last destination 2n-3 does not fit an int

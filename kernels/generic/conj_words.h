@@ -3,6 +3,9 @@
 // of every build but the generic one, in the x87 and streaming families' bundles.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "zentavol.h"
 
 namespace qel::generic::words {
@@ -10,4 +13,13 @@ namespace qel::generic::words {
 // four per step, destinations descending from 2n-3; the sign bit flipped as
 // an integer, so every bit else arrives as it was (a signalling NaN too).
 void conjExtend(SComplex* vec, int n);
+
+// One element conjugated as one 64-bit word (two 32-bit ones in the 32-bit
+// build): the imaginary part is its high half.
+inline void conjMove(const SComplex* from, SComplex* to) {
+    std::uint64_t w;
+    std::memcpy(&w, from, sizeof w);
+    w ^= std::uint64_t{0x80000000u} << 32;
+    std::memcpy(to, &w, sizeof w);
+}
 }  // namespace qel::generic::words

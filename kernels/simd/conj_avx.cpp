@@ -12,8 +12,8 @@
 #include <immintrin.h>
 
 #include <cstdint>
-#include <cstring>
 
+#include "kernels/generic/conj_words.h"
 #include "kernels/simd/vector_sse.h"
 
 namespace qel::avx {
@@ -29,14 +29,6 @@ inline void conjFour(const SComplex* from, SComplex* to, __m256 signs) {
     _mm256_storeu_ps(reinterpret_cast<float*>(to - 3), _mm256_xor_ps(reversed, signs));
 }
 
-// One element as a 64-bit word, the imaginary part its high half.
-inline void conjOne(const SComplex* from, SComplex* to) {
-    std::uint64_t w;
-    std::memcpy(&w, from, sizeof w);
-    w ^= std::uint64_t{0x80000000u} << 32;
-    std::memcpy(to, &w, sizeof w);
-}
-
 }  // namespace
 
 void conjExtend(SComplex* vec, int n) {
@@ -50,13 +42,13 @@ void conjExtend(SComplex* vec, int n) {
     // costs twice.
     if ((reinterpret_cast<std::uintptr_t>(vec) & 7u) == 0)
         for (; from <= last && (reinterpret_cast<std::uintptr_t>(to + 1) & 31u) != 0; ++from, --to)
-            conjOne(from, to);
+            generic::words::conjMove(from, to);
     for (; last - from >= 7; from += 8, to -= 8) {
         conjFour(from, to, signs);
         conjFour(from + 4, to - 4, signs);
     }
     for (; last - from >= 3; from += 4, to -= 4) conjFour(from, to, signs);
-    for (; from <= last; ++from, --to) conjOne(from, to);
+    for (; from <= last; ++from, --to) generic::words::conjMove(from, to);
 }
 
 }  // namespace qel::avx
