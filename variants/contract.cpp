@@ -22,6 +22,7 @@ static_assert(kIs<decltype(mpyConst), void(float, float*, int)>);
 static_assert(kIs<decltype(addVec), void(const float*, float*, int)>);
 static_assert(kIs<decltype(mpyVec), void(const float*, float*, int)>);
 static_assert(kIs<decltype(conjExtend), void(SComplex*, int)>);
+static_assert(kIs<decltype(realParts), void(const SComplex*, float*, int)>);
 // The conversion kernels, templates over the integer type and the handling
 // of out-of-range elements (vector/cvrts_kernels.h): one instance stands for all.
 static_assert(kIs<decltype(floatToInt<std::int16_t, true, true>),

@@ -8,7 +8,7 @@
 // variants/contract.cpp checks every build against the full list.
 //
 // Kernels in qel::variant, with the signatures contract.cpp holds them to:
-//   vector loops   setBits addConst mpyConst addVec mpyVec conjExtend
+//   vector loops   setBits addConst mpyConst addVec mpyVec conjExtend realParts
 //                  floatToInt intToFloat (templates) maxOf minOf sqrtLoop
 //   FFT blocks     cFftDitBlockFwd cFftDitBlockInv (with a work area when
 //                  kFftScratchLength > 0), cFftDifBlock (when kFftHasDif),

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 // qelcvrts: the conversions qelsbFloatToInt and qelsbIntToFloat, the real
 // parts qelcbReal, the magnitudes qelcbMag and the internal power spectrum
-// qelcbPowerSpectr. Checks, copies and magnitudes are the same in every
-// build, and so is the choice of conversion kernel by integer type, rounding
-// and out-of-range handling; the kernels and the square root come from the
-// build's family (variant.h).
+// qelcbPowerSpectr. Checks and magnitudes are the same in every build, and
+// so is the choice of conversion kernel by integer type, rounding and
+// out-of-range handling; the kernels, the copy of the real parts and the
+// square root come from the build's family (variant.h).
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "kernels/simd/mag_wide.h"
 #include "platform/platform.h"
@@ -51,30 +50,6 @@ bool conversionArgumentsFail(const char* funcName, const void* src, const void* 
         reportConversion(funcName, "Invalid size of an integer", lineNumber);
     if (flagsBad) reportConversion(funcName, "Invalid conversion flag", lineNumber);
     return qelGetStatus() < 0;
-}
-
-void copyReal(const SComplex* src, float* dst, std::size_t i) {
-    // The bits move as an integer, so a NaN keeps its payload.
-    std::memcpy(dst + i, &src[i].re, sizeof(float));
-}
-
-// Two real parts as integers, joined into one 8-byte word where the
-// machine has 64-bit registers (two word stores in the 32-bit build).
-[[gnu::always_inline]] inline void copyTwoReals(const SComplex* src, float* dst, std::size_t i) {
-    std::uint32_t a;
-    std::uint32_t b;
-    std::memcpy(&a, &src[i].re, sizeof a);
-    std::memcpy(&b, &src[i + 1].re, sizeof b);
-    const std::uint64_t both = a | std::uint64_t{b} << 32;
-    std::memcpy(dst + i, &both, sizeof both);
-}
-
-// Written out: a loop over k is left rolled by the compiler.
-[[gnu::always_inline]] inline void copyEightReals(const SComplex* src, float* dst, std::size_t i) {
-    copyTwoReals(src, dst, i);
-    copyTwoReals(src, dst, i + 2);
-    copyTwoReals(src, dst, i + 4);
-    copyTwoReals(src, dst, i + 6);
 }
 
 // The build's kernel of the integer type T, with the handling of
@@ -152,20 +127,7 @@ QEL_EXPORT void qelcbReal(const SComplex* src, float* dst, int n) {
     if (n < 1) return qelReportBadArgument("qelcbReal", "length<=0", kModule, line::qelcbReal);
     if (src == nullptr) return qelReportBadArgument("qelcbReal", "src==0", kModule, line::qelcbReal);
     if (dst == nullptr) return qelReportBadArgument("qelcbReal", "dst==0", kModule, line::qelcbReal);
-    const std::size_t count = static_cast<std::size_t>(n);
-    std::size_t i = 0;
-    if (count > 8) {
-        for (; count - i >= 16; i += 16) {
-            copyEightReals(src, dst, i);
-            copyEightReals(src, dst, i + 8);
-        }
-        if (count - i >= 8) {
-            copyEightReals(src, dst, i);
-            i += 8;
-        }
-    }
-    for (; count - i >= 2; i += 2) copyTwoReals(src, dst, i);
-    if (i < count) copyReal(src, dst, i);
+    qel::variant::realParts(src, dst, n);
 }
 
 void qelcbPowerSpectr(const SComplex* src, float* spectr, int n) {

@@ -4,33 +4,22 @@
 #include <cstring>
 
 #include "kernels/generic/arith.h"
+#include "kernels/generic/float_ops.h"
 
 namespace qel::generic {
 
 namespace {
 
-// The x87 unit holds the sum or product of two floats exactly (a product
-// needs 48 bits, a sum far fewer than 64 unless one operand is negligible),
-// so the single rounding on store gives the correctly rounded float result.
-struct Add {
-    static long double apply(long double a, long double b) { return a + b; }
-};
-struct Mpy {
-    static long double apply(long double a, long double b) { return a * b; }
-};
-
 template <typename Op>
 void constLoop(float value, float* dst, int n) {
-    const long double v = value;
-    for (int i = n - 1; i >= 0; --i)
-        dst[i] = static_cast<float>(Op::apply(static_cast<long double>(dst[i]), v));
+    const Working v = value;
+    for (int i = n - 1; i >= 0; --i) dst[i] = static_cast<float>(Op::apply(static_cast<Working>(dst[i]), v));
 }
 
 template <typename Op>
 void vecLoop(const float* src, float* dst, int n) {
     for (int i = n - 1; i >= 0; --i)
-        dst[i] = static_cast<float>(
-            Op::apply(static_cast<long double>(dst[i]), static_cast<long double>(src[i])));
+        dst[i] = static_cast<float>(Op::apply(static_cast<Working>(dst[i]), static_cast<Working>(src[i])));
 }
 
 }  // namespace

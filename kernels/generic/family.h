@@ -23,6 +23,7 @@ using generic::mpyConst;
 using generic::mpyVec;
 using generic::setBits;
 using generic::sqrtLoop;
+using generic::words::realParts;
 }  // namespace qel::generic::vector_loops
 
 namespace qel::generic::fft_kernels {

@@ -58,6 +58,11 @@ namespace {
 // step that converts it (adding +0 to the other lanes changes nothing).
 
 #define QEL_AVX2 __attribute__((target("avx2")))
+// The AVX2 helpers that return a 256-bit vector are always inlined into their
+// AVX2 callers: the Windows compiler would otherwise keep out-of-line copies,
+// whose vector return it warns about (-Wpsabi), as the calling convention for
+// such a value differs between code with AVX and without.
+#define QEL_AVX2_VALUE __attribute__((target("avx2"), always_inline))
 
 constexpr std::uint32_t kIndefinite = 0x80000000u;
 
@@ -187,12 +192,12 @@ inline void eight(const float* p, unsigned char* out, const Setup& s, __m128& in
 
 // ---- float to integer, eight lanes ----
 
-inline QEL_AVX2 __m256i words(std::uint32_t w, int) { return _mm256_set1_epi32(static_cast<int>(w)); }
-inline QEL_AVX2 __m256 lanes(const Lanes& l, int) { return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(l.v)); }
+inline QEL_AVX2_VALUE __m256i words(std::uint32_t w, int) { return _mm256_set1_epi32(static_cast<int>(w)); }
+inline QEL_AVX2_VALUE __m256 lanes(const Lanes& l, int) { return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(l.v)); }
 
 // The predicates give the SSE comparisons' results (false on a NaN).
 template <int M>
-inline QEL_AVX2 __m256i rounded(__m256 x) {
+inline QEL_AVX2_VALUE __m256i rounded(__m256 x) {
     if constexpr (M == kCallerMode) return _mm256_cvtps_epi32(x);
     const __m256i t = _mm256_cvttps_epi32(x);
     if constexpr (M == kTruncate) {
@@ -218,7 +223,7 @@ inline QEL_AVX2 __m256i rounded(__m256 x) {
 }
 
 template <typename T, bool Saturate, int M>
-inline QEL_AVX2 __m256i results(__m256 x, const Setup& s) {
+inline QEL_AVX2_VALUE __m256i results(__m256 x, const Setup& s) {
     const __m256i bits = _mm256_castps_si256(x);
     if constexpr (Saturate && sizeof(T) == 1) {
         x = _mm256_min_ps(x, lanes(s.clampHigh, 0));
@@ -247,7 +252,7 @@ inline QEL_AVX2 __m256i results(__m256 x, const Setup& s) {
     }
 }
 
-inline QEL_AVX2 __m256 inside(__m256 x, const Setup& s) {
+inline QEL_AVX2_VALUE __m256 inside(__m256 x, const Setup& s) {
     return _mm256_and_ps(_mm256_cmp_ps(x, lanes(s.inLow, 0), _CMP_GE_OQ),
                          _mm256_cmp_ps(x, lanes(s.inHigh, 0), _CMP_LE_OQ));
 }
@@ -339,7 +344,7 @@ inline __m128 fromUnsigned(__m128i v) {
     return _mm_add_ps(value, _mm_and_ps(_mm_castsi128_ps(_mm_srai_epi32(v, 31)), lanes(k2p31Lanes)));
 }
 
-inline QEL_AVX2 __m256 fromUnsigned(__m256i v) {
+inline QEL_AVX2_VALUE __m256 fromUnsigned(__m256i v) {
     const __m256 value = _mm256_cvtepi32_ps(_mm256_and_si256(v, words(0x7FFFFFFFu, 0)));
     return _mm256_add_ps(value,
                          _mm256_and_ps(_mm256_castsi256_ps(_mm256_srai_epi32(v, 31)), lanes(k2p31Lanes, 0)));

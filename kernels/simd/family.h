@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The streaming-SIMD family's bundles, each brought into a build's
 // qel::variant by one using-directive: the SSE vector loops with the integer
-// conjugate extension, the block kernels and real recombination in SSE
-// (sse) or with SSE2's 8-byte loads (sse2) together with the MMX
-// bit-reversal moves, and the fills of the vector table layouts.
+// conjugate extension and real parts, the block kernels and real
+// recombination in SSE (sse) or with SSE2's 8-byte loads (sse2) together
+// with the MMX bit-reversal moves, and the fills of the vector table layouts.
 //
 // On x86-64 with AVX the block kernels and the real recombination take their
 // 256-bit forms from 32 points (16 pairs) on, and the bit-reversal moves go
@@ -28,6 +28,12 @@ inline void conjExtend(SComplex* vec, int n) {
     if constexpr (kWidePaths)
         if (wideBlockKernels()) return avx::conjExtend(vec, n);
     generic::words::conjExtend(vec, n);
+}
+// The shared integer copy of the real parts, the same way in 256-bit vectors.
+inline void realParts(const SComplex* src, float* dst, int n) {
+    if constexpr (kWidePaths)
+        if (wideBlockKernels()) return avx::realParts(src, dst, n);
+    generic::words::realParts(src, dst, n);
 }
 using sse::addConst;
 using sse::addVec;

@@ -69,5 +69,8 @@ void mpyVec(const float* src, float* dst, int n);
 // The integer conjugate extension (kernels/generic/conj_words.h), four
 // elements a step in 256-bit vectors (conj_avx.cpp), the same moves.
 void conjExtend(SComplex* vec, int n);
+// The integer copy of the real parts (conj_words.h), eight a step in 256-bit
+// vectors (conj_avx.cpp): only moves and shuffles, the same bits.
+void realParts(const SComplex* src, float* dst, int n);
 
 }  // namespace qel::avx

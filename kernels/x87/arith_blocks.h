@@ -23,18 +23,18 @@ namespace qel::x87 {
 struct FourInFlight {
     template <typename Op, typename Operand>
     [[gnu::always_inline]] static void block(float* dst, Operand b, std::ptrdiff_t at) {
-        const long double r7 = result<Op>(dst, b, at + 7);
-        const long double r6 = result<Op>(dst, b, at + 6);
-        const long double r5 = result<Op>(dst, b, at + 5);
-        const long double r4 = result<Op>(dst, b, at + 4);
+        const Working r7 = result<Op>(dst, b, at + 7);
+        const Working r6 = result<Op>(dst, b, at + 6);
+        const Working r5 = result<Op>(dst, b, at + 5);
+        const Working r4 = result<Op>(dst, b, at + 4);
         dst[at + 7] = static_cast<float>(r7);
-        const long double r3 = result<Op>(dst, b, at + 3);
+        const Working r3 = result<Op>(dst, b, at + 3);
         dst[at + 6] = static_cast<float>(r6);
-        const long double r2 = result<Op>(dst, b, at + 2);
+        const Working r2 = result<Op>(dst, b, at + 2);
         dst[at + 5] = static_cast<float>(r5);
-        const long double r1 = result<Op>(dst, b, at + 1);
+        const Working r1 = result<Op>(dst, b, at + 1);
         dst[at + 4] = static_cast<float>(r4);
-        const long double r0 = result<Op>(dst, b, at);
+        const Working r0 = result<Op>(dst, b, at);
         dst[at + 3] = static_cast<float>(r3);
         dst[at + 2] = static_cast<float>(r2);
         dst[at + 1] = static_cast<float>(r1);
@@ -48,7 +48,7 @@ struct FourInFlight {
 struct OneAhead {
     template <typename Op, typename Operand>
     [[gnu::always_inline]] static void block(float* dst, Operand b, std::ptrdiff_t at) {
-        long double ready = result<Op>(dst, b, at + 7);
+        Working ready = result<Op>(dst, b, at + 7);
         step<Op>(dst, b, at + 6, ready);
         step<Op>(dst, b, at + 5, ready);
         step<Op>(dst, b, at + 4, ready);
@@ -62,8 +62,8 @@ struct OneAhead {
 private:
     // Element i computed, then element i + 1's result stored.
     template <typename Op, typename Operand>
-    [[gnu::always_inline]] static void step(float* dst, Operand b, std::ptrdiff_t i, long double& ready) {
-        const long double next = result<Op>(dst, b, i);
+    [[gnu::always_inline]] static void step(float* dst, Operand b, std::ptrdiff_t i, Working& ready) {
+        const Working next = result<Op>(dst, b, i);
         dst[i + 1] = static_cast<float>(ready);
         ready = next;
     }

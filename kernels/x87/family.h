@@ -16,6 +16,7 @@
 // What both schedules share.
 namespace qel::x87::vector_loops {
 using generic::words::conjExtend;
+using generic::words::realParts;
 using x87::floatToInt;
 using x87::intToFloat;
 using x87::maxOf;

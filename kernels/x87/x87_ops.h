@@ -3,43 +3,34 @@
 // loops (kernels/x87/arith_f6.cpp, arith_f5.cpp).
 //
 // Every value is the generic build's: the destination element is the left
-// operand, and the sum or product of two floats is computed in the x87
-// unit and rounded once more when stored as a float. With at least 53 bits
-// of working precision (64, or 53 where the process runs the x87 unit at
-// double precision) that second rounding is innocuous: an operation on
-// q-bit operands rounded to p >= 2q + 2 bits and then to q bits gives the
-// directly rounded q-bit result, and 53 >= 2 * 24 + 2; the x87 exponent
-// range holds every intermediate, so overflow and subnormal results are
-// decided by the store alone, as in single-precision arithmetic.
+// operand of the generic loops' operations (kernels/generic/float_ops.h),
+// computed in the x87 unit in the 32-bit libraries and in single-precision
+// SSE, with the destination's NaN where both are NaNs, in the 64-bit ones.
 #pragma once
 
 #include <cstddef>
 
+#include "kernels/generic/float_ops.h"
+
 namespace qel::x87 {
 
-struct Add {
-    static long double apply(long double a, long double b) { return a + b; }
-};
-struct Mpy {
-    static long double apply(long double a, long double b) { return a * b; }
-};
+using generic::Add;
+using generic::Mpy;
+using generic::Working;
 
 // The second operand: a constant, or the element of src at the same index.
-// The constant stays a float: the operation is the same either way, and
-// where the x87 unit is not the only floating-point unit (x86-64) the
-// compiler may then use the single-precision instruction, as for src.
 struct ConstOperand {
     float value;
-    long double at(std::ptrdiff_t) const { return value; }
+    Working at(std::ptrdiff_t) const { return value; }
 };
 struct VecOperand {
     const float* src;
-    long double at(std::ptrdiff_t i) const { return src[i]; }
+    Working at(std::ptrdiff_t i) const { return src[i]; }
 };
 
 template <typename Op, typename Operand>
-[[gnu::always_inline]] inline long double result(const float* dst, Operand b, std::ptrdiff_t i) {
-    return Op::apply(static_cast<long double>(dst[i]), b.at(i));
+[[gnu::always_inline]] inline Working result(const float* dst, Operand b, std::ptrdiff_t i) {
+    return Op::apply(static_cast<Working>(dst[i]), b.at(i));
 }
 
 }  // namespace qel::x87

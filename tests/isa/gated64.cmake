@@ -9,9 +9,9 @@
 #    build) and the streaming builds' one-pass blocks, chosen by the same
 #    check;
 #  - the streaming builds' 256-bit block kernels, real recombination,
-#    bit-reversal moves and fill, add and multiply loops (namespace
-#    qel::avx, and the block kernel's body instantiated on its policy),
-#    chosen when CPUID and XGETBV report AVX;
+#    bit-reversal moves, fill, add and multiply loops, conjugate extension
+#    and real parts (namespace qel::avx, and the block kernel's body
+#    instantiated on its policy), chosen when CPUID and XGETBV report AVX;
 #  - the checks themselves, which read XGETBV only after CPUID reports
 #    OSXSAVE.
 set(zv_gated64
