@@ -57,6 +57,8 @@ static_assert(kFftScratchLength == 0 || kFftScratchLength >= (1 << kFftBlockOrde
               "the entries' scratch area holds a whole block");
 static_assert(!kFftHasDif || (kDifBlockOrder >= 2 && (1 << kDifBlockOrder) <= kFftSuperblockLength &&
                               kDifSuperblockChunk > 0 && (kDifSuperblockChunk & (kDifSuperblockChunk - 1)) == 0));
+static_assert(kBitRevPermuteTiledAbove >= 32 && kBitRevCopyTiledAbove >= 32,
+              "a tile of the bit-reversal walk takes 16 pairs of the table");
 static_assert(kStringFill >= 0 && kStreamingFill >= 0 && kCachedVecBlocks >= 0);
 static_assert(std::is_same_v<decltype(kFusedMagnitudeBlocks), const bool>);
 
