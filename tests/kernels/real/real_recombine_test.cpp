@@ -252,10 +252,10 @@ TEST(RecombinationAcrossBuilds, S2AndS1GiveTheSameBits) {
             const int N = 1 << (order - 1);
             const std::vector<SComplex> z = spreadValues(N, 500 + order);
             const PairedTable table(order);
-            std::vector<SComplex> s2 = z, s1 = z;
-            qel::sse2::realFftRecombine(s2.data(), N, direction, table.get());
-            qel::sse::realFftRecombine(s1.data(), N, direction, table.get());
-            EXPECT_EQ(std::memcmp(s2.data(), s1.data(), N * 8), 0) << order << " " << direction;
+            std::vector<SComplex> sse2 = z, sse = z;
+            qel::sse2::realFftRecombine(sse2.data(), N, direction, table.get());
+            qel::sse::realFftRecombine(sse.data(), N, direction, table.get());
+            EXPECT_EQ(std::memcmp(sse2.data(), sse.data(), N * 8), 0) << order << " " << direction;
         }
     }
 }
@@ -276,13 +276,13 @@ TEST(RecombinationAcrossBuilds, AvxGivesTheS2Bits) {
         for (const auto& input : inputs) {
             for (int direction : {1, -1}) {
                 for (int offset : {0, 4, 8, 12}) {
-                    Placed s2(N, offset);
+                    Placed sse2(N, offset);
                     Placed avx(N, offset);
-                    s2.assign(input);
+                    sse2.assign(input);
                     avx.assign(input);
-                    qel::sse2::realFftRecombine(s2.data(), N, direction, table.get());
+                    qel::sse2::realFftRecombine(sse2.data(), N, direction, table.get());
                     qel::avx::realFftRecombine(avx.data(), N, direction, table.get());
-                    EXPECT_EQ(std::memcmp(avx.data(), s2.data(), N * 8), 0)
+                    EXPECT_EQ(std::memcmp(avx.data(), sse2.data(), N * 8), 0)
                         << "order " << order << " direction " << direction << " offset " << offset;
                 }
             }
