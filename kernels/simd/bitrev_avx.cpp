@@ -6,8 +6,9 @@
 // eight stores. Only moves and shuffles: every bit arrives as it is, as
 // through MMX. Arrays the MMX moves would send through the x87 stack (not
 // 8-byte aligned) still go there, through them; so do the arrays the walk
-// takes by tiles (above the build's limits of table order), where the vectors measured 10 to 20% slower
-// than the MMX moves here, against 30% faster in table order.
+// takes by tiles (above the build's limits of table order), where the
+// vectors measured 10 to 20% slower than the MMX moves here, against 30%
+// faster in table order.
 #include "runtime/diagnostics.h"
 
 #if QEL_WIDE_PATHS

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The bit-reversal moves of ZentavolS2, ZentavolS1 and ZentavolN2: the
+// The MMX bit-reversal moves: the
 // generic set of exchanges and copies, moving 8-byte values through MMX
 // registers when the arrays allow, single floats through the x87 stack else
 // (the walk over the table is fft/bitrev_walk.h, the x87 moves

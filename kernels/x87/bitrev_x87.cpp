@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The bit-reversal moves of ZentavolG2: the walk of the MMX builds' moves
-// with single floats through the x87 stack always, since the build may use
-// no MMX register.
+// The x87 bit-reversal moves: the walk of the MMX moves with single floats
+// through the x87 stack always, for builds that may use no MMX register.
 #include "kernels/x87/bitrev_x87.h"
 
 #include "kernels/x87/bitrev_moves.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The split-radix DIF block kernel of ZentavolN2, ZentavolN1 and ZentavolG2:
+// The x87 family's split-radix DIF block kernel:
 // the generic L-shaped butterflies, block enumeration and table positions in
 // one routine for both directions, K = 0x3F3504F3 at the angle pi/4.
 #include "kernels/x87/dif_block.h"
