@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Micro-benchmark of the SIMD block kernels (S2's and S1's, linked from
+// Micro-benchmark of the SIMD block kernels (SSE2 and SSE forms, linked from
 // their sources) against FFTW's measured plan and KissFFT, in one run:
 // in-place forward complex transforms of 2^6 to 2^14 points, the kernel
 // alone and after the builds' MMX bit-reversal permutation with the

@@ -33,8 +33,8 @@ struct Family {
 
 void PrintTo(const Family& family, std::ostream* os) { *os << family.name; }
 
-// The S2 test program holds both builds' kernels (S1's compiled with S1's
-// flags), the S1 program only its own.
+// A program of a row with the SSE2 recombination holds the SSE one too
+// (compiled as its own row compiles it); the SSE row's program only that.
 const Family kFamilies[] = {
 #if ZV_TEST_SSE2_RECOMBINE
     {"sse2", qel::sse2::realFftRecombine},
@@ -262,10 +262,10 @@ TEST(RecombinationAcrossBuilds, S2AndS1GiveTheSameBits) {
 #endif
 
 #if ZV_TEST_AVX_KERNELS
-// Eight pairs per step, the four-pair steps' operations lane for lane: S2's
-// bits from N = 16 on, both directions, any float alignment, on spread
-// values and on special values sparse and dense; the middle value and z[0]
-// as S2 leaves them.
+// Eight pairs per step, the four-pair steps' operations lane for lane: the
+// SSE2 form's bits from N = 16 on, both directions, any float alignment, on
+// spread values and on special values sparse and dense; the middle value and
+// z[0] as the SSE2 form leaves them.
 TEST(RecombinationAcrossBuilds, AvxGivesTheS2Bits) {
     if (!qel::probeVectorUnits().avx) GTEST_SKIP() << "the processor has no AVX";
     for (int order = 5; order <= 16; ++order) {
