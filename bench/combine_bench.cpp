@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Micro-benchmark of one radix-2 combining stage (the last of a transform
-// of 2^11 to 2^19 points, half-span n/2, g1's core): the x87 loop against
+// of 2^11 to 2^19 points, half-span n/2, the generic build's core): the x87 loop against
 // the doubles, in
 // nanoseconds per butterfly, on the input the stage sees when the signal is
 // random, constant, an impulse, random in its first eighth and zero after,

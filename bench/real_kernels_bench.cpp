@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Micro-benchmarks of the real-FFT pieces of the streaming-SIMD builds: the
-// four-pair recombination (S2 and S1) against the generic extended-precision
+// four-pair recombination (SSE2 and SSE forms) against the generic extended-precision
 // one, and the MMX bit-reversed copy against the generic word moves, per
 // real order. Run by hand: build/default/bin/zv_bench_real.
 #include <benchmark/benchmark.h>

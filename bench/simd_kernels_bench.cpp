@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Micro-benchmark of the SIMD block kernels (S2's and S1's, linked from
+// Micro-benchmark of the SIMD block kernels (SSE2 and SSE forms, linked from
 // their sources) against FFTW's measured plan and KissFFT, in one run:
 // in-place forward complex transforms of 2^6 to 2^14 points, the kernel
 // alone and after the builds' MMX bit-reversal permutation with the
@@ -149,7 +149,7 @@ void kiss(benchmark::State& state, int order) {
     kiss_fft_free(config);
 }
 
-const char* const kColumns[] = {"fftw", "kiss", "s2", "s2+perm", "s1", "s1+perm"};
+const char* const kColumns[] = {"fftw", "kiss", "sse2", "sse2+perm", "sse", "sse+perm"};
 
 // Nanoseconds of the fastest call by "column/order", over all repetitions.
 class Collector : public benchmark::ConsoleReporter {
@@ -176,11 +176,11 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("perm/" + o).c_str(), permutation, order);
         if (order > kMaxOrder) continue;
         benchmark::RegisterBenchmark(("kiss/" + o).c_str(), kiss, order);
-        benchmark::RegisterBenchmark(("s2/" + o).c_str(), ours, qel::sse2::cFftDitBlockFwd, order, false);
-        benchmark::RegisterBenchmark(("s2+perm/" + o).c_str(), ours, qel::sse2::cFftDitBlockFwd, order, true);
+        benchmark::RegisterBenchmark(("sse2/" + o).c_str(), ours, qel::sse2::cFftDitBlockFwd, order, false);
+        benchmark::RegisterBenchmark(("sse2+perm/" + o).c_str(), ours, qel::sse2::cFftDitBlockFwd, order, true);
         if ((1 << order) <= qel::sse::kDitBlockLimit) {
-            benchmark::RegisterBenchmark(("s1/" + o).c_str(), ours, qel::sse::cFftDitBlockFwd, order, false);
-            benchmark::RegisterBenchmark(("s1+perm/" + o).c_str(), ours, qel::sse::cFftDitBlockFwd, order, true);
+            benchmark::RegisterBenchmark(("sse/" + o).c_str(), ours, qel::sse::cFftDitBlockFwd, order, false);
+            benchmark::RegisterBenchmark(("sse+perm/" + o).c_str(), ours, qel::sse::cFftDitBlockFwd, order, true);
         }
     }
     Collector collector;
@@ -191,13 +191,13 @@ int main(int argc, char** argv) {
     };
     std::printf("\norder |");
     for (const char* c : kColumns) std::printf(" %9s ns |", c);
-    std::printf(" s2/fftw | s2+perm/fftw | s2+perm/kiss | s1/s2 | s1+perm/s2+perm\n");
+    std::printf(" sse2/fftw | sse2+perm/fftw | sse2+perm/kiss | sse/sse2 | sse+perm/sse2+perm\n");
     for (int order = kMinOrder; order <= kMaxOrder; ++order) {
         std::printf("%5d |", order);
         for (const char* c : kColumns) std::printf(" %12.0f |", t(c, order));
-        std::printf(" %7.2f | %12.2f | %12.2f | %5.2f | %15.2f\n", t("s2", order) / t("fftw", order),
-                    t("s2+perm", order) / t("fftw", order), t("s2+perm", order) / t("kiss", order),
-                    t("s1", order) / t("s2", order), t("s1+perm", order) / t("s2+perm", order));
+        std::printf(" %9.2f | %14.2f | %14.2f | %8.2f | %18.2f\n", t("sse2", order) / t("fftw", order),
+                    t("sse2+perm", order) / t("fftw", order), t("sse2+perm", order) / t("kiss", order),
+                    t("sse", order) / t("sse2", order), t("sse+perm", order) / t("sse2+perm", order));
     }
     std::printf("\norder |   fftw ns |   perm ns | perm ns/value | perm/fftw\n");
     for (int order = kMinOrder; order <= kMaxPermuteOrder; ++order)

@@ -4,6 +4,7 @@
 #                [WIDE_KERNELS <kernel sources> WIDE_FLAGS_I686 <flags> WIDE_ISA <sets>]
 #                [DYNAMIC_ROUNDING <kernel sources>] [AVX_KERNELS <kernel sources>]
 #                [NEEDS <features>] [NEEDS_FAMILY <family>] [NEEDS_SSE_STATE]
+#                [EXPORT_SETS "<sets>: <exports>"...]
 #                [TRAITS <traits>] [SAME_FFT_BITS <code> <highest order> finite|any])
 #
 # Defines one variant library from the shared sources of subsystems 2 to 4,
@@ -36,6 +37,12 @@
 # top of the row's flags and held to WIDE_ISA instead of ISA.
 # AVX_KERNELS are kernel files of the 64-bit x86 builds only, compiled with
 # -mavx (their code runs only where the processor has AVX).
+# EXPORT_SETS says what each export, with all it calls, may execute beyond
+# the row's integer sets: strings of the floating-point and vector sets
+# (x87 mmx sse sse2 sse2load, with the prefetches prefetcht0, prefetchnta and
+# the non-temporal stores ntstore named apart from sse), a colon and the
+# exports they hold for; an export not named runs on integer instructions
+# alone. The 32-bit DLLs are held to them (tests/isa/check_exports.cmake).
 # DYNAMIC_ROUNDING names those of the KERNELS whose results follow the
 # caller's rounding mode, or that set one: they are compiled with
 # -frounding-math. Without it a compiler may assume rounding to nearest, and
@@ -70,7 +77,7 @@ set(ZV_CPU_FEATURE_BITS fpu=0 cmov=15 mmx=23 sse=25 sse2=26)
 
 function(zv_add_variant code)
   set(lists FLAGS FLAGS_I686 ISA KERNELS WIDE_KERNELS WIDE_FLAGS_I686 WIDE_ISA DYNAMIC_ROUNDING
-    AVX_KERNELS NEEDS TRAITS SAME_FFT_BITS)
+    AVX_KERNELS NEEDS TRAITS SAME_FFT_BITS EXPORT_SETS)
   cmake_parse_arguments(PARSE_ARGV 1 V "NEEDS_SSE_STATE" "NEEDS_FAMILY" "${lists}")
   if(V_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "zv_add_variant(${code}): unknown arguments ${V_UNPARSED_ARGUMENTS}")
@@ -109,6 +116,25 @@ function(zv_add_variant code)
       message(FATAL_ERROR "zv_add_variant(${code}): SAME_FFT_BITS takes <code> <highest order> finite|any")
     endif()
   endif()
+  set(exports_named "")
+  foreach(cell IN LISTS V_EXPORT_SETS)
+    if(NOT cell MATCHES "^([a-z0-9 ]+): *([A-Za-z0-9 ]+)$")
+      message(FATAL_ERROR "zv_add_variant(${code}): EXPORT_SETS \"${cell}\" is no \"<sets>: <exports>\"")
+    endif()
+    separate_arguments(sets UNIX_COMMAND "${CMAKE_MATCH_1}")
+    separate_arguments(names UNIX_COMMAND "${CMAKE_MATCH_2}")
+    foreach(set IN LISTS sets)
+      if(NOT set MATCHES "^(x87|mmx|sse|sse2|sse2load|prefetcht0|prefetchnta|ntstore)$")
+        message(FATAL_ERROR "zv_add_variant(${code}): EXPORT_SETS names no set ${set}")
+      endif()
+    endforeach()
+    foreach(name IN LISTS names)
+      if(NOT name IN_LIST ZV_EXPORT_NAMES OR name IN_LIST exports_named)
+        message(FATAL_ERROR "zv_add_variant(${code}): EXPORT_SETS: ${name} is no export or named twice")
+      endif()
+      list(APPEND exports_named ${name})
+    endforeach()
+  endforeach()
   foreach(file IN LISTS V_DYNAMIC_ROUNDING)
     if(NOT file IN_LIST V_KERNELS)
       message(FATAL_ERROR "zv_add_variant(${code}): ${file} (DYNAMIC_ROUNDING) is none of its KERNELS")
@@ -118,6 +144,9 @@ function(zv_add_variant code)
     list(APPEND V_FLAGS ${V_FLAGS_I686})
   endif()
   set(core zentavol_${code}_core)
+  set(kernel_files ${V_KERNELS} ${V_WIDE_KERNELS} ${V_AVX_KERNELS})
+  set(wide_files ${V_WIDE_KERNELS})
+  set(avx_files ${V_AVX_KERNELS})
   list(TRANSFORM V_KERNELS PREPEND "${PROJECT_SOURCE_DIR}/")
   list(TRANSFORM V_DYNAMIC_ROUNDING PREPEND "${PROJECT_SOURCE_DIR}/")
   set(shared ${ZV_SHARED_SOURCES} ${ZV_PLATFORM_SOURCES})
@@ -200,7 +229,8 @@ function(zv_add_variant code)
   list(TRANSFORM vector_kernels REPLACE "^.*/(vector|kernels)/" "\\1/")
   list(SORT vector_kernels)
   set_target_properties(zentavol_${code} PROPERTIES ZV_ISA "${V_ISA}" ZV_FLAGS "${kernel_flags}"
-    ZV_WIDE_ISA "${V_WIDE_ISA}" ZV_OBJECT_SETS "${object_sets}" ZV_VECTOR_KERNELS "${vector_kernels}")
+    ZV_WIDE_ISA "${V_WIDE_ISA}" ZV_OBJECT_SETS "${object_sets}" ZV_VECTOR_KERNELS "${vector_kernels}"
+    ZV_EXPORT_SETS "${V_EXPORT_SETS}")
   if(WIN32)
     target_sources(zentavol_${code} PRIVATE "${ZV_DEF_FILE}")
     # The C and C++ runtimes of the compiler go into the DLL, so that it
@@ -222,5 +252,75 @@ function(zv_add_variant code)
   set_property(GLOBAL PROPERTY ZV_ROW_${code}_SSE_STATE "${V_NEEDS_SSE_STATE}")
   set_property(GLOBAL PROPERTY ZV_ROW_${code}_TRAITS "${V_TRAITS}")
   set_property(GLOBAL PROPERTY ZV_ROW_${code}_AVX_KERNELS "${V_AVX_KERNELS}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_KERNEL_FILES "${kernel_files}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_WIDE_FILES "${wide_files}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_AVX_FILES "${avx_files}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_FLAGS "${V_FLAGS}")
+  set_property(GLOBAL PROPERTY ZV_ROW_${code}_WIDE_FLAGS "${V_WIDE_FLAGS_I686}")
   set_property(GLOBAL PROPERTY ZV_ROW_${code}_SAME_FFT_BITS "${V_SAME_FFT_BITS}")
+endfunction()
+
+# zv_first_row_linking(<out> <kernel file>): the code of the first row whose
+# KERNELS, WIDE_KERNELS or AVX_KERNELS name the file (a path from the source
+# root, as the rows write it); empty when no row links it. Programs that
+# compile a kernel file on their own take that row's variant.h and flags.
+function(zv_first_row_linking out file)
+  set(found "")
+  foreach(code IN LISTS ZV_VARIANTS)
+    get_property(files GLOBAL PROPERTY ZV_ROW_${code}_KERNEL_FILES)
+    if(file IN_LIST files)
+      set(found ${code})
+      break()
+    endif()
+  endforeach()
+  set(${out} "${found}" PARENT_SCOPE)
+endfunction()
+
+# zv_row_kernel_objects(<target> <code> <kernel files>...): an object library
+# of kernel files (paths from the source root) compiled as row <code>
+# compiles them, for programs that test them on their own: the row's flags
+# (with its wide flags for WIDE_KERNELS, -mavx for AVX_KERNELS) and none of
+# the directory's, and its variant.h. The files are all of one kind. The
+# target's ZV_ISA holds the sets the objects keep to on 32-bit x86 (ISA, or
+# WIDE_ISA for wide kernels; none for AVX ones), ZV_ROW the code.
+function(zv_row_kernel_objects target code)
+  get_property(files GLOBAL PROPERTY ZV_ROW_${code}_KERNEL_FILES)
+  get_property(wide GLOBAL PROPERTY ZV_ROW_${code}_WIDE_FILES)
+  get_property(avx GLOBAL PROPERTY ZV_ROW_${code}_AVX_FILES)
+  set(kind "")
+  foreach(file IN LISTS ARGN)
+    if(NOT file IN_LIST files)
+      message(FATAL_ERROR "zv_row_kernel_objects(${target}): row ${code} does not link ${file}")
+    elseif(file IN_LIST wide)
+      set(this wide)
+    elseif(file IN_LIST avx)
+      set(this avx)
+    else()
+      set(this plain)
+    endif()
+    if(kind AND NOT kind STREQUAL this)
+      message(FATAL_ERROR "zv_row_kernel_objects(${target}): ${ARGN} mix kinds of kernels")
+    endif()
+    set(kind ${this})
+  endforeach()
+  get_property(options GLOBAL PROPERTY ZV_ROW_${code}_FLAGS)
+  get_target_property(isa zentavol_${code} ZV_ISA)
+  if(kind STREQUAL "wide")
+    if(ZV_TARGET_I686)
+      get_property(wide_flags GLOBAL PROPERTY ZV_ROW_${code}_WIDE_FLAGS)
+      list(APPEND options ${wide_flags})
+    endif()
+    get_target_property(isa zentavol_${code} ZV_WIDE_ISA)
+  elseif(kind STREQUAL "avx")
+    list(APPEND options -mavx)
+    set(isa "")
+  endif()
+  set(sources ${ARGN})
+  list(TRANSFORM sources PREPEND "${PROJECT_SOURCE_DIR}/")
+  add_library(${target} OBJECT ${sources})
+  set_property(TARGET ${target} PROPERTY COMPILE_OPTIONS "${options}")
+  target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/include"
+    "${PROJECT_SOURCE_DIR}/variants/${code}")
+  target_link_libraries(${target} PRIVATE zv_build_flags)
+  set_target_properties(${target} PROPERTIES ZV_ISA "${isa}" ZV_ROW "${code}")
 endfunction()

@@ -153,19 +153,19 @@ const std::int32_t* forEachPairByTiles(const std::int32_t* word, int m, Pair pai
     return word + (m - (1 << ((k + 1) / 2)));
 }
 
-// The order of the pair visits: by tiles once the data exceed 32 KB (the
-// permutation's n above 4096, the copy's N above 2048, source and
-// destination together), or always the table's.
+// The order of the pair visits: by tiles above the build's size limit
+// (TiledAbove, where the data outgrow the first level cache), or always the
+// table's. A limit of at least 32 leaves the tiles their 16 pairs.
 enum class Walk { bySize, tableOrder };
 
 // A pair (4i, 4r(i)) stands for u = 2i and v = 2r(i): the blocks of i and
 // r(i) trade places, transposed. A self-reversed i (the word 0 ending the
 // pairs is i = 0) has its block transposed in place. n >= 4.
-template <class Move>
+template <class Move, int TiledAbove>
 void permute(SComplex* x, int n, const std::int32_t* word, Walk walk = Walk::bySize) {
     const int half = n / 2;
     const auto rows = [x, half](int u) { return Rows{x + u, x + half + u}; };
-    if (walk == Walk::bySize && n > 4096)
+    if (walk == Walk::bySize && n > TiledAbove)
         word = forEachPairByTiles(word, n / 4, [rows](int u, int v) { Move::swapTransposedAtOnce(rows(u), rows(v)); });
     else
         for (; *word != 0; word += 2) Move::swapTransposed(rows(word[0] / 2), rows(word[1] / 2));
@@ -175,13 +175,14 @@ void permute(SComplex* x, int n, const std::int32_t* word, Walk walk = Walk::byS
     } while (*word != 0);
 }
 
-// The bit-reversed copy of N >= 8 pairs: the same blocks, from y to z.
-template <class Move>
+// The bit-reversed copy of N >= 8 pairs: the same blocks, from y to z
+// (whose data are twice the permutation's, source and destination).
+template <class Move, int TiledAbove>
 void copyReal(const SComplex* y, SComplex* z, int N, const std::int32_t* word, Walk walk = Walk::bySize) {
     const int half = N / 2;
     const auto from = [y, half](int u) { return ConstRows{y + u, y + half + u}; };
     const auto to = [z, half](int u) { return Rows{z + u, z + half + u}; };
-    if (walk == Walk::bySize && N > 2048)
+    if (walk == Walk::bySize && N > TiledAbove)
         word = forEachPairByTiles(word, N / 4, [from, to](int u, int v) {
             Move::copyCrossedAtOnce(from(u), from(v), to(u), to(v));
         });

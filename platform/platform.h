@@ -13,6 +13,14 @@ namespace qel::platform {
 using TlsIndex = std::uint32_t;
 inline constexpr TlsIndex kTlsOutOfIndexes = 0xFFFFFFFFu;
 
+// What the slot's per-thread clean-up runs for a thread that ends with a
+// value in the slot: the library's thread detach, registered at process
+// attach before the slot is allocated. The POSIX backend calls it from the
+// key's destructor; on Windows the loader sends thread detach to DllMain,
+// and the handler is not needed.
+using ThreadExitHandler = void (*)();
+void setThreadExitHandler(ThreadExitHandler handler);
+
 TlsIndex tlsAlloc();
 void* tlsGetValue(TlsIndex index);
 bool tlsSetValue(TlsIndex index, void* value);

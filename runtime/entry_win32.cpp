@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// DllMain of the variant libraries (Zentavolg1.dll, ...): the four loader
+// DllMain of the variant libraries (Zentavol<code>.dll): the four loader
 // notifications go to the load and unload handling of runtime/lifecycle.
 #include <windows.h>
 

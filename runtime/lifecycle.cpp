@@ -13,6 +13,10 @@ namespace {
 
 bool attachThread() { return qelCreateThreadContext() != nullptr; }
 
+// What the platform layer runs where the system raises no thread-detach
+// notification of its own (the POSIX slot's per-thread destructor).
+void detachThread() { qelVariantNotify(QEL_THREAD_DETACH); }
+
 }  // namespace
 
 bool qelVariantNotify(int reason, bool processEnds) {
@@ -22,6 +26,7 @@ bool qelVariantNotify(int reason, bool processEnds) {
             qel::probeProcessor();
             qel::fft::chooseStagePaths();
             qelOpenContextList();
+            qel::platform::setThreadExitHandler(detachThread);
             qelTlsSlot = qel::platform::tlsAlloc();
             if (qelTlsSlot == qel::platform::kTlsOutOfIndexes) return false;
             return attachThread();

@@ -3,6 +3,7 @@
 // (variants/contract.h): every kernel with its signature, limits the FFT
 // drivers and tables can work with, and report line numbers. Compiled into
 // every variant; it emits no code.
+#include <concepts>
 #include <cstdint>
 #include <type_traits>
 
@@ -58,12 +59,37 @@ static_assert(kFftScratchLength == 0 || kFftScratchLength >= (1 << kFftBlockOrde
               "the entries' scratch area holds a whole block");
 static_assert(!kFftHasDif || (kDifBlockOrder >= 2 && (1 << kDifBlockOrder) <= kFftSuperblockLength &&
                               kDifSuperblockChunk > 0 && (kDifSuperblockChunk & (kDifSuperblockChunk - 1)) == 0));
+static_assert(kBitRevPermuteTiledAbove >= 32 && kBitRevCopyTiledAbove >= 32,
+              "a tile of the bit-reversal walk takes 16 pairs of the table");
 static_assert(kStringFill >= 0 && kStreamingFill >= 0 && kCachedVecBlocks >= 0);
 static_assert(std::is_same_v<decltype(kFusedMagnitudeBlocks), const bool>);
 
-// The DIF kernel and table fill (cFftDifBlock, fillDifTwiddles) of a build
-// with kFftHasDif are named only by fft/dif.cpp, which its row compiles in:
-// they cannot be asked for here without breaking the builds that have none.
+// The DIF kernel and table fill exist only in a build with kFftHasDif, so
+// they are asked for by calls whose arguments depend on a template
+// parameter: such a call is looked up when the template is instantiated,
+// which the discarded branch of a build without them never is. Each argument
+// converts to its exact type alone, so the call matches only a function with
+// exactly the parameters named.
+template <typename T>
+struct Exactly {
+    template <typename U>
+        requires std::is_same_v<U, T>
+    operator U() const;
+};
+
+template <typename Complex>
+constexpr bool difKernelsHold() {
+    if constexpr (kFftHasDif)
+        return requires(Exactly<Complex*> data, Exactly<int> n, Exactly<const Complex*> twiddles,
+                        Exactly<const float*> s) {
+            { cFftDifBlock(data, n, n, twiddles) } -> std::same_as<void>;
+            { fillDifTwiddles(data, s, n) } -> std::same_as<void>;
+        };
+    return true;
+}
+static_assert(difKernelsHold<SComplex>(),
+              "cFftDifBlock(SComplex*, int n, int direction, const SComplex*), "
+              "fillDifTwiddles(SComplex*, const float*, int order)");
 
 // Report line numbers are positive.
 static_assert(line::qelsbSet > 0 && line::qelsbAdd1 > 0 && line::qelsbAdd2 > 0 && line::qelsbMpy1 > 0 &&

@@ -40,6 +40,12 @@ inline constexpr bool kFftHasDif = true;
 inline constexpr int kDifBlockOrder = 10;
 inline constexpr int kDifSuperblockChunk = 256;
 
+// The bit-reversal moves visit their pairs in table order up to these sizes
+// and by tiles above (fft/bitrev_walk.h): 32 KB of data, the permutation's
+// n elements in place, the real copy's N pairs from source to destination.
+inline constexpr int kBitRevPermuteTiledAbove = 4096;
+inline constexpr int kBitRevCopyTiledAbove = 2048;
+
 // Tuning of the vector loops (no effect on any value): the x87 family-6
 // fill is one string store from kStringFill elements on; the SSE fill
 // stores non-temporally above kStreamingFill elements left, and the SSE

@@ -8,6 +8,7 @@
 #include "fft/bitrev_walk.h"
 #include "kernels/generic/fft.h"
 #include "runtime/diagnostics.h"
+#include "variant.h"
 
 namespace qel::generic {
 
@@ -43,12 +44,12 @@ bitrev::Walk walk() { return referencePaths() ? bitrev::Walk::tableOrder : bitre
 
 void bitRevPermute(SComplex* data, int n, const std::int32_t* table) {
     if (n < 4) return;
-    bitrev::permute<WordMoves>(data, n, table, walk());
+    bitrev::permute<WordMoves, variant::kBitRevPermuteTiledAbove>(data, n, table, walk());
 }
 
 void bitRevCopyReal(const SComplex* src, SComplex* dst, int N, const std::int32_t* table) {
     if (N < 8) return bitrev::copyFew<WordMoves>(src, dst, N);
-    bitrev::copyReal<WordMoves>(src, dst, N, table, walk());
+    bitrev::copyReal<WordMoves, variant::kBitRevCopyTiledAbove>(src, dst, N, table, walk());
 }
 
 }  // namespace qel::generic

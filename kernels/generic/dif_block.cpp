@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "fft/split_radix.h"
 #include "fft/xcomplex.h"
 #include "kernels/generic/fft.h"
 
@@ -12,7 +13,6 @@ namespace qel::generic {
 
 namespace {
 
-using fft::dirTwiddle;
 using fft::load;
 using fft::mul;
 using fft::rot;
@@ -45,9 +45,7 @@ void dft4(SComplex* x) {
 // The L-shaped butterfly on a block of 4*n4 values: the first half becomes
 // the sums (a block of the next stage), the third and fourth quarters the
 // twiddled z1 = (x0 - x2) -/+ i(x1 - x3) and z3 = (x0 - x2) +/- i(x1 - x3)
-// (blocks of the stage after). The twiddles of J and n4 - J share one table
-// position, which is k - 1 for the twiddle index k = J * stride; only the
-// first eighth of the table is read.
+// (blocks of the stage after), with the factors of fft::difFactors.
 template <bool Fwd>
 void lButterfly(SComplex* x, int n4, int stride, const SComplex* twiddles) {
     for (int j = 0; j < n4; ++j) {
@@ -69,43 +67,24 @@ void lButterfly(SComplex* x, int n4, int stride, const SComplex* twiddles) {
                 z1 = {kK * (z1.re - z1.im), kK * (z1.re + z1.im)};
                 z3 = {-kK * (z3.re + z3.im), -kK * (z3.im - z3.re)};
             }
-        } else if (2 * j < n4 && j > 0) {
-            const SComplex* entry = twiddles + 2 * (j * stride - 1);  // w^k, w^(3k)
-            z1 = mul(z1, dirTwiddle<Fwd>(entry[0]));
-            z3 = mul(z3, dirTwiddle<Fwd>(entry[1]));
         } else if (j > 0) {
-            // w^k = -i * conj(w^k') and w^(3k) = +i * conj(w^(3k')) with
-            // k' = (n4 - J) * stride: exact images of the mirrored entry.
-            const SComplex* entry = twiddles + 2 * ((n4 - j) * stride - 1);
-            const SComplex w1 = entry[0];
-            const SComplex w3 = entry[1];
-            const SComplex v1 = Fwd ? SComplex{-w1.im, -w1.re} : SComplex{-w1.im, w1.re};
-            const SComplex v3 = Fwd ? SComplex{w3.im, w3.re} : SComplex{w3.im, -w3.re};
-            z1 = mul(z1, v1);
-            z3 = mul(z3, v3);
+            const fft::DifFactors w = fft::difFactors<Fwd>(twiddles, j, n4, stride);
+            z1 = mul(z1, w.w1);
+            z3 = mul(z3, w.w3);
         }
         store(x[2 * n4 + j], z1);
         store(x[3 * n4 + j], z3);
     }
 }
 
-// Calls visit(start) for every block of size n2 of the split-radix
-// decomposition of n points: the first half of a block is a block of the
-// next size, its last two quarters are blocks of the size after that.
-template <typename Visit>
-void forEachBlock(int n, int n2, Visit visit) {
-    for (std::int64_t is = 0, id = 2 * n2; is < n; is = 2 * id - n2, id *= 4)
-        for (std::int64_t i0 = is; i0 < n; i0 += id) visit(static_cast<int>(i0));
-}
-
 template <bool Fwd>
 void splitRadix(SComplex* data, int n, const SComplex* twiddles) {
     for (int n2 = n; n2 >= 8; n2 /= 2)
-        forEachBlock(n, n2, [&](int i0) { lButterfly<Fwd>(data + i0, n2 / 4, n / n2, twiddles); });
+        fft::forEachSplitBlock(n, n2, [&](int i0) { lButterfly<Fwd>(data + i0, n2 / 4, n / n2, twiddles); });
     // Leaves: every block of four gets the four-point transform; the last
     // two quarters of every block of eight are blocks of two.
-    forEachBlock(n, 4, [&](int i0) { dft4<Fwd>(data + i0); });
-    forEachBlock(n, 8, [&](int i0) {
+    fft::forEachSplitBlock(n, 4, [&](int i0) { dft4<Fwd>(data + i0); });
+    fft::forEachSplitBlock(n, 8, [&](int i0) {
         fft::twoPoint(data + i0 + 4);
         fft::twoPoint(data + i0 + 6);
     });

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The generic family of FFT kernels (ZentavolG1's, the reference): the
+// The generic family of FFT kernels (the reference): the
 // straight-line DIT and split-radix DIF block kernels, the bit-reversal
 // moves, the real-FFT recombination and the fills of the tables they read.
 // A build names the ones it uses in variants/<code>/variant.h.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The bit-reversal moves of ZentavolS2, ZentavolS1 and ZentavolN2: the
+// The MMX bit-reversal moves: the
 // generic set of exchanges and copies, moving 8-byte values through MMX
 // registers when the arrays allow, single floats through the x87 stack else
 // (the walk over the table is fft/bitrev_walk.h, the x87 moves
@@ -13,6 +13,7 @@
 #include "fft/bitrev_walk.h"
 #include "kernels/x87/bitrev_moves.h"
 #include "runtime/fp_env.h"
+#include "variant.h"
 
 namespace qel::mmx {
 
@@ -53,9 +54,9 @@ void bitRevPermute(SComplex* data, int n, const std::int32_t* table) {
     if (n < 4) return;
     if (multipleOf8(data)) {
         const fp::MmxScope mmx;
-        bitrev::permute<Mmx>(data, n, table);
+        bitrev::permute<Mmx, variant::kBitRevPermuteTiledAbove>(data, n, table);
     } else {
-        bitrev::permute<X87>(data, n, table);
+        bitrev::permute<X87, variant::kBitRevPermuteTiledAbove>(data, n, table);
     }
 }
 
@@ -63,9 +64,9 @@ void bitRevCopyReal(const SComplex* src, SComplex* dst, int N, const std::int32_
     if (N < 8) return bitrev::copyFew<X87>(src, dst, N);
     if (multipleOf8(src) && multipleOf8(dst)) {
         const fp::MmxScope mmx;
-        bitrev::copyReal<Mmx>(src, dst, N, table);
+        bitrev::copyReal<Mmx, variant::kBitRevCopyTiledAbove>(src, dst, N, table);
     } else {
-        bitrev::copyReal<X87>(src, dst, N, table);
+        bitrev::copyReal<X87, variant::kBitRevCopyTiledAbove>(src, dst, N, table);
     }
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The streaming-SIMD decimation-in-time block kernels and their stage-vector
-// twiddle table. ZentavolS2 links the qel::sse2 kernels, ZentavolS1 the
-// qel::sse ones; both link the table fill.
+// twiddle table: the qel::sse2 kernels with SSE2's 8-byte loads, the qel::sse
+// ones without any SSE2 instruction, one table fill for both.
 #pragma once
 
 #include "zentavol.h"
@@ -30,13 +30,13 @@ constexpr int ditSectionOffset(int M) {
 // when data is 16-byte aligned, otherwise a 16-byte aligned area of n
 // values that the kernel works in between reading and writing data. n < 4
 // does nothing; n = 4 reads neither twd nor work.
-namespace qel::sse2 {  // ZentavolS2: block limit 16384
+namespace qel::sse2 {  // block limit 16384
 inline constexpr int kDitBlockLimit = 16384;
 void cFftDitBlockFwd(SComplex* data, int n, const SComplex* twd, SComplex* work);
 void cFftDitBlockInv(SComplex* data, int n, const SComplex* twd, SComplex* work);
 }  // namespace qel::sse2
 
-namespace qel::sse {  // ZentavolS1: block limit 1024, no SSE2 instruction
+namespace qel::sse {  // block limit 1024, no SSE2 instruction
 inline constexpr int kDitBlockLimit = 1024;
 void cFftDitBlockFwd(SComplex* data, int n, const SComplex* twd, SComplex* work);
 void cFftDitBlockInv(SComplex* data, int n, const SComplex* twd, SComplex* work);

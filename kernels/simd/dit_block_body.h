@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The body of the streaming-SIMD block kernels, shared by ZentavolS2
-// (dit_block_sse2.cpp) and ZentavolS1 (dit_block_sse.cpp). A family passes a
+// The body of the streaming-SIMD block kernels, shared by the SSE2 form
+// (dit_block_sse2.cpp) and the SSE one (dit_block_sse.cpp). A family passes a
 // policy with its 8-byte loads, its last pass, its prefetch and its limit;
 // the arithmetic is the same code, so both give the same bits.
 #pragma once

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// ZentavolS1's block kernels: the shared body with SSE low-half and
+// The SSE block kernels: the shared body with SSE low-half and
 // high-half loads, radix-4 stages up to 1024 points with prefetches of the
 // twiddles in the 1024-point stage, and a last pass of 32-bit integer moves.
 // No SSE2 instruction.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// ZentavolS2's block kernels: the shared body with SSE2 scalar-double loads
+// The SSE2 block kernels: the shared body with SSE2 scalar-double loads
 // for the 8-byte values of the first pass (the only SSE2 instruction), all
 // radix-4 stages up to 16384 points, and a last pass that unpacks two units
 // per step.

@@ -4,6 +4,7 @@
 // vectors.
 #include <cstdint>
 
+#include "fft/radix4.h"
 #include "kernels/simd/dit_block.h"
 
 namespace qel::simd {
@@ -31,7 +32,8 @@ void fillDitTwiddles(SComplex* table, const float* s, int order) {
     if (order <= 3) return;
     const std::int32_t q = (std::int32_t{1} << order) / 4;
     float* section = reinterpret_cast<float*>(table);
-    for (int m = 4 + order % 2; m <= order; m += 2) {
+    // The radix-4 stages of 2^m points, from 16 or, for odd orders, 32.
+    for (int m = fft::oddOrder(1 << order) ? 5 : 4; m <= order; m += 2) {
         const std::int32_t quarter = (std::int32_t{1} << m) / 4;  // butterflies of the stage
         const std::int32_t step = std::int32_t{1} << (order - m);  // angle index per k
         // First the entries k one after another, six floats each ...

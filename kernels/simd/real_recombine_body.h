@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The recombination shared by ZentavolS2 and ZentavolS1: four pairs per step
-// in single precision, the same operations in both builds. A build supplies
+// The recombination shared by the SSE2 and SSE forms: four pairs per step
+// in single precision, the same operations in both. A form supplies
 // how two 8-byte values reach one vector and what it prefetches.
 #pragma once
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// ZentavolS1's real-FFT recombination: the shared four-pair body with its
+// The SSE real-FFT recombination: the shared four-pair body with its
 // 8-byte values loaded by SSE's low-half and high-half loads (no SSE2
 // instruction at all), prefetching data and twiddles two steps ahead.
 #include <xmmintrin.h>

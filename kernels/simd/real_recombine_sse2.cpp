@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// ZentavolS2's real-FFT recombination: the shared four-pair body with its
-// 8-byte values loaded as scalar doubles (SSE2 movsd, the build's only SSE2
-// instruction here) and joined by movlhps; no prefetch.
+// The SSE2 real-FFT recombination: the shared four-pair body with its
+// 8-byte values loaded as scalar doubles (SSE2 movsd, its only SSE2
+// instruction) and joined by movlhps; no prefetch.
 #include <emmintrin.h>
 
 #include "kernels/simd/real_recombine_body.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Four-wide single-precision vocabulary of the streaming-SIMD kernels: loads,
 // stores, arithmetic, shuffles and constants written by their bit patterns.
-// SSE only (no SSE2), so ZentavolS1 and ZentavolS2 both include it.
+// SSE only (no SSE2), so the SSE and SSE2 forms both include it.
 #pragma once
 
 #include <xmmintrin.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Sizes of the streaming-SIMD builds' tables (ZentavolS2, ZentavolS1): the
+// Sizes of the streaming-SIMD family's tables: the
 // DIT table keeps the block size of the generic layout's rule for orders 0
 // and 1, and 8n + 32 bytes from n = 4 on, room for every stage-vector
 // section up to n with the sections' 32-byte alignment.

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The streaming-SIMD family's vector loops, the same in ZentavolS2 and
-// ZentavolS1: SSE (no SSE2) for the arithmetic, extremes and square root,
+// The streaming-SIMD family's vector loops: SSE (no SSE2) for the arithmetic, extremes and square root,
 // SSE and MMX for the conversions (the conjugate extension is the shared
 // integer one, kernels/generic/conj_words.h). The names are those of the
 // generic family (kernels/generic/), bundled in kernels/simd/family.h.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The fill, add and multiply loops of ZentavolN1: the fill in integer stores
+// The family-5 fill, add and multiply loops: the fill in integer stores
 // (no string store), the arithmetic in the x87 unit in blocks of 8 from the
 // end, scheduled for a dual-pipe in-order processor.
 #include <cstddef>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The fill, add and multiply loops of ZentavolN2 and ZentavolG2: the fill in
+// The family-6 fill, add and multiply loops: the fill in
 // integer stores (the string store for long runs), the arithmetic in the
 // x87 unit in blocks of 8 from the end.
 #include <cstddef>

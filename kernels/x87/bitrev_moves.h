@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The x87 bit-reversal moves: single floats through the x87 stack, whatever
 // the alignment. Every value arrives unchanged except a signalling NaN,
-// which the load quiets. ZentavolG2 moves everything this way, the MMX
-// builds the arrays their 8-byte moves cannot take.
+// which the load quiets. The x87 moves (bitrev_x87.cpp) move everything
+// this way, the MMX ones the arrays their 8-byte moves cannot take.
 #pragma once
 
 #include "fft/bitrev_walk.h"

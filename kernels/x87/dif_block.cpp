@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The split-radix DIF block kernel of ZentavolN2, ZentavolN1 and ZentavolG2:
+// The x87 family's split-radix DIF block kernel:
 // the generic L-shaped butterflies, block enumeration and table positions in
 // one routine for both directions, K = 0x3F3504F3 at the angle pi/4.
 #include "kernels/x87/dif_block.h"
@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "fft/split_radix.h"
 #include "fft/xcomplex.h"
 
 namespace qel::x87 {
@@ -42,9 +43,9 @@ struct Parts {
 // The forward L-shaped butterfly on the block of 4*n4 values at i0: the
 // first half becomes the sums (a block of the next stage), the third and
 // fourth quarters z1 = (x0 - x2) - i(x1 - x3) times w^k and
-// z3 = (x0 - x2) + i(x1 - x3) times w^(3k) (blocks of the stage after).
-// k = J * stride; J and n4 - J share table position k - 1 (the second as
-// -i * conj(w^k') and +i * conj(w^(3k'))), J = n4/2 takes K, J = 0 nothing.
+// z3 = (x0 - x2) + i(x1 - x3) times w^(3k) (blocks of the stage after), the
+// factors those of fft::difFactors but at J = n4/2, which takes K, and at
+// J = 0, which takes none.
 void lButterfly(const Parts& x, int i0, int n4, int stride, const SComplex* twiddles) {
     for (int j = 0; j < n4; ++j) {
         const int a = i0 + j;
@@ -61,14 +62,10 @@ void lButterfly(const Parts& x, int i0, int n4, int stride, const SComplex* twid
         if (2 * j == n4) {
             z1 = {kK * (z1.re + z1.im), kK * (z1.im - z1.re)};
             z3 = {-kK * (z3.re - z3.im), -kK * (z3.re + z3.im)};
-        } else if (2 * j < n4 && j > 0) {
-            const SComplex* entry = twiddles + 2 * (j * stride - 1);  // w^k, w^(3k)
-            z1 = mul(z1, entry[0]);
-            z3 = mul(z3, entry[1]);
         } else if (j > 0) {
-            const SComplex* entry = twiddles + 2 * ((n4 - j) * stride - 1);
-            z1 = mul(z1, SComplex{-entry[0].im, -entry[0].re});
-            z3 = mul(z3, SComplex{entry[1].im, entry[1].re});
+            const fft::DifFactors w = fft::difFactors<true>(twiddles, j, n4, stride);
+            z1 = mul(z1, w.w1);
+            z3 = mul(z3, w.w3);
         }
         x.store(a + 2 * n4, z1);
         x.store(a + 3 * n4, z3);
@@ -98,15 +95,6 @@ void twoPoint(const Parts& x, int i0) {
     x.store(i0 + 1, x0 - x1);
 }
 
-// Calls visit(start) for every block of size n2 of the split-radix
-// decomposition of n points: the first half of a block is a block of the
-// next size, its last two quarters are blocks of the size after that.
-template <typename Visit>
-void forEachBlock(int n, int n2, Visit visit) {
-    for (std::int64_t is = 0, id = 2 * n2; is < n; is = 2 * id - n2, id *= 4)
-        for (std::int64_t i0 = is; i0 < n; i0 += id) visit(static_cast<int>(i0));
-}
-
 }  // namespace
 
 void cFftDifBlock(SComplex* data, int n, int direction, const SComplex* twiddles) {
@@ -118,11 +106,11 @@ void cFftDifBlock(SComplex* data, int n, int direction, const SComplex* twiddles
         return;
     }
     for (int n2 = n; n2 >= 8; n2 /= 2)
-        forEachBlock(n, n2, [&](int i0) { lButterfly(x, i0, n2 / 4, n / n2, twiddles); });
+        fft::forEachSplitBlock(n, n2, [&](int i0) { lButterfly(x, i0, n2 / 4, n / n2, twiddles); });
     // Leaves: every block of four gets the four-point transform; the last
     // two quarters of every block of eight are blocks of two.
-    forEachBlock(n, 4, [&](int i0) { dft4(x, i0); });
-    forEachBlock(n, 8, [&](int i0) {
+    fft::forEachSplitBlock(n, 4, [&](int i0) { dft4(x, i0); });
+    fft::forEachSplitBlock(n, 8, [&](int i0) {
         twoPoint(x, i0 + 4);
         twoPoint(x, i0 + 6);
     });

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The x87 builds' straight-line radix-4 DIT block kernels, 4 <= n <= 1024,
 // bit-reversed input, natural output, the order's DIT table (the generic
-// layout): the generic stages, scheduled per processor family. One pair
-// serves ZentavolN2 and ZentavolG2 (x87f6), the other ZentavolN1 (x87f5).
+// layout): the generic stages, scheduled per processor family: x87f6 for
+// family 6, x87f5 for family 5.
 #pragma once
 
 #include "zentavol.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The radix-4 DIT block kernels of ZentavolN1: the generic stages and
+// The family-5 radix-4 DIT block kernels: the generic stages and
 // butterflies, grouped depth first: each group of a stage is finished as soon
 // as its four sub-transforms are, so a group's values are still in the first
 // level cache of a family-5 processor (8 KB of data) when its next stage

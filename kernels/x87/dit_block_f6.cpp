@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The radix-4 DIT block kernels of ZentavolN2 and ZentavolG2: the generic
+// The family-6 radix-4 DIT block kernels: the generic
 // stages and butterflies, scheduled stage by stage with each twiddle
 // position taken once per stage: its factors are applied to two groups per
 // turn, two independent butterflies for the pipelined x87 unit to overlap.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The square root behind the magnitudes of ZentavolN1, in software: the
+// The family-5 square root behind the magnitudes, in software: the
 // significand scaled into [0.5, 1), a linear first estimate refined by Heron
 // steps (one division each) in extended precision, the exponent halved,
 // three elements per step.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The square root behind the magnitudes of ZentavolN2 and ZentavolG2: the
+// The family-6 square root behind the magnitudes: the
 // x87 root with the precision field set to 24 bits for the loop, the
 // caller's control word put back after it.
 #include <cstdint>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The x87 builds' vector loops under the generic family's names
-// (kernels/generic/), bundled in kernels/x87/family.h: x87f6 serves
-// ZentavolN2 and ZentavolG2, x87f5 ZentavolN1, x87 all three. The values
+// (kernels/generic/), bundled in kernels/x87/family.h: x87f6 for family 6,
+// x87f5 for family 5, x87 for both. The values
 // written are the generic build's, except the extremes' order of NaNs and
 // zeros and x87f5's square root.
 #pragma once

@@ -13,8 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/lifecycle.h"
-
 namespace qel::platform {
 
 namespace {
@@ -22,6 +20,10 @@ namespace {
 // The key whose destructor is thread detach; read by exiting threads while
 // process detach may delete it.
 std::atomic<TlsIndex> detachKey{kTlsOutOfIndexes};
+
+// Thread detach itself, set before the key is published through detachKey
+// (whose atomic store and load order it for the exiting threads).
+ThreadExitHandler threadExitHandler = nullptr;
 
 // Destructors of the detach key that have begun and not yet returned. The
 // library's code must stay mapped until they are done, so deleting the key
@@ -37,8 +39,9 @@ bool forkHandlersSet = false;
 void onThreadExit(void* value) {
     exitsInProgress.fetch_add(1);
     const TlsIndex key = detachKey.load();
-    if (key != kTlsOutOfIndexes && pthread_setspecific(static_cast<pthread_key_t>(key), value) == 0)
-        qelVariantNotify(QEL_THREAD_DETACH);
+    if (key != kTlsOutOfIndexes && pthread_setspecific(static_cast<pthread_key_t>(key), value) == 0 &&
+        threadExitHandler != nullptr)
+        threadExitHandler();
     exitsInProgress.fetch_sub(1);
 }
 
@@ -54,6 +57,8 @@ void resetInChild() {
 bool valid(TlsIndex index) { return index != kTlsOutOfIndexes; }
 
 }  // namespace
+
+void setThreadExitHandler(ThreadExitHandler handler) { threadExitHandler = handler; }
 
 TlsIndex tlsAlloc() {
     pthread_key_t key;

@@ -13,6 +13,9 @@ namespace qel::platform {
 
 static_assert(kTlsOutOfIndexes == TLS_OUT_OF_INDEXES);
 
+// Thread detach comes to DllMain from the loader.
+void setThreadExitHandler(ThreadExitHandler) {}
+
 TlsIndex tlsAlloc() { return TlsAlloc(); }
 
 void* tlsGetValue(TlsIndex index) { return TlsGetValue(index); }

@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
-# cmake -DOBJDUMP=... -DLIBRARY=Zentavols1.dll -DBUILD=s1 "-DALLOWED=i386;cmov;..."
-#       ["-DEXPORTS=qelcbReal;..."] -P check_exports.cmake
-# Holds each export of a linked 32-bit DLL, with everything it reaches, to
-# its cell of export_sets.cmake for BUILD, and to the integer sets of the
-# build's row (ALLOWED). EXPORTS narrows the check to some exports.
+# cmake -DOBJDUMP=... -DLIBRARY=Zentavol<code>.dll "-DALLOWED=i386;cmov;..."
+#       "-DEXPORT_SETS=sse mmx: qelsbIntToFloat;..." "-DEXPORTS=qelcbReal;..."
+#       -P check_exports.cmake
+# Holds each of EXPORTS of a linked 32-bit DLL, with everything it reaches,
+# to the sets its row's EXPORT_SETS give it (none when it is not named
+# there: integer code), and to the integer sets of the row (ALLOWED).
 #
 # Reach: from the export, every direct call or jump to another function of
 # the DLL, and every function whose address the code takes, as an immediate
@@ -24,32 +25,24 @@
 # runs on behalf of the export. Imported functions have no code here.
 cmake_minimum_required(VERSION 3.25)
 include("${CMAKE_CURRENT_LIST_DIR}/isa_sets.cmake")
-include("${CMAKE_CURRENT_LIST_DIR}/export_sets.cmake")
 
 set(frame_re "^(qelReportError|qelGetContext|qelSetStatus|qelGetStatus|qelGetErrorMode|qelStatusMessage)([(]|$)|^qel::platform::")
 set(integer_sets i386 i486 i586 cmov)
 
-# This build's cell for every export.
-list(FIND zv_export_isa_builds "${BUILD}" column)
-if(column EQUAL -1)
-  message(FATAL_ERROR "no column for build '${BUILD}'")
-endif()
-math(EXPR column "${column} + 1")
-set(table_exports "")
-foreach(row IN LISTS zv_export_isa_table)
-  string(REPLACE "|" ";" cells "${row}")
-  list(GET cells 0 names)
-  list(GET cells ${column} cell)
-  separate_arguments(names UNIX_COMMAND "${names}")
-  separate_arguments(cell UNIX_COMMAND "${cell}")
-  list(REMOVE_ITEM cell "-")
+# The sets of every export, from the row's "<sets>: <exports>" strings.
+foreach(export IN LISTS EXPORTS)
+  set(cell_${export} "")
+endforeach()
+foreach(row IN LISTS EXPORT_SETS)
+  string(REGEX MATCH "^([^:]*):(.*)$" row "${row}")
+  separate_arguments(sets UNIX_COMMAND "${CMAKE_MATCH_1}")
+  separate_arguments(names UNIX_COMMAND "${CMAKE_MATCH_2}")
   foreach(name IN LISTS names)
-    set(cell_${name} "${cell}")
-    list(APPEND table_exports ${name})
+    set(cell_${name} "${sets}")
   endforeach()
 endforeach()
-if(NOT DEFINED EXPORTS)
-  set(EXPORTS ${table_exports})
+if(NOT EXPORTS)
+  message(FATAL_ERROR "no EXPORTS to check")
 endif()
 
 # Sections: .text for code addresses, .data and .rdata for pointer tables.
@@ -243,9 +236,6 @@ set(errors "")
 set(indirect "")
 set(total 0)
 foreach(export IN LISTS EXPORTS)
-  if(NOT DEFINED cell_${export})
-    message(FATAL_ERROR "export ${export} has no row in export_sets.cmake")
-  endif()
   if(NOT DEFINED by_name_${export})
     string(APPEND errors "  missing: ${export} is not a function of ${LIBRARY}\n")
     continue()
@@ -289,8 +279,9 @@ endforeach()
 if(indirect)
   message(STATUS "indirect calls in reach (targets followed where the code takes their addresses):\n${indirect}")
 endif()
+get_filename_component(library_name "${LIBRARY}" NAME)
 if(errors)
-  message(FATAL_ERROR "build ${BUILD}: instructions outside the export's sets:\n${errors}")
+  message(FATAL_ERROR "${library_name}: instructions outside the export's sets:\n${errors}")
 endif()
 list(LENGTH EXPORTS count)
-message(STATUS "ok: ${count} exports of ${BUILD}, ${total} function visits, each within its sets")
+message(STATUS "ok: ${count} exports of ${library_name}, ${total} function visits, each within its sets")

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 # cmake -DOBJDUMP=... "-DOBJECTS=a.obj|b.obj" -P check_sse2_loads.cmake
-# The SSE2 instructions of ZentavolS2's wide kernel objects (block kernels,
+# The SSE2 instructions of the SSE2 family's wide kernel objects (block kernels,
 # real recombination) are 8-byte loads into vector registers and nothing
 # else: every instruction naming an xmm register is an SSE one, or a
 # movsd/movq from memory into the register (the scalar-double load, which one
@@ -43,6 +43,6 @@ if(errors)
   message(FATAL_ERROR "SSE2 beyond the 8-byte loads:\n${errors}")
 endif()
 if(loads EQUAL 0)
-  message(FATAL_ERROR "no 8-byte SSE2 load found: the objects are not S2's wide kernels")
+  message(FATAL_ERROR "no 8-byte SSE2 load found: the objects are not the SSE2 wide kernels")
 endif()
 message(STATUS "ok: ${loads} SSE2 8-byte loads, no other SSE2 instruction")

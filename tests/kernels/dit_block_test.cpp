@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The SIMD block kernels of both families against the double-precision
 // reference, and the bit-exact promises: alignment of the caller's array
-// does not change a bit, S2 and S1 agree bit for bit up to S1's limit, and
-// the small sizes read nothing they should not.
+// does not change a bit, the SSE2 and SSE forms agree bit for bit up to the
+// SSE form's limit, and the small sizes read nothing they should not.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -173,7 +173,7 @@ TEST(DitBlockFamilies, Sse2AndSseGiveTheSameBitsUpTo1024Points) {
 
 #if ZV_TEST_AVX_KERNELS
 // The 256-bit kernels run the four-wide ones' operations lane for lane:
-// S2's bits from 32 points to its limit, both directions, every alignment,
+// the SSE2 form's bits from 32 points to its limit, both directions, every alignment,
 // on noise and on data with special values sparse (they travel through the
 // stages) and dense (NaNs meet NaNs in every butterfly).
 TEST(DitBlockFamilies, AvxGivesTheSse2Bits) {

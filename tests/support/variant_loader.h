@@ -16,14 +16,14 @@
 namespace zv::test {
 
 struct LibraryApi {
-    std::string name;  // "g1", ..., or "front"
+    std::string name;  // a row's code, or "front"
     void* handle = nullptr;
 #define ZV_EXPORT(ordinal, fn) decltype(&::fn) fn = nullptr;
 #include "runtime/export_list.h"
 #undef ZV_EXPORT
 };
 
-// The path of a library of the build by its code ("g1", ..., "front").
+// The path of a library of the build by its code (or "front").
 std::string libraryPath(const std::string& code);
 
 // Loads the library (once per process) and looks up whichever of the
@@ -81,7 +81,7 @@ protected:
     const LibraryApi* api = nullptr;
 };
 
-// Names each instance of a test by its variant's code ("g1", ...).
+// Names each instance of a test by its variant's code.
 inline std::string variantName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
 }  // namespace zv::test

@@ -271,7 +271,7 @@ TEST(Qelspectrum, NamesTheVariantLibraryTheProcessRunsOn) {
     EXPECT_NE(base, "libZentavol.so") << line;
     EXPECT_NE(line.find("(variant " + base.substr(11, base.find('.') - 11) + ")"), std::string::npos) << line;
     // The machine's preference row decides: its first variant among those
-    // built (s2 on a processor with SSE2).
+    // built.
     const int row = qel::front::preferenceRowFor(qel::front::isOldWindows(), qel::front::classifyProcessor());
     const auto built = zv::test::builtVariants();
     std::string chosen;

@@ -182,6 +182,19 @@ TEST(Lifecycle, ThreadDetachFreesTheContextWithItsTablesAndClearsTheSlot) {
     // LeakSanitizer holds both to account.
 }
 
+// A thread that ends runs thread detach by itself (the slot's clean-up on
+// POSIX, the loader's notification on Windows): its context leaves the list,
+// so the one made just before it heads the list again.
+TEST(Lifecycle, AnEndingThreadTakesItsContextOffTheList) {
+    std::thread([] {
+        QelContext* const outer = qelGetContext();
+        QelContext* inner = nullptr;
+        std::thread([&inner] { inner = qelGetContext(); }).join();
+        ASSERT_NE(inner, nullptr);
+        EXPECT_EQ(outer->listPrevious, nullptr) << "the ended thread's context is still on the list";
+    }).join();
+}
+
 TEST(Lifecycle, ReleaseEmptiesEveryCache) {
     QelContext* context = qelGetContext();
     fillCaches(context);

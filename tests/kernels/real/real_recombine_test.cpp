@@ -33,8 +33,8 @@ struct Family {
 
 void PrintTo(const Family& family, std::ostream* os) { *os << family.name; }
 
-// The S2 test program holds both builds' kernels (S1's compiled with S1's
-// flags), the S1 program only its own.
+// A program of a row with the SSE2 recombination holds the SSE one too
+// (compiled as its own row compiles it); the SSE row's program only that.
 const Family kFamilies[] = {
 #if ZV_TEST_SSE2_RECOMBINE
     {"sse2", qel::sse2::realFftRecombine},
@@ -252,20 +252,20 @@ TEST(RecombinationAcrossBuilds, S2AndS1GiveTheSameBits) {
             const int N = 1 << (order - 1);
             const std::vector<SComplex> z = spreadValues(N, 500 + order);
             const PairedTable table(order);
-            std::vector<SComplex> s2 = z, s1 = z;
-            qel::sse2::realFftRecombine(s2.data(), N, direction, table.get());
-            qel::sse::realFftRecombine(s1.data(), N, direction, table.get());
-            EXPECT_EQ(std::memcmp(s2.data(), s1.data(), N * 8), 0) << order << " " << direction;
+            std::vector<SComplex> sse2 = z, sse = z;
+            qel::sse2::realFftRecombine(sse2.data(), N, direction, table.get());
+            qel::sse::realFftRecombine(sse.data(), N, direction, table.get());
+            EXPECT_EQ(std::memcmp(sse2.data(), sse.data(), N * 8), 0) << order << " " << direction;
         }
     }
 }
 #endif
 
 #if ZV_TEST_AVX_KERNELS
-// Eight pairs per step, the four-pair steps' operations lane for lane: S2's
-// bits from N = 16 on, both directions, any float alignment, on spread
-// values and on special values sparse and dense; the middle value and z[0]
-// as S2 leaves them.
+// Eight pairs per step, the four-pair steps' operations lane for lane: the
+// SSE2 form's bits from N = 16 on, both directions, any float alignment, on
+// spread values and on special values sparse and dense; the middle value and
+// z[0] as the SSE2 form leaves them.
 TEST(RecombinationAcrossBuilds, AvxGivesTheS2Bits) {
     if (!qel::probeVectorUnits().avx) GTEST_SKIP() << "the processor has no AVX";
     for (int order = 5; order <= 16; ++order) {
@@ -276,13 +276,13 @@ TEST(RecombinationAcrossBuilds, AvxGivesTheS2Bits) {
         for (const auto& input : inputs) {
             for (int direction : {1, -1}) {
                 for (int offset : {0, 4, 8, 12}) {
-                    Placed s2(N, offset);
+                    Placed sse2(N, offset);
                     Placed avx(N, offset);
-                    s2.assign(input);
+                    sse2.assign(input);
                     avx.assign(input);
-                    qel::sse2::realFftRecombine(s2.data(), N, direction, table.get());
+                    qel::sse2::realFftRecombine(sse2.data(), N, direction, table.get());
                     qel::avx::realFftRecombine(avx.data(), N, direction, table.get());
-                    EXPECT_EQ(std::memcmp(avx.data(), s2.data(), N * 8), 0)
+                    EXPECT_EQ(std::memcmp(avx.data(), sse2.data(), N * 8), 0)
                         << "order " << order << " direction " << direction << " offset " << offset;
                 }
             }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// G2's bit-reversal moves against the generic ones: the same places at any
+// The x87 bit-reversal moves against the generic ones: the same places at any
 // alignment, every float through the x87 stack (a signalling NaN arrives
 // quiet, every other value bit for bit).
 #include <gtest/gtest.h>

@@ -22,8 +22,8 @@ struct DitPair {
     DitKernel inverse;
 };
 
-const DitPair kFamily6 = {"n2_g2", qel::x87f6::cFftDitBlockFwd, qel::x87f6::cFftDitBlockInv};
-const DitPair kFamily5 = {"n1", qel::x87f5::cFftDitBlockFwd, qel::x87f5::cFftDitBlockInv};
+const DitPair kFamily6 = {"family6", qel::x87f6::cFftDitBlockFwd, qel::x87f6::cFftDitBlockInv};
+const DitPair kFamily5 = {"family5", qel::x87f5::cFftDitBlockFwd, qel::x87f5::cFftDitBlockInv};
 
 class X87DitBlock : public ::testing::TestWithParam<DitPair> {
 protected:

@@ -11,14 +11,26 @@
 
 #ifdef _WIN32
 #include <windows.h>
+/* after windows.h, which it needs */
+#include <tlhelp32.h>
 
+/* The variant is the module Zentavol<code>.dll, the one beside the front
+ * library's Zentavol.dll: a letter and a digit. */
 static void printVariant(void) {
-    static const char* const codes[] = {"s2", "s1", "n2", "n1", "g2", "g1"};
-    for (int i = 0; i < 6; ++i) {
-        char name[32];
-        snprintf(name, sizeof name, "Zentavol%s.dll", codes[i]);
-        if (GetModuleHandleA(name) != NULL) printf("spectrum_app: variant %s\n", codes[i]);
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    MODULEENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry)) {
+        const char* name = entry.szModule;
+        char head[9];
+        if (strlen(name) != 14) continue;
+        memcpy(head, name, 8);
+        head[8] = '\0';
+        if (lstrcmpiA(head, "Zentavol") == 0 && lstrcmpiA(name + 10, ".dll") == 0)
+            printf("spectrum_app: variant %.2s\n", name + 8);
     }
+    CloseHandle(snapshot);
 }
 #else
 static void printVariant(void) {}
