@@ -76,18 +76,18 @@ void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0,
     } else {
         // Pieces through the doubles until one mostly falls back; what is
         // left then takes the x87 loop.
-        int s1 = c0;
-        for (int s0 = c0; s0 < c1; s0 = s1) {
-            s1 = std::min(s0 + (pace.backoff > 1 ? kProbe : kDoubleRunLimit), c1);
-            std::uint64_t left = Doubles(y, z, table, step, s0, s1, filter);
-            const int tried = (s1 - s0 + 1) / 2;
+        int next = c0;
+        for (int start = c0; start < c1; start = next) {
+            next = std::min(start + (pace.backoff > 1 ? kProbe : kDoubleRunLimit), c1);
+            std::uint64_t left = Doubles(y, z, table, step, start, next, filter);
+            const int tried = (next - start + 1) / 2;
             const int failed = std::popcount(left);
             pairs += tried;
             fallbacks += failed;
             while (left != 0) {
                 const int first = std::countr_zero(left);
                 const int end = first + std::countr_one(left >> first);
-                X87(y, z, table, step, s0 + 2 * first, std::min(s0 + 2 * end, s1));
+                X87(y, z, table, step, start + 2 * first, std::min(start + 2 * end, next));
                 left = end >= 64 ? 0 : left & (~std::uint64_t{0} << end);
             }
             if (2 * failed > tried) {
@@ -97,10 +97,10 @@ void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0,
             }
             pace.backoff = 1;
         }
-        if (s1 < c1) {
-            X87(y, z, table, step, s1, c1);
-            pairs += (c1 - s1 + 1) / 2;
-            fallbacks += (c1 - s1 + 1) / 2;
+        if (next < c1) {
+            X87(y, z, table, step, next, c1);
+            pairs += (c1 - next + 1) / 2;
+            fallbacks += (c1 - next + 1) / 2;
         }
     }
     if (counts != nullptr) {

@@ -14,12 +14,12 @@
 namespace qel::fft {
 namespace {
 
-// Calls visit(start) for every block of size n2 of the split-radix
+// Calls visit(start) for every block of `size` points of the split-radix
 // decomposition of n points: the first half of a block is a block of the
 // next size, its last two quarters are blocks of the size after that.
 template <typename Visit>
-void forEachSplitBlock(int n, int n2, Visit visit) {
-    for (std::int64_t is = 0, id = 2 * n2; is < n; is = 2 * id - n2, id *= 4)
+void forEachSplitBlock(int n, int size, Visit visit) {
+    for (std::int64_t is = 0, id = 2 * size; is < n; is = 2 * id - size, id *= 4)
         for (std::int64_t i0 = is; i0 < n; i0 += id) visit(static_cast<int>(i0));
 }
 

@@ -79,8 +79,8 @@ void lButterfly(SComplex* x, int n4, int stride, const SComplex* twiddles) {
 
 template <bool Fwd>
 void splitRadix(SComplex* data, int n, const SComplex* twiddles) {
-    for (int n2 = n; n2 >= 8; n2 /= 2)
-        fft::forEachSplitBlock(n, n2, [&](int i0) { lButterfly<Fwd>(data + i0, n2 / 4, n / n2, twiddles); });
+    for (int size = n; size >= 8; size /= 2)
+        fft::forEachSplitBlock(n, size, [&](int i0) { lButterfly<Fwd>(data + i0, size / 4, n / size, twiddles); });
     // Leaves: every block of four gets the four-point transform; the last
     // two quarters of every block of eight are blocks of two.
     fft::forEachSplitBlock(n, 4, [&](int i0) { dft4<Fwd>(data + i0); });

@@ -34,9 +34,9 @@ inline void conjFour(const SComplex* from, SComplex* to, __m256 signs) {
     _mm256_storeu_ps(reinterpret_cast<float*>(to - 3), _mm256_xor_ps(reversed, signs));
 }
 
-// The real parts of src[0 .. 7] (16 floats from s), with 16-byte loads put
+// The real parts of src[0 .. 7] (16 floats w0..w15 from s), with 16-byte loads put
 // together so that one in-lane shuffle picks the even words in order:
-// [s0..s3 | s8..s11] and [s4..s7 | s12..s15] give [s0 s2 s4 s6 | s8 s10 s12 s14].
+// [w0..w3 | w8..w11] and [w4..w7 | w12..w15] give [w0 w2 w4 w6 | w8 w10 w12 w14].
 inline __m256 eightReals(const float* s) {
     const __m256 a = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(s)), _mm_loadu_ps(s + 8), 1);
     const __m256 b = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(s + 4)), _mm_loadu_ps(s + 12), 1);

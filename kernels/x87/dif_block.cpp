@@ -105,8 +105,8 @@ void cFftDifBlock(SComplex* data, int n, int direction, const SComplex* twiddles
         if (n == 2) twoPoint(x, 0);
         return;
     }
-    for (int n2 = n; n2 >= 8; n2 /= 2)
-        fft::forEachSplitBlock(n, n2, [&](int i0) { lButterfly(x, i0, n2 / 4, n / n2, twiddles); });
+    for (int size = n; size >= 8; size /= 2)
+        fft::forEachSplitBlock(n, size, [&](int i0) { lButterfly(x, i0, size / 4, n / size, twiddles); });
     // Leaves: every block of four gets the four-point transform; the last
     // two quarters of every block of eight are blocks of two.
     fft::forEachSplitBlock(n, 4, [&](int i0) { dft4(x, i0); });

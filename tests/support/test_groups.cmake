@@ -3,7 +3,7 @@
 # zv_discover_tests generates): registers a GoogleTest program's tests in
 # groups, one process per group, where starting a process is dear (under
 # Wine each start takes a few tenths of a second, more than most tests).
-# A group is the tests of one variant code (the "/s2" that ends a
+# A group is the tests of one variant code (the "/<code>" that ends a
 # parameterised name), or those without one, split again by "Long" in the
 # name; it is named after the program, "/code" and ".long", and labelled as
 # its tests are when registered one by one. The output of a failing group
@@ -55,7 +55,7 @@ function(zv_add_test_groups)
   endforeach()
   list(REMOVE_DUPLICATES codes)
   list(REMOVE_DUPLICATES keys)
-  # Patterns of GoogleTest's filter: "*/s2" ends in the code.
+  # Patterns of GoogleTest's filter: "*/<code>" ends in the code.
   set(others "")
   foreach(code IN LISTS codes)
     list(APPEND others "*/${code}")
