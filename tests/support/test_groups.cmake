@@ -14,9 +14,17 @@
 function(zv_add_test_groups)
   cmake_parse_arguments(G "PER_VARIANT" "TARGET;PROGRAM;EMULATOR;WORKING_DIRECTORY;LIST_FILE;TIMEOUT" "LABELS" ${ARGN})
   if(NOT EXISTS "${G_LIST_FILE}" OR "${G_PROGRAM}" IS_NEWER_THAN "${G_LIST_FILE}")
-    execute_process(COMMAND ${G_EMULATOR} "${G_PROGRAM}" --gtest_list_tests
-      WORKING_DIRECTORY "${G_WORKING_DIRECTORY}" TIMEOUT ${G_TIMEOUT}
-      RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    # A second attempt: Wine now and then ends a program before it starts
+    # (no output, failure status), and a listing that fails ends the whole
+    # ctest run.
+    foreach(attempt 1 2)
+      execute_process(COMMAND ${G_EMULATOR} "${G_PROGRAM}" --gtest_list_tests
+        WORKING_DIRECTORY "${G_WORKING_DIRECTORY}" TIMEOUT ${G_TIMEOUT}
+        RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+      if(status EQUAL 0)
+        break()
+      endif()
+    endforeach()
     if(NOT status EQUAL 0)
       message(FATAL_ERROR "${G_PROGRAM} --gtest_list_tests failed (${status}):\n${out}\n${err}")
     endif()
