@@ -16,7 +16,7 @@
 #include "runtime/status.h"
 #include "tests/support/fft_fixture.h"
 #include "tests/support/recording_handler.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 #include "zentavol.h"
 
 namespace {
@@ -28,8 +28,8 @@ using zv::test::RecordingHandler;
 using zv::test::Report;
 using zv::test::sameBits;
 
-constexpr int kScratch = qel::variant::kFftScratchLength;
-constexpr int kBlockOrder = qel::variant::kFftBlockOrder;
+const int kScratch = zv::unit::build().fftScratchLength;
+const int kBlockOrder = zv::unit::build().fftBlockOrder;
 
 class FftScratch : public zv::test::FftTablesTest {
 protected:
