@@ -17,6 +17,7 @@
 
 namespace {
 
+using zv::unit::build;
 using zv::test::RecordingHandler;
 using zv::test::Report;
 
@@ -36,7 +37,7 @@ struct ArithLines {
 };
 
 ArithLines linesOfThisBuild() {
-    return {zv::test::traitsOfLibrary(zv::unit::build().libraryName).setReportLine, 363, 372, 419, 428};
+    return {zv::test::traitsOfLibrary(build().libraryName).setReportLine, 363, 372, 419, 428};
 }
 
 std::vector<CheckCase> cases() {
@@ -72,7 +73,7 @@ TEST_P(ArithChecks, ReportsTheFirstFailedCheckOnceAndWritesNothing) {
     qelSetStatus(QEL_STATUS_OK);
     c.call(src, dst);
     ASSERT_EQ(handler.reports().size(), 1u);
-    EXPECT_NE(c.line, -1) << "no line numbers written out for " << zv::unit::build().libraryName;
+    EXPECT_NE(c.line, -1) << "no line numbers written out for " << build().libraryName;
     EXPECT_EQ(handler.reports()[0],
               (Report{QEL_STATUS_BAD_ARGUMENT, c.function, c.condition, "qelarith", c.line}));
     EXPECT_EQ(qelGetStatus(), QEL_STATUS_BAD_ARGUMENT);
@@ -107,10 +108,10 @@ TEST(ArithLoops, LeaveTheX87StackEmpty) {
             src[i] = static_cast<float>(i) + 0.5f;
             dst[i] = 2.0f;
         }
-        zv::unit::build().addConst(1.0f, dst.data(), n);   // 3
-        zv::unit::build().mpyConst(2.0f, dst.data(), n);   // 6
-        zv::unit::build().addVec(src.data(), dst.data(), n);  // 6.5 + i
-        zv::unit::build().mpyVec(src.data(), dst.data(), n);  // (6.5 + i)(0.5 + i)
+        build().addConst(1.0f, dst.data(), n);   // 3
+        build().mpyConst(2.0f, dst.data(), n);   // 6
+        build().addVec(src.data(), dst.data(), n);  // 6.5 + i
+        build().mpyVec(src.data(), dst.data(), n);  // (6.5 + i)(0.5 + i)
         for (int i = 0; i < n; ++i)
             ASSERT_EQ(dst[i], (6.5f + static_cast<float>(i)) * (0.5f + static_cast<float>(i))) << n << " " << i;
         volatile long double sum = 0;

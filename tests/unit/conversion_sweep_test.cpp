@@ -35,7 +35,9 @@
 
 namespace {
 
-const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(zv::unit::build().libraryName); }
+using zv::unit::build;
+
+const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(build().libraryName); }
 
 std::uint32_t bitsOf(float x) { return std::bit_cast<std::uint32_t>(x); }
 
@@ -164,7 +166,7 @@ std::vector<std::uint8_t>* reportCodes;
 
 int recordCode(int status, const char* funcName, const char* context, const char* file, int line) {
     const bool fields = status == QEL_STATUS_BAD_ARGUMENT && std::strcmp(funcName, "qelsbFloatToInt") == 0 &&
-                        std::strcmp(file, "qelcvrts") == 0 && line == zv::unit::build().line.qelsbFloatToIntElement;
+                        std::strcmp(file, "qelcvrts") == 0 && line == build().line.qelsbFloatToIntElement;
     std::uint8_t code = 2;
     if (fields && std::strcmp(context, "A float exceeds an integer") == 0) code = 0;
     if (fields && std::strcmp(context, "A negative float cannot be converted to unsigned") == 0) code = 1;

@@ -22,6 +22,7 @@
 
 namespace {
 
+using zv::unit::build;
 using namespace qel::fft;
 using zv::test::randomSignal;
 using zv::test::RecordingHandler;
@@ -29,7 +30,7 @@ using zv::test::Report;
 using zv::test::sameBits;
 
 // The highest order with a DIT table of its own in the build under test.
-const int kBlockOrder = zv::unit::build().fftBlockOrder;
+const int kBlockOrder = build().fftBlockOrder;
 
 class FftEntry : public zv::test::FftTablesTest {};
 
@@ -104,7 +105,7 @@ TEST_F(FftEntry, InitOnlyBuildsTheTablesOfTheOrderingAndReleaseDropsThem) {
     EXPECT_NE(context()->bitRevTables[9], nullptr);
     EXPECT_EQ(context()->difTwiddleTables[9], nullptr);
     qelcFft(nullptr, 9, QEL_FFT_INIT_ONLY | QEL_FFT_OUTPUT_REVERSED);
-    if (zv::unit::build().fftHasDif) {
+    if (build().fftHasDif) {
         EXPECT_NE(context()->difTwiddleTables[9], nullptr);
         // The ordering flag of the release names the twiddles to drop.
         qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_OUTPUT_REVERSED);
@@ -170,7 +171,7 @@ TEST_F(FftEntry, ReleasingALargeOrderDropsTheSharedBlockOrderTableAndTheNextOrde
     qelcFft(x.data(), b + 1, QEL_FFT_FORWARD);
     // The block-order DIT table and its quarter sine, and the scratch buffer
     // that the release dropped where the build keeps one.
-    EXPECT_EQ(requestCount, 2 + (zv::unit::build().fftScratchLength > 0 ? 1 : 0));
+    EXPECT_EQ(requestCount, 2 + (build().fftScratchLength > 0 ? 1 : 0));
     EXPECT_NE(context()->ditTwiddleTables[b], nullptr);
     EXPECT_EQ(context()->bigTwiddleTables[b + 1], big);
 }

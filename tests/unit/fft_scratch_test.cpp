@@ -21,6 +21,7 @@
 
 namespace {
 
+using zv::unit::build;
 using namespace qel::fft;
 using zv::test::randomSamples;
 using zv::test::randomSignal;
@@ -28,8 +29,8 @@ using zv::test::RecordingHandler;
 using zv::test::Report;
 using zv::test::sameBits;
 
-const int kScratch = zv::unit::build().fftScratchLength;
-const int kBlockOrder = zv::unit::build().fftBlockOrder;
+const int kScratch = build().fftScratchLength;
+const int kBlockOrder = build().fftBlockOrder;
 
 class FftScratch : public zv::test::FftTablesTest {
 protected:

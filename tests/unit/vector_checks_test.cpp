@@ -22,6 +22,7 @@
 
 namespace {
 
+using zv::unit::build;
 using zv::test::RecordingHandler;
 using zv::test::Report;
 
@@ -44,11 +45,11 @@ Report bad(const char* fn, const char* condition, const char* module, int line) 
 }
 
 std::vector<CheckCase> cases() {
-    auto conj = [](const char* c) { return bad("qelcbConjExtend1", c, "qelarith", zv::unit::build().line.qelcbConjExtend1); };
+    auto conj = [](const char* c) { return bad("qelcbConjExtend1", c, "qelarith", build().line.qelcbConjExtend1); };
     auto real = [](const char* c) { return bad("qelcbReal", c, "qelcvrts", 1144); };
     auto mag = [](const char* c) { return bad("qelcbMag", c, "qelcvrts", 1695); };
     auto power = [](const char* c) { return bad("qelcbPowerSpectr", c, "qelcvrts", 1916); };
-    auto root = [](const char* c) { return bad("qelsbSqrt2", c, "qelvec", zv::unit::build().line.qelsbSqrt2); };
+    auto root = [](const char* c) { return bad("qelsbSqrt2", c, "qelvec", build().line.qelsbSqrt2); };
     auto f2i = [](const char* c) { return bad("qelsbFloatToInt", c, "qelcvrts", 347); };
     auto i2f = [](const char* c) { return bad("qelsbIntToFloat", c, "qelcvrts", 467); };
     constexpr int kNearest = QEL_CVT_NEAREST;
@@ -134,11 +135,11 @@ TEST(ExtremeChecks, ReportAndReturnZero) {
     const float results[] = {qelsMax(v, 0), qelsMax(nullptr, 5), qelsMin(v, -2), qelsMin(nullptr, 5),
                              qelsMax(nullptr, 0)};
     for (float r : results) EXPECT_EQ(std::bit_cast<std::uint32_t>(r), 0u);
-    EXPECT_EQ(handler.reports(), (std::vector<Report>{bad("qelsMax", "len<=0", "qelvec", zv::unit::build().line.qelsMax),
-                                                      bad("qelsMax", "vec==0", "qelvec", zv::unit::build().line.qelsMax),
-                                                      bad("qelsMin", "len<=0", "qelvec", zv::unit::build().line.qelsMin),
-                                                      bad("qelsMin", "vec==0", "qelvec", zv::unit::build().line.qelsMin),
-                                                      bad("qelsMax", "len<=0", "qelvec", zv::unit::build().line.qelsMax)}));
+    EXPECT_EQ(handler.reports(), (std::vector<Report>{bad("qelsMax", "len<=0", "qelvec", build().line.qelsMax),
+                                                      bad("qelsMax", "vec==0", "qelvec", build().line.qelsMax),
+                                                      bad("qelsMin", "len<=0", "qelvec", build().line.qelsMin),
+                                                      bad("qelsMin", "vec==0", "qelvec", build().line.qelsMin),
+                                                      bad("qelsMax", "len<=0", "qelvec", build().line.qelsMax)}));
 }
 
 // The conversions clear the status on entry (and only they do); a clean
@@ -181,10 +182,10 @@ TEST(ConversionElementReports, EachOutOfRangeElementInOrder) {
     RecordingHandler handler;
     qelsbFloatToInt(src, dst, 6, 8, QEL_CVT_NEAREST | QEL_CVT_UNSIGNED | QEL_CVT_REPORT);
     const Report exceeds = bad("qelsbFloatToInt", "A float exceeds an integer", "qelcvrts",
-                               zv::unit::build().line.qelsbFloatToIntElement);
+                               build().line.qelsbFloatToIntElement);
     const Report negative = bad("qelsbFloatToInt", "A negative float cannot be converted to unsigned",
-                                "qelcvrts", zv::unit::build().line.qelsbFloatToIntElement);
-    if (!zv::test::traitsOfLibrary(zv::unit::build().libraryName).elementReports) {
+                                "qelcvrts", build().line.qelsbFloatToIntElement);
+    if (!zv::test::traitsOfLibrary(build().libraryName).elementReports) {
         // Builds that report once per call, after the loop, with the one
         // text; what they write for out-of-range elements is their own.
         EXPECT_EQ(handler.reports(), (std::vector<Report>{exceeds}));
