@@ -12,11 +12,12 @@
 #include "runtime/status.h"
 #include "tests/support/recording_handler.h"
 #include "tests/support/variant_traits.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 #include "zentavol.h"
 
 namespace {
 
+using zv::unit::build;
 using zv::test::RecordingHandler;
 using zv::test::Report;
 
@@ -36,7 +37,7 @@ struct ArithLines {
 };
 
 ArithLines linesOfThisBuild() {
-    return {zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME).setReportLine, 363, 372, 419, 428};
+    return {zv::test::traitsOfLibrary(build().libraryName).setReportLine, 363, 372, 419, 428};
 }
 
 std::vector<CheckCase> cases() {
@@ -72,7 +73,7 @@ TEST_P(ArithChecks, ReportsTheFirstFailedCheckOnceAndWritesNothing) {
     qelSetStatus(QEL_STATUS_OK);
     c.call(src, dst);
     ASSERT_EQ(handler.reports().size(), 1u);
-    EXPECT_NE(c.line, -1) << "no line numbers written out for " << ZV_VARIANT_LIBRARY_NAME;
+    EXPECT_NE(c.line, -1) << "no line numbers written out for " << build().libraryName;
     EXPECT_EQ(handler.reports()[0],
               (Report{QEL_STATUS_BAD_ARGUMENT, c.function, c.condition, "qelarith", c.line}));
     EXPECT_EQ(qelGetStatus(), QEL_STATUS_BAD_ARGUMENT);
@@ -107,10 +108,10 @@ TEST(ArithLoops, LeaveTheX87StackEmpty) {
             src[i] = static_cast<float>(i) + 0.5f;
             dst[i] = 2.0f;
         }
-        qel::variant::addConst(1.0f, dst.data(), n);   // 3
-        qel::variant::mpyConst(2.0f, dst.data(), n);   // 6
-        qel::variant::addVec(src.data(), dst.data(), n);  // 6.5 + i
-        qel::variant::mpyVec(src.data(), dst.data(), n);  // (6.5 + i)(0.5 + i)
+        build().addConst(1.0f, dst.data(), n);   // 3
+        build().mpyConst(2.0f, dst.data(), n);   // 6
+        build().addVec(src.data(), dst.data(), n);  // 6.5 + i
+        build().mpyVec(src.data(), dst.data(), n);  // (6.5 + i)(0.5 + i)
         for (int i = 0; i < n; ++i)
             ASSERT_EQ(dst[i], (6.5f + static_cast<float>(i)) * (0.5f + static_cast<float>(i))) << n << " " << i;
         volatile long double sum = 0;

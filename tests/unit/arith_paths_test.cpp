@@ -18,9 +18,11 @@
 
 #include "runtime/diagnostics.h"
 #include "tests/support/variant_traits.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 
 namespace {
+
+using zv::unit::build;
 
 constexpr std::uint32_t kSpecials[] = {
     0x7FC00000u, 0xFFC00000u, 0x7FC12345u, 0xFFD54321u, 0x7F800001u, 0xFF800001u, 0x7FA00000u,
@@ -71,7 +73,7 @@ template <typename Call>
 }
 
 TEST(ArithPaths, AcceleratedLoopsGiveTheReferenceBits) {
-    if (!zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME).avxKernels || !qel::kWidePaths || !qel::hasAvx())
+    if (!zv::test::traitsOfLibrary(build().libraryName).avxKernels || !qel::kWidePaths || !qel::hasAvx())
         GTEST_SKIP() << "no 256-bit loops in this build or on this processor";
     // Every length to 70 at every pair of offsets; longer ones, either side
     // of the reference loops' limits (1032 and 4104 to 4112), at two.
@@ -99,12 +101,12 @@ TEST(ArithPaths, AcceleratedLoopsGiveTheReferenceBits) {
                 auto vec = [&](auto loop) {
                     return pathsAgree(start, [&](Buffers& b) { loop(b.src.data() + kPad + s, b.dst.data() + kPad + d, n); });
                 };
-                auto addOk = vec(qel::variant::addVec);
-                auto mpyOk = vec(qel::variant::mpyVec);
+                auto addOk = vec(build().addVec);
+                auto mpyOk = vec(build().mpyVec);
                 EXPECT_TRUE(addOk) << "add n=" << n << " dst offset " << d << " src offset " << s;
                 EXPECT_TRUE(mpyOk) << "multiply n=" << n << " dst offset " << d << " src offset " << s;
                 const auto realOk = pathsAgree(complexStart, [&](Buffers& b) {
-                    qel::variant::realParts(reinterpret_cast<const SComplex*>(b.src.data() + kPad + s),
+                    build().realParts(reinterpret_cast<const SComplex*>(b.src.data() + kPad + s),
                                             b.dst.data() + kPad + d, n);
                 });
                 EXPECT_TRUE(realOk) << "real parts n=" << n << " dst offset " << d << " src offset " << s;
@@ -115,22 +117,22 @@ TEST(ArithPaths, AcceleratedLoopsGiveTheReferenceBits) {
             auto same = [&](auto loop) {
                 return pathsAgree(start, [&](Buffers& b) { loop(b.dst.data() + kPad + d, b.dst.data() + kPad + d, n); });
             };
-            EXPECT_TRUE(same(qel::variant::addVec)) << "add to itself n=" << n << " offset " << d;
-            EXPECT_TRUE(same(qel::variant::mpyVec)) << "multiply by itself n=" << n << " offset " << d;
+            EXPECT_TRUE(same(build().addVec)) << "add to itself n=" << n << " offset " << d;
+            EXPECT_TRUE(same(build().mpyVec)) << "multiply by itself n=" << n << " offset " << d;
             const std::uint32_t c = constants[static_cast<std::size_t>(n + d) % std::size(constants)];
             auto cnst = [&](auto loop) {
                 return pathsAgree(start, [&](Buffers& b) { loop(std::bit_cast<float>(c), b.dst.data() + kPad + d, n); });
             };
-            EXPECT_TRUE(cnst(qel::variant::addConst)) << "add 0x" << std::hex << c << std::dec << " n=" << n;
-            EXPECT_TRUE(cnst(qel::variant::mpyConst)) << "multiply 0x" << std::hex << c << std::dec << " n=" << n;
-            EXPECT_TRUE(pathsAgree(start, [&](Buffers& b) { qel::variant::setBits(c, b.dst.data() + kPad + d, n); }))
+            EXPECT_TRUE(cnst(build().addConst)) << "add 0x" << std::hex << c << std::dec << " n=" << n;
+            EXPECT_TRUE(cnst(build().mpyConst)) << "multiply 0x" << std::hex << c << std::dec << " n=" << n;
+            EXPECT_TRUE(pathsAgree(start, [&](Buffers& b) { build().setBits(c, b.dst.data() + kPad + d, n); }))
                 << "fill 0x" << std::hex << c << std::dec << " n=" << n << " offset " << d;
             // The conjugate extension of n / 4 + 1 points (2 * points - 2
             // elements, n floats), at every float offset.
             const int points = n / 4 + 1;
             if (points > 2) {
                 EXPECT_TRUE(pathsAgree(start, [&](Buffers& b) {
-                    qel::variant::conjExtend(reinterpret_cast<SComplex*>(b.dst.data() + kPad + d), points);
+                    build().conjExtend(reinterpret_cast<SComplex*>(b.dst.data() + kPad + d), points);
                 })) << "conjugate extension of " << points << " points, offset " << d;
             }
         }
@@ -139,15 +141,15 @@ TEST(ArithPaths, AcceleratedLoopsGiveTheReferenceBits) {
     // (4 Mi), once each.
     const int fillLength = (1 << 20) + 3;
     EXPECT_TRUE(pathsAgree(filled(random, fillLength + 8), [&](Buffers& b) {
-        qel::variant::setBits(0xFFC00007u, b.dst.data() + kPad + 3, fillLength);
+        build().setBits(0xFFC00007u, b.dst.data() + kPad + 3, fillLength);
     })) << "fill n=" << fillLength;
     const int vecLength = (1 << 22) + 5;
     EXPECT_TRUE(pathsAgree(filled(random, vecLength + 8), [&](Buffers& b) {
-        qel::variant::addVec(b.src.data() + kPad + 5, b.dst.data() + kPad + 3, vecLength);
+        build().addVec(b.src.data() + kPad + 5, b.dst.data() + kPad + 3, vecLength);
     })) << "add n=" << vecLength;
     const int realLength = (1 << 20) + 7;
     EXPECT_TRUE(pathsAgree(filled(random, 2 * static_cast<std::size_t>(realLength) + 8), [&](Buffers& b) {
-        qel::variant::realParts(reinterpret_cast<const SComplex*>(b.src.data() + kPad + 1), b.dst.data() + kPad + 5,
+        build().realParts(reinterpret_cast<const SComplex*>(b.src.data() + kPad + 1), b.dst.data() + kPad + 5,
                                 realLength);
     })) << "real parts n=" << realLength;
     qel::setReferencePaths(false);

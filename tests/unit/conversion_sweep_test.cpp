@@ -29,13 +29,15 @@
 #include "runtime/diagnostics.h"
 #include "runtime/status.h"
 #include "tests/support/variant_traits.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 #include "vector/wide_paths.h"
 #include "zentavol.h"
 
 namespace {
 
-const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME); }
+using zv::unit::build;
+
+const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(build().libraryName); }
 
 std::uint32_t bitsOf(float x) { return std::bit_cast<std::uint32_t>(x); }
 
@@ -164,7 +166,7 @@ std::vector<std::uint8_t>* reportCodes;
 
 int recordCode(int status, const char* funcName, const char* context, const char* file, int line) {
     const bool fields = status == QEL_STATUS_BAD_ARGUMENT && std::strcmp(funcName, "qelsbFloatToInt") == 0 &&
-                        std::strcmp(file, "qelcvrts") == 0 && line == qel::line::qelsbFloatToIntElement;
+                        std::strcmp(file, "qelcvrts") == 0 && line == build().line.qelsbFloatToIntElement;
     std::uint8_t code = 2;
     if (fields && std::strcmp(context, "A float exceeds an integer") == 0) code = 0;
     if (fields && std::strcmp(context, "A negative float cannot be converted to unsigned") == 0) code = 1;

@@ -28,14 +28,14 @@
 #include "runtime/memory.h"
 #include "tests/support/fft_fixture.h"
 #include "tests/support/fft_signals.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 
 namespace {
 
 using namespace qel::fft;
 using zv::test::sameBits;
 
-constexpr int kSuperblock = qel::variant::kFftSuperblockLength;
+const int kSuperblock = zv::unit::build().fftSuperblockLength;
 
 // The AVX2 kernels if wanted and present, else the SSE2 ones; true when the
 // AVX2 ones are in use. Builds without the doubles have neither.

@@ -38,10 +38,11 @@
 #include "runtime/memory.h"
 #include "tests/support/fft_fixture.h"
 #include "tests/support/reference_fft.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 
 namespace {
 
+using zv::unit::build;
 using namespace qel::fft;
 using zv::test::Cd;
 using zv::test::randomSamples;
@@ -49,9 +50,9 @@ using zv::test::randomSignal;
 using zv::test::relativeRmsError;
 using zv::test::sameBits;
 
-constexpr int kBlockOrder = qel::variant::kFftBlockOrder;
-constexpr int kSuperblockOrder =
-    std::countr_zero(static_cast<unsigned>(qel::variant::kFftSuperblockLength));
+const int kBlockOrder = build().fftBlockOrder;
+const int kSuperblockOrder =
+    std::countr_zero(static_cast<unsigned>(build().fftSuperblockLength));
 constexpr double kUnitRoundoff = 0x1p-24;
 
 double complexBound(int stages) {
@@ -69,9 +70,9 @@ double realBound(int order) { return order == 0 ? 0 : 2 * complexBound(order - 1
 std::set<int> boundaryOrders() {
     std::set<int> orders = {0, 1, 2, 3, kBlockOrder - 1, kBlockOrder, kBlockOrder + 1, kSuperblockOrder - 1,
                             kSuperblockOrder, kSuperblockOrder + 1, kSuperblockOrder + 2};
-    if constexpr (qel::variant::kFftHasDif) {
-        orders.insert(qel::variant::kDifBlockOrder);
-        orders.insert(qel::variant::kDifBlockOrder + 1);
+    if (build().fftHasDif) {
+        orders.insert(build().difBlockOrder);
+        orders.insert(build().difBlockOrder + 1);
     }
     return orders;
 }
@@ -126,7 +127,7 @@ TEST_F(FftDriver, DitMatchesTheReferenceOnBothSidesOfEveryLimit) {
         ASSERT_NE(table, nullptr) << "order " << order;
         // The entry point's guarantee for unaligned data in the builds with
         // a scratch area.
-        ASSERT_NE(getWorkBuffer(std::max(qel::variant::kFftScratchLength, 1), kFftWorkBufferSlot), nullptr);
+        ASSERT_NE(getWorkBuffer(std::max(build().fftScratchLength, 1), kFftWorkBufferSlot), nullptr);
         const auto x = randomSignal(order, 100u + static_cast<unsigned>(order));
         const auto input = zv::test::bitReversed(x, order);
         for (int direction : {1, -1}) {
@@ -140,17 +141,17 @@ TEST_F(FftDriver, DitMatchesTheReferenceOnBothSidesOfEveryLimit) {
 }
 
 TEST_F(FftDriver, DifMatchesTheReferenceOnBothSidesOfEveryLimit) {
-    if constexpr (!qel::variant::kFftHasDif) {
+    if (!build().fftHasDif) {
         GTEST_SKIP() << "no DIF kernel";
     } else {
         for (int order : boundaryOrders()) {
             const int n = 1 << order;
-            const SComplex* table = getDifTwiddles(order);
+            const SComplex* table = build().getDifTwiddles(order);
             ASSERT_NE(table, nullptr) << "order " << order;
             const auto x = randomSignal(order, 200u + static_cast<unsigned>(order));
             for (int direction : {1, -1}) {
                 const auto got = atEveryOffset(
-                    x, [&](SComplex* data) { cFftDif(data, n, direction, table); }, "DIF", order, direction);
+                    x, [&](SComplex* data) { build().cFftDif(data, n, direction, table); }, "DIF", order, direction);
                 const auto want = zv::test::referenceDft(zv::test::toDouble(x), -direction);
                 EXPECT_LE(relativeRmsError(zv::test::bitReversed(got, order), want), complexBound(order))
                     << "order " << order << " direction " << direction;

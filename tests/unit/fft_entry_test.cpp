@@ -17,11 +17,12 @@
 #include "tests/support/latch.h"
 #include "tests/support/recording_handler.h"
 #include "tests/support/reference_fft.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 #include "zentavol.h"
 
 namespace {
 
+using zv::unit::build;
 using namespace qel::fft;
 using zv::test::randomSignal;
 using zv::test::RecordingHandler;
@@ -29,7 +30,7 @@ using zv::test::Report;
 using zv::test::sameBits;
 
 // The highest order with a DIT table of its own in the build under test.
-constexpr int kBlockOrder = qel::variant::kFftBlockOrder;
+const int kBlockOrder = build().fftBlockOrder;
 
 class FftEntry : public zv::test::FftTablesTest {};
 
@@ -104,7 +105,7 @@ TEST_F(FftEntry, InitOnlyBuildsTheTablesOfTheOrderingAndReleaseDropsThem) {
     EXPECT_NE(context()->bitRevTables[9], nullptr);
     EXPECT_EQ(context()->difTwiddleTables[9], nullptr);
     qelcFft(nullptr, 9, QEL_FFT_INIT_ONLY | QEL_FFT_OUTPUT_REVERSED);
-    if constexpr (qel::variant::kFftHasDif) {
+    if (build().fftHasDif) {
         EXPECT_NE(context()->difTwiddleTables[9], nullptr);
         // The ordering flag of the release names the twiddles to drop.
         qelcFft(nullptr, 9, QEL_FFT_RELEASE | QEL_FFT_OUTPUT_REVERSED);
@@ -156,7 +157,7 @@ TEST_F(FftEntry, ASecondTransformBuildsNothingAndARebuildIsBitIdentical) {
 }
 
 TEST_F(FftEntry, ReleasingALargeOrderDropsTheSharedBlockOrderTableAndTheNextOrderRebuilds) {
-    constexpr int b = kBlockOrder;
+    const int b = kBlockOrder;
     qelcFft(nullptr, b + 1, QEL_FFT_INIT_ONLY);
     qelcFft(nullptr, b + 2, QEL_FFT_INIT_ONLY);
     qelcFft(nullptr, b + 2, QEL_FFT_RELEASE);
@@ -170,14 +171,14 @@ TEST_F(FftEntry, ReleasingALargeOrderDropsTheSharedBlockOrderTableAndTheNextOrde
     qelcFft(x.data(), b + 1, QEL_FFT_FORWARD);
     // The block-order DIT table and its quarter sine, and the scratch buffer
     // that the release dropped where the build keeps one.
-    EXPECT_EQ(requestCount, 2 + (qel::variant::kFftScratchLength > 0 ? 1 : 0));
+    EXPECT_EQ(requestCount, 2 + (build().fftScratchLength > 0 ? 1 : 0));
     EXPECT_NE(context()->ditTwiddleTables[b], nullptr);
     EXPECT_EQ(context()->bigTwiddleTables[b + 1], big);
 }
 
 TEST_F(FftEntry, EachThreadBuildsAndReleasesItsOwnTables) {
     qelObserveAllocations(nullptr);  // the observer is not for threads
-    constexpr int order = kBlockOrder + 1;  // a big table
+    const int order = kBlockOrder + 1;  // a big table
     const auto x = randomSignal(order, 6u);
     std::vector<SComplex> results[2];
     const SComplex* tables[2] = {};
@@ -208,7 +209,7 @@ TEST_F(FftEntry, EachThreadBuildsAndReleasesItsOwnTables) {
 }
 
 TEST_F(FftEntry, AFailedFirstAttemptRecoversThroughReleaseAllAndRetry) {
-    constexpr int order = kBlockOrder + 2;
+    const int order = kBlockOrder + 2;
     const auto x = randomSignal(order, 7u);
     auto want = x;
     qelcFft(want.data(), order, QEL_FFT_FORWARD);

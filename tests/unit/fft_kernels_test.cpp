@@ -10,10 +10,11 @@
 #include "fft/driver.h"
 #include "fft/tables.h"
 #include "tests/support/fft_signals.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 
 namespace {
 
+using zv::unit::build;
 using namespace qel::fft;
 using zv::test::sameBits;
 
@@ -33,8 +34,8 @@ TEST_F(FftKernels, RadixTwoStagesGiveTheSameBitsForEveryChunkSize) {
         for (int direction : {1, -1}) {
             // Inside a superblock (the appended part for order >= 15), then
             // across the whole array.
-            constexpr int kSuperblock = qel::variant::kFftSuperblockLength;
-            const int block = n < kSuperblock ? n : kSuperblock;
+            const int superblock = build().fftSuperblockLength;
+            const int block = n < superblock ? n : superblock;
             std::vector<SComplex> results[2][3];
             const int chunks[3] = {256, 1024, 4};
             for (int c = 0; c < 3; ++c) {
@@ -43,13 +44,13 @@ TEST_F(FftKernels, RadixTwoStagesGiveTheSameBitsForEveryChunkSize) {
                 if (n > block)
                     cFftDitCombine(results[0][c].data(), n, block, big, n, direction, chunks[c]);
                 results[1][c] = x;
-                if constexpr (qel::variant::kFftHasDif) {
-                    cFftDifSplit(results[1][c].data(), block, 1024, big, n, direction, chunks[c]);
+                if (build().fftHasDif) {
+                    build().cFftDifSplit(results[1][c].data(), block, 1024, big, n, direction, chunks[c]);
                     if (n > block)
-                        cFftDifSplit(results[1][c].data(), n, block, big, n, direction, chunks[c]);
+                        build().cFftDifSplit(results[1][c].data(), n, block, big, n, direction, chunks[c]);
                 }
             }
-            for (int kind = 0; kind < (qel::variant::kFftHasDif ? 2 : 1); ++kind) {
+            for (int kind = 0; kind < (build().fftHasDif ? 2 : 1); ++kind) {
                 EXPECT_FALSE(sameBits(results[kind][0], x));
                 EXPECT_TRUE(sameBits(results[kind][0], results[kind][1])) << "order " << order;
                 EXPECT_TRUE(sameBits(results[kind][0], results[kind][2])) << "order " << order;
@@ -74,7 +75,7 @@ TEST_F(FftKernels, ACombiningStageRoundsTheExtendedButterflyOnce) {
         for (int direction : {1, -1}) {
             const auto x = zv::test::randomSignalOfLength(static_cast<std::size_t>(len), 5u);
             auto got = x;
-            cFftDitCombine(got.data(), len, h, big, n, direction, qel::variant::kFftCombineChunk);
+            cFftDitCombine(got.data(), len, h, big, n, direction, build().fftCombineChunk);
             std::vector<SComplex> want(x.size());
             for (int j = 0; j < h; ++j) {
                 const SComplex w = big[(j % (h / 2)) * step];
@@ -98,7 +99,7 @@ TEST_F(FftKernels, ACombiningStageRoundsTheExtendedButterflyOnce) {
 }
 
 TEST_F(FftKernels, FourPointTransformsOfBothKindsAgreeBitForBit) {
-    if constexpr (!qel::variant::kFftHasDif) GTEST_SKIP() << "no DIF kernel";
+    if (!build().fftHasDif) GTEST_SKIP() << "no DIF kernel";
     for (int direction : {1, -1}) {
         for (unsigned seed = 0; seed < 50; ++seed) {
             const auto x = zv::test::randomSignalOfLength(4, seed);
@@ -106,7 +107,7 @@ TEST_F(FftKernels, FourPointTransformsOfBothKindsAgreeBitForBit) {
             std::vector<SComplex> dit = {x[0], x[2], x[1], x[3]};
             cFftDit(dit.data(), 4, direction, getDitTwiddles(2));
             auto dif = x;
-            if constexpr (qel::variant::kFftHasDif) cFftDif(dif.data(), 4, direction, getDifTwiddles(2));
+            if (build().fftHasDif) build().cFftDif(dif.data(), 4, direction, build().getDifTwiddles(2));
             EXPECT_TRUE(sameBits({dif[0], dif[2], dif[1], dif[3]}, dit)) << "seed " << seed;
         }
     }
@@ -117,13 +118,13 @@ TEST_F(FftKernels, TwoPointsAndFewerAreDoneInline) {
         std::vector<SComplex> two = {{1.0f, 2.0f}, {0.5f, -4.0f}};
         auto other = two;
         cFftDit(two.data(), 2, direction, nullptr);
-        if constexpr (qel::variant::kFftHasDif) cFftDif(other.data(), 2, direction, nullptr);
+        if (build().fftHasDif) build().cFftDif(other.data(), 2, direction, nullptr);
         else cFftDit(other.data(), 2, direction, nullptr);
         EXPECT_TRUE(sameBits(two, {{1.5f, -2.0f}, {0.5f, 6.0f}}));
         EXPECT_TRUE(sameBits(other, two));
         std::vector<SComplex> one = {{3.0f, 4.0f}};
         cFftDit(one.data(), 1, direction, nullptr);
-        if constexpr (qel::variant::kFftHasDif) cFftDif(one.data(), 1, direction, nullptr);
+        if (build().fftHasDif) build().cFftDif(one.data(), 1, direction, nullptr);
         EXPECT_TRUE(sameBits(one, {{3.0f, 4.0f}}));
     }
 }

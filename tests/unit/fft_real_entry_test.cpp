@@ -14,11 +14,12 @@
 #include "runtime/status.h"
 #include "tests/support/fft_fixture.h"
 #include "tests/support/recording_handler.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 #include "zentavol.h"
 
 namespace {
 
+using zv::unit::build;
 using namespace qel::fft;
 using zv::test::randomSamples;
 using zv::test::RecordingHandler;
@@ -101,9 +102,9 @@ TEST_F(RealFftEntry, ReleaseDropsTheComplexTablesOfLMinus1TooAndRebuildsBitIdent
         EXPECT_EQ(context()->realTwiddleTables[order], nullptr);
         EXPECT_EQ(context()->bitRevTables[order - 1], nullptr);
         EXPECT_EQ(context()->ditTwiddleTables[order - 1], nullptr);
-        if (order - 1 > qel::variant::kFftBlockOrder) {
+        if (order - 1 > build().fftBlockOrder) {
             EXPECT_EQ(context()->bigTwiddleTables[order - 1], nullptr);
-            EXPECT_EQ(context()->ditTwiddleTables[qel::variant::kFftBlockOrder], nullptr);
+            EXPECT_EQ(context()->ditTwiddleTables[build().fftBlockOrder], nullptr);
         }
         EXPECT_TRUE(sameBits(transform(x, order, QEL_FFT_FORWARD), first)) << "order " << order;
         EXPECT_GT(requestCount, built);
@@ -111,7 +112,7 @@ TEST_F(RealFftEntry, ReleaseDropsTheComplexTablesOfLMinus1TooAndRebuildsBitIdent
 }
 
 TEST_F(RealFftEntry, ReleaseOfAnOrderOutsideTheRangeDropsNothing) {
-    constexpr int b = qel::variant::kFftBlockOrder;
+    const int b = build().fftBlockOrder;
     qelcFft(nullptr, b + 2, QEL_FFT_INIT_ONLY);
     qelsRealFftNip(nullptr, nullptr, 32, QEL_FFT_RELEASE);
     qelsRealFftNip(nullptr, nullptr, -1, QEL_FFT_RELEASE);
@@ -190,10 +191,10 @@ TEST_F(RealFftEntry, RecombinationConjugatesTheMiddleOnlyForwardAndLeavesTheEnds
     const float marker = std::bit_cast<float>(0x7FA00001u);
     const SComplex* t2 = getRealTwiddles(2);
     std::vector<SComplex> z = {{marker, marker}, {1.5f, 0.0f}, {marker, marker}};
-    qel::variant::realFftRecombine(z.data(), 2, 1, t2);
+    build().realFftRecombine(z.data(), 2, 1, t2);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(z[1].im), 0x80000000u);  // +0 became -0
     EXPECT_EQ(z[1].re, 1.5f);
-    qel::variant::realFftRecombine(z.data(), 2, -1, t2);
+    build().realFftRecombine(z.data(), 2, -1, t2);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(z[1].im), 0x80000000u);  // the inverse leaves it
     for (int i : {0, 2}) {
         EXPECT_EQ(std::bit_cast<std::uint32_t>(z[i].re), 0x7FA00001u);

@@ -16,11 +16,12 @@
 #include "runtime/status.h"
 #include "tests/support/fft_fixture.h"
 #include "tests/support/recording_handler.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 #include "zentavol.h"
 
 namespace {
 
+using zv::unit::build;
 using namespace qel::fft;
 using zv::test::randomSamples;
 using zv::test::randomSignal;
@@ -28,8 +29,8 @@ using zv::test::RecordingHandler;
 using zv::test::Report;
 using zv::test::sameBits;
 
-constexpr int kScratch = qel::variant::kFftScratchLength;
-constexpr int kBlockOrder = qel::variant::kFftBlockOrder;
+const int kScratch = build().fftScratchLength;
+const int kBlockOrder = build().fftBlockOrder;
 
 class FftScratch : public zv::test::FftTablesTest {
 protected:

@@ -21,10 +21,11 @@
 #include "tests/support/fft_signals.h"
 #include "tests/support/reference_fft.h"
 #include "tests/support/variant_traits.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 
 namespace {
 
+using zv::unit::build;
 using namespace qel::fft;
 using zv::test::sameBits;
 
@@ -112,12 +113,12 @@ constexpr std::uint32_t kMinusOne = 0xBF800000u;
 constexpr std::uint32_t kZero = 0x00000000u;
 constexpr std::uint32_t kMinusZero = 0x80000000u;
 
-const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME); }
+const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(build().libraryName); }
 
 // The DIT and DIF tables in the generic layouts; other layouts are tested
 // with their family's kernels.
 const bool kGenericLayouts = !traits().vectorTables;
-constexpr bool kHasDif = qel::variant::kFftHasDif;
+const bool kHasDif = build().fftHasDif;
 
 TEST_F(FftTables, DitTableOfOrderTwoIsExact) {
     if (!kGenericLayouts) GTEST_SKIP() << "the DIT table has another layout";
@@ -139,9 +140,9 @@ TEST_F(FftTables, DitTablesOfOrdersZeroAndOneHoldOneEntryFromTheZeroSine) {
 }
 
 TEST_F(FftTables, DifTableOfOrderThreeIsExact) {
-    if constexpr (!kHasDif) GTEST_SKIP() << "no DIF kernel";
+    if (!kHasDif) GTEST_SKIP() << "no DIF kernel";
     const SComplex* t = nullptr;
-    if constexpr (kHasDif) t = getDifTwiddles(3);
+    if (kHasDif) t = build().getDifTwiddles(3);
     ASSERT_NE(t, nullptr);
     const std::uint32_t sine = 0x3F3504F3u;  // sin(pi/4) rounded to float
     expectEntry(t[0], sine, sine | 0x80000000u, "w^1");
@@ -168,7 +169,7 @@ std::set<std::uint32_t> sineBits(int order) {
 }
 
 TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
-    for (int order = 2; order <= qel::variant::kFftBlockOrder; ++order) {
+    for (int order = 2; order <= build().fftBlockOrder; ++order) {
         const std::int64_t n = std::int64_t{1} << order;
         const std::int64_t q = n / 4;
         const auto sBits = sineBits(order);
@@ -179,8 +180,8 @@ TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
                 for (int p = 1; p <= 3; ++p)
                     expectFolded(dit[3 * k + p - 1], sBits, kTwoPiExact * p * k / n, "dit", order, k);
         }
-        if constexpr (kHasDif) {
-            const SComplex* dif = getDifTwiddles(order);
+        if (kHasDif) {
+            const SComplex* dif = build().getDifTwiddles(order);
             ASSERT_NE(dif, nullptr);
             for (std::int64_t k = 1; k < q; ++k) {
                 expectFolded(dif[2 * (k - 1)], sBits, kTwoPiExact * k / n, "dif w^k", order, k);
@@ -188,7 +189,7 @@ TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
             }
         }
     }
-    for (int order = qel::variant::kFftBlockOrder + 1; order <= 17; ++order) {
+    for (int order = build().fftBlockOrder + 1; order <= 17; ++order) {
         const std::int64_t n = std::int64_t{1} << order;
         const auto sBits = sineBits(order);
         const SComplex* big = getBigTwiddles(order);
@@ -198,8 +199,8 @@ TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
     }
 }
 
-constexpr int kSuperblock = qel::variant::kFftSuperblockLength;
-constexpr int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
+const int kSuperblock = build().fftSuperblockLength;
+const int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
 
 TEST_F(FftTables, AppendedPartIsTheSuperblockTransformsOwnTableBitForBit) {
     // The superblock's roots, w^k of its own transform, are the first part
@@ -222,7 +223,7 @@ TEST_F(FftTables, StageVectorSectionsSitAtTheirOffsetsAndAgreeAcrossOrdersOfAPar
     const std::map<int, std::size_t> offsets = {{16, 0},     {64, 96},     {256, 480},  {1024, 2016},
                                                 {4096, 8160}, {16384, 32736}, {32, 0},   {128, 192},
                                                 {512, 960},  {2048, 4032}, {8192, 16320}};
-    constexpr int b = qel::variant::kFftBlockOrder;
+    const int b = build().fftBlockOrder;
     for (int order = 4; order <= b; ++order) {
         const std::int32_t n = std::int32_t{1} << order;
         const auto* t = reinterpret_cast<const unsigned char*>(getDitTwiddles(order));
@@ -304,12 +305,12 @@ TEST_F(FftTables, BlocksHaveTheirStatedSizesAndTheQuarterSineComesSecond) {
         const char* what;
     };
     // The sizes of the build under test.
-    const auto dit = [](int order) { return static_cast<std::size_t>(qel::variant::ditTableBytes(order)); };
+    const auto dit = [](int order) { return static_cast<std::size_t>(build().ditTableBytes(order)); };
     const auto big = [](int order) {
         const std::size_t q = (std::size_t{1} << order) / 4;
         return (q + (order > kSuperblockOrder ? kSuperblock / 4 : 0)) * 8;
     };
-    constexpr int b = qel::variant::kFftBlockOrder;
+    const int b = build().fftBlockOrder;
     std::vector<Case> cases = {
         {getDitTwiddles, 0, dit(0), "dit 0"},
         {getDitTwiddles, 2, dit(2), "dit 2"},
@@ -324,10 +325,10 @@ TEST_F(FftTables, BlocksHaveTheirStatedSizesAndTheQuarterSineComesSecond) {
         {getRealTwiddles, 4, 32, "real 4"},
         {getRealTwiddles, 12, 1024 * 8, "real 12"},
     };
-    if constexpr (kHasDif) {
-        cases.push_back({getDifTwiddles, 0, 8, "dif 0"});
-        cases.push_back({getDifTwiddles, 3, 32, "dif 3"});
-        cases.push_back({getDifTwiddles, 10, 512 * 8, "dif 10"});
+    if (kHasDif) {
+        cases.push_back({build().getDifTwiddles, 0, 8, "dif 0"});
+        cases.push_back({build().getDifTwiddles, 3, 32, "dif 3"});
+        cases.push_back({build().getDifTwiddles, 10, 512 * 8, "dif 10"});
     }
     for (const Case& c : cases) {
         releaseAllFftTables();
@@ -346,7 +347,7 @@ TEST_F(FftTables, BlocksHaveTheirStatedSizesAndTheQuarterSineComesSecond) {
 }
 
 TEST_F(FftTables, GettersCacheAndLargeOrdersShareTheBlockOrderTable) {
-    constexpr int b = qel::variant::kFftBlockOrder;
+    const int b = build().fftBlockOrder;
     SComplex* large = getDitTwiddles(b + 2);
     ASSERT_NE(large, nullptr);
     QelContext* context = qelGetContext();
@@ -363,9 +364,9 @@ TEST_F(FftTables, GettersCacheAndLargeOrdersShareTheBlockOrderTable) {
     EXPECT_EQ(context->bigTwiddleTables[b + 2], nullptr);
     EXPECT_NE(context->bigTwiddleTables[b + 1], nullptr);
 
-    if constexpr (kHasDif) {
-        ASSERT_NE(getDifTwiddles(13), nullptr);
-        releaseDifTwiddles(13);
+    if (kHasDif) {
+        ASSERT_NE(build().getDifTwiddles(13), nullptr);
+        build().releaseDifTwiddles(13);
         EXPECT_EQ(context->difTwiddleTables[10], nullptr);
         EXPECT_EQ(context->bigTwiddleTables[13], nullptr);
         EXPECT_NE(context->bigTwiddleTables[11], nullptr);
@@ -375,14 +376,14 @@ TEST_F(FftTables, GettersCacheAndLargeOrdersShareTheBlockOrderTable) {
 TEST_F(FftTables, OrdersOutsideTheRangeOrTooLargeGiveNoTable) {
     for (int order : {-1, 32, 1000}) {
         EXPECT_EQ(getDitTwiddles(order), nullptr);
-        if constexpr (kHasDif) {
-            EXPECT_EQ(getDifTwiddles(order), nullptr);
+        if (kHasDif) {
+            EXPECT_EQ(build().getDifTwiddles(order), nullptr);
         }
         EXPECT_EQ(getBigTwiddles(order), nullptr);
         EXPECT_EQ(getRealTwiddles(order), nullptr);
         EXPECT_EQ(getBitRevTable(order), nullptr);
         releaseDitTwiddles(order);
-        if constexpr (kHasDif) releaseDifTwiddles(order);
+        if (kHasDif) build().releaseDifTwiddles(order);
         releaseBigTwiddles(order);
         releaseRealTwiddles(order);
         releaseBitRevTable(order);
@@ -398,8 +399,8 @@ TEST_F(FftTables, OrdersOutsideTheRangeOrTooLargeGiveNoTable) {
     EXPECT_EQ(getRealTwiddles(30), nullptr);
     EXPECT_EQ(requests.size(), 0u);
     EXPECT_EQ(getDitTwiddles(31), nullptr);  // builds the block-order table first
-    if constexpr (kHasDif) {
-        EXPECT_EQ(getDifTwiddles(30), nullptr);
+    if (kHasDif) {
+        EXPECT_EQ(build().getDifTwiddles(30), nullptr);
     }
 }
 
@@ -464,10 +465,10 @@ TEST_F(FftTables, BitRevPermuteIsTheBitReversalAndItsOwnInverse) {
         for (int order = 2; order <= 16; ++order) {
             const auto x = markedValues(std::size_t{1} << order);
             auto y = x;
-            qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
+            build().bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
             EXPECT_TRUE(sameBits(y, quietedWhereMoved(zv::test::bitReversed(x, order), order)))
                 << "order " << order << (reference ? ", reference" : "");
-            qel::variant::bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
+            build().bitRevPermute(y.data(), static_cast<int>(y.size()), getBitRevTable(order));
             EXPECT_TRUE(sameBits(y, quietedWhereMoved(x, order)))
                 << "twice, order " << order << (reference ? ", reference" : "");
         }
@@ -475,12 +476,12 @@ TEST_F(FftTables, BitRevPermuteIsTheBitReversalAndItsOwnInverse) {
     qel::setReferencePaths(false);
     // n = 4: only elements 1 and 2 change places; n < 4: nothing moves.
     auto four = markedValues(4);
-    qel::variant::bitRevPermute(four.data(), 4, getBitRevTable(2));
+    build().bitRevPermute(four.data(), 4, getBitRevTable(2));
     EXPECT_TRUE(sameBits(four, quietedWhereMoved({markedValues(4)[0], markedValues(4)[2], markedValues(4)[1],
                                                   markedValues(4)[3]}, 2)));
     for (int n : {0, 1, 2}) {
         auto few = markedValues(2);
-        qel::variant::bitRevPermute(few.data(), n, nullptr);
+        build().bitRevPermute(few.data(), n, nullptr);
         EXPECT_TRUE(sameBits(few, markedValues(2)));
     }
 }
@@ -500,7 +501,7 @@ TEST_F(FftTables, BitRevCopyRealCopiesIntoBitReversedOrderLeavingTheSourceAlone)
             auto src = x;
             std::vector<SComplex> dst(n, SComplex{1.0f, 2.0f});
             const std::int32_t* table = order >= 3 ? getBitRevTable(order) : nullptr;
-            qel::variant::bitRevCopyReal(src.data(), dst.data(), static_cast<int>(n), table);
+            build().bitRevCopyReal(src.data(), dst.data(), static_cast<int>(n), table);
             auto want = zv::test::bitReversed(x, order);
             // Builds that move the few values of N < 8 (or all values)
             // through the x87 stack deliver a signalling NaN quiet.

@@ -24,13 +24,14 @@
 #include "runtime/status.h"
 #include "tests/support/recording_handler.h"
 #include "tests/support/variant_traits.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 #include "vector/internal.h"
 #include "vector/wide_paths.h"
 #include "zentavol.h"
 
 namespace {
 
+using zv::unit::build;
 using zv::test::RecordingHandler;
 using zv::test::Report;
 
@@ -40,10 +41,10 @@ float fromBits(std::uint32_t b) { return std::bit_cast<float>(b); }
 
 // Roots from an estimate and one Newton step: within 2^-20 of the exact
 // root (the complex suite argues the bound); exact roots otherwise.
-bool estimated() { return zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME).estimatedBlockRoots; }
+bool estimated() { return zv::test::traitsOfLibrary(build().libraryName).estimatedBlockRoots; }
 // Roots in software: within one unit of the correctly rounded root, and
 // every element with its sign bit set reported and left unwritten.
-bool software() { return zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME).softwareBlockRoots; }
+bool software() { return zv::test::traitsOfLibrary(build().libraryName).softwareBlockRoots; }
 
 long long ulpsApart(float a, float b) {
     return std::llabs(static_cast<long long>(bitsOf(a)) - static_cast<long long>(bitsOf(b)));
@@ -449,7 +450,6 @@ TEST(PowerSpectrumPaths, ReferenceSwitchFromTheEnvironment) {
 }
 
 TEST(SquareRoot, SkipsNegativesAndReportsOnceAfterTheLoop) {
-    namespace line = qel::line;
     static float* watched;
     static float seenAtReport;
     watched = nullptr;
@@ -473,7 +473,7 @@ TEST(SquareRoot, SkipsNegativesAndReportsOnceAfterTheLoop) {
     EXPECT_EQ(seenAtReport, 3.0f);
     EXPECT_EQ(handler.reports(),
               (std::vector<Report>{{QEL_STATUS_BAD_ARGUMENT, "qelsbSqrt2", "Element of input vector is negative",
-                                    "qelvec", line::qelsbSqrt2Negative}}));
+                                    "qelvec", build().line.qelsbSqrt2Negative}}));
 }
 
 TEST(SquareRoot, SpecialValues) {
@@ -589,7 +589,7 @@ TEST(SquareRoot, LeavesTheX87ControlWordAndStackAsTheyWere) {
     src[7] = -1.0f;
     RecordingHandler handler;
     asm volatile("fldcw %0" : : "m"(caller));
-    const bool negative = qel::variant::sqrtLoop(src.data(), dst.data(), static_cast<int>(src.size()));
+    const bool negative = build().sqrtLoop(src.data(), dst.data(), static_cast<int>(src.size()));
     const unsigned short after = controlWord();
     asm volatile("fldcw %0" : : "m"(saved));
     EXPECT_TRUE(negative);

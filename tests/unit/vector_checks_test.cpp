@@ -16,12 +16,13 @@
 #include "runtime/status.h"
 #include "tests/support/recording_handler.h"
 #include "tests/support/variant_traits.h"
-#include "variant.h"
+#include "tests/support/unit_build.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 
 namespace {
 
+using zv::unit::build;
 using zv::test::RecordingHandler;
 using zv::test::Report;
 
@@ -44,12 +45,11 @@ Report bad(const char* fn, const char* condition, const char* module, int line) 
 }
 
 std::vector<CheckCase> cases() {
-    namespace line = qel::line;
-    auto conj = [](const char* c) { return bad("qelcbConjExtend1", c, "qelarith", line::qelcbConjExtend1); };
+    auto conj = [](const char* c) { return bad("qelcbConjExtend1", c, "qelarith", build().line.qelcbConjExtend1); };
     auto real = [](const char* c) { return bad("qelcbReal", c, "qelcvrts", 1144); };
     auto mag = [](const char* c) { return bad("qelcbMag", c, "qelcvrts", 1695); };
     auto power = [](const char* c) { return bad("qelcbPowerSpectr", c, "qelcvrts", 1916); };
-    auto root = [](const char* c) { return bad("qelsbSqrt2", c, "qelvec", line::qelsbSqrt2); };
+    auto root = [](const char* c) { return bad("qelsbSqrt2", c, "qelvec", build().line.qelsbSqrt2); };
     auto f2i = [](const char* c) { return bad("qelsbFloatToInt", c, "qelcvrts", 347); };
     auto i2f = [](const char* c) { return bad("qelsbIntToFloat", c, "qelcvrts", 467); };
     constexpr int kNearest = QEL_CVT_NEAREST;
@@ -129,18 +129,17 @@ INSTANTIATE_TEST_SUITE_P(AllChecks, VectorChecks, ::testing::ValuesIn(cases()),
                          [](const auto& info) { return info.param.name; });
 
 TEST(ExtremeChecks, ReportAndReturnZero) {
-    namespace line = qel::line;
     const float v[3] = {4, 5, 6};
     RecordingHandler handler;
     handler.returnValue = QEL_STATUS_BAD_ARGUMENT;
     const float results[] = {qelsMax(v, 0), qelsMax(nullptr, 5), qelsMin(v, -2), qelsMin(nullptr, 5),
                              qelsMax(nullptr, 0)};
     for (float r : results) EXPECT_EQ(std::bit_cast<std::uint32_t>(r), 0u);
-    EXPECT_EQ(handler.reports(), (std::vector<Report>{bad("qelsMax", "len<=0", "qelvec", line::qelsMax),
-                                                      bad("qelsMax", "vec==0", "qelvec", line::qelsMax),
-                                                      bad("qelsMin", "len<=0", "qelvec", line::qelsMin),
-                                                      bad("qelsMin", "vec==0", "qelvec", line::qelsMin),
-                                                      bad("qelsMax", "len<=0", "qelvec", line::qelsMax)}));
+    EXPECT_EQ(handler.reports(), (std::vector<Report>{bad("qelsMax", "len<=0", "qelvec", build().line.qelsMax),
+                                                      bad("qelsMax", "vec==0", "qelvec", build().line.qelsMax),
+                                                      bad("qelsMin", "len<=0", "qelvec", build().line.qelsMin),
+                                                      bad("qelsMin", "vec==0", "qelvec", build().line.qelsMin),
+                                                      bad("qelsMax", "len<=0", "qelvec", build().line.qelsMax)}));
 }
 
 // The conversions clear the status on entry (and only they do); a clean
@@ -178,16 +177,15 @@ TEST(ConversionStatus, ClearedAtEntry) {
 // element report's own line; the elements in range are converted, and the
 // call carries on after each report that returns.
 TEST(ConversionElementReports, EachOutOfRangeElementInOrder) {
-    namespace line = qel::line;
     const float src[6] = {300.0f, -1.0f, 5.4f, std::nanf(""), -0.5f, 255.5f};
     std::uint8_t dst[6] = {9, 9, 9, 9, 9, 9};
     RecordingHandler handler;
     qelsbFloatToInt(src, dst, 6, 8, QEL_CVT_NEAREST | QEL_CVT_UNSIGNED | QEL_CVT_REPORT);
     const Report exceeds = bad("qelsbFloatToInt", "A float exceeds an integer", "qelcvrts",
-                               line::qelsbFloatToIntElement);
+                               build().line.qelsbFloatToIntElement);
     const Report negative = bad("qelsbFloatToInt", "A negative float cannot be converted to unsigned",
-                                "qelcvrts", line::qelsbFloatToIntElement);
-    if (!zv::test::traitsOfLibrary(ZV_VARIANT_LIBRARY_NAME).elementReports) {
+                                "qelcvrts", build().line.qelsbFloatToIntElement);
+    if (!zv::test::traitsOfLibrary(build().libraryName).elementReports) {
         // Builds that report once per call, after the loop, with the one
         // text; what they write for out-of-range elements is their own.
         EXPECT_EQ(handler.reports(), (std::vector<Report>{exceeds}));
