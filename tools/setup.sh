@@ -34,6 +34,20 @@ test_packages=(libgtest-dev libgmock-dev googletest
   g++-mingw-w64-x86-64 wine64)  # the 64-bit Windows build under 64-bit Wine
 export DEBIAN_FRONTEND=noninteractive
 
+# update_lists: refreshes the package lists. A mirror in the middle of a sync
+# fails one index now and then (seen: bookworm-security's i386 list); it is
+# asked again, and if it still fails the lists it did get are used: the
+# install that follows fails loudly if a package is really missing.
+update_lists() {
+  local attempt
+  for attempt in 1 2 3; do
+    apt-get update -qq && return 0
+    echo "apt-get update failed (attempt $attempt)" >&2
+    sleep 5
+  done
+  echo "going on with the package lists as they are" >&2
+}
+
 # install_missing <package>...: installs those that are missing
 install_missing() {
   local missing=() package
@@ -43,7 +57,7 @@ install_missing() {
   done
   if ((${#missing[@]})); then
     echo "installing: ${missing[*]}"
-    apt-get update -qq
+    update_lists
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
   fi
 }
@@ -64,7 +78,7 @@ case "${1:-}" in
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
       echo "adding the i386 architecture"
       dpkg --add-architecture i386
-      apt-get update -qq
+      update_lists
     fi
     install_missing "${main_packages[@]}" "${test_packages[@]}"
     build default
