@@ -99,7 +99,7 @@ case "${1:-}" in
     # test runs a second time. A failure of the code under test fails twice.
     build mingw64
     ctest --preset mingw64 --repeat until-pass:2
-    # the fuzz target for a minute from its corpus (tests/fuzz/)
+    # the fuzz target from its corpus (tests/fuzz/), half a minute on each core
     build fuzz
     ctest --preset fuzz
     ;;
