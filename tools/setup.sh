@@ -58,7 +58,18 @@ install_missing() {
   if ((${#missing[@]})); then
     echo "installing: ${missing[*]}"
     update_lists
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" && return 0
+    # A mirror that serves the security suite's amd64 list but not its i386
+    # one (seen here) leaves the i386 packages unable to match the
+    # versions of their installed amd64 halves, as multiarch requires. Then
+    # this install alone takes the release's own versions for both
+    # architectures, going back from a security version where it must.
+    echo "installing again with the release's versions for both architectures" >&2
+    local pin=/etc/apt/preferences.d/zentavol-setup-release status=0
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: -1\n\nPackage: *\nPin: release l=Debian\nPin-Priority: 1001\n' >"$pin"
+    apt-get install -y -qq --no-install-recommends --allow-downgrades "${missing[@]}" || status=$?
+    rm -f "$pin"
+    return "$status"
   fi
 }
 
