@@ -38,11 +38,6 @@ void enterListLock();
 void leaveListLock();
 void deleteListLock();
 
-// Called when a context is made on demand (not at attach). On POSIX, exit()
-// and dlclose both run the library's destructor; from then on it can tell
-// which (runtime/entry_posix.cpp). Windows tells DllMain.
-void watchForProcessEnd();
-
 // A fixed, zero-filled block and its release.
 void* localAllocZeroInit(std::size_t bytes);
 void localFree(void* block);

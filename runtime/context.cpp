@@ -5,6 +5,7 @@
 #include "runtime/context.h"
 
 #include "runtime/fault_injection.h"
+#include "runtime/lifecycle.h"
 #include "runtime/memory.h"
 #include "runtime/status.h"
 
@@ -88,7 +89,7 @@ QelContext* qelGetContext() {
     QelContext* context = qelCreateThreadContext();
     if (context == nullptr)
         qel::platform::fatalAppExit("Problem to allocate memory for TLS QEL context.");
-    qel::platform::watchForProcessEnd();
+    qel::watchForProcessEnd();
     return context;
 }
 

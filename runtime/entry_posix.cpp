@@ -63,7 +63,7 @@ __attribute__((destructor)) void onUnload() {
 
 }  // namespace
 
-void qel::platform::watchForProcessEnd() {
+void qel::watchForProcessEnd() {
     // Contexts made on demand come after main began, also where the front
     // library loads this one while the program starts (the loading thread's
     // context is made at attach); registered then, the handler would run

@@ -10,7 +10,7 @@ static_assert(QEL_PROCESS_DETACH == DLL_PROCESS_DETACH && QEL_PROCESS_ATTACH == 
               QEL_THREAD_ATTACH == DLL_THREAD_ATTACH && QEL_THREAD_DETACH == DLL_THREAD_DETACH);
 
 // DllMain's reserved word tells the end of the process from an unload.
-void qel::platform::watchForProcessEnd() {}
+void qel::watchForProcessEnd() {}
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     // At process exit (reserved not null) the other threads are gone, one may

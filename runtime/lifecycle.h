@@ -11,3 +11,11 @@
 // while other threads may still be computing: only the caller's context is
 // freed then; the slot, the list and the others' contexts stay for them.
 bool qelVariantNotify(int reason, bool processEnds = false);
+
+namespace qel {
+// Called when a context is made on demand (not at attach), by the entry
+// shim of the system: on POSIX exit() and dlclose both run the library's
+// destructor, and from then on it can tell which (runtime/entry_posix.cpp);
+// Windows tells DllMain, and there it does nothing.
+void watchForProcessEnd();
+}  // namespace qel

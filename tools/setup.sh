@@ -102,7 +102,16 @@ case "${1:-}" in
     build clang-asan
     ctest --preset clang-asan
     build mingw
-    ctest --preset mingw
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+      ctest --preset mingw
+    else
+      # Some kernels of this machine kind run no 32-bit programs (their
+      # 32-bit emulation is off; "Exec format error"), so 32-bit Wine cannot
+      # start: the DLLs are still built and their instruction sets and
+      # exports audited, which needs no Windows program to run.
+      echo "NOTE: this machine runs no 32-bit programs: the 32-bit Windows suites under Wine do not run here; only the checks that start no Windows program do" >&2
+      ZV_NO_EMULATED_PROGRAMS=1 ctest --preset mingw -L "^(isa|abi)$"
+    fi
     # after default: its outputs are the ones the x64 DLLs must reproduce
     # (digests.equal_to_linux); every suite of the 32-bit run under Wine runs
     # here too. Under 64-bit Wine a test program now and then ends within
