@@ -14,13 +14,14 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/float_bits.h"
 #include "tests/support/quiet_exit.h"
 #include "tests/support/variant_loader.h"
 
 namespace {
 
-float fromBits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
-std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
+using zv::test::bitsOf;
+using zv::test::fromBits;
 
 float refAdd(float a, float b) { return static_cast<float>(static_cast<double>(a) + b); }
 float refMpy(float a, float b) { return static_cast<float>(static_cast<double>(a) * b); }

@@ -12,16 +12,18 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/float_bits.h"
 #include "tests/support/quiet_exit.h"
+#include "tests/support/uniform_float.h"
 #include "tests/support/variant_loader.h"
 
 namespace {
 
 using zv::test::LibraryApi;
 
-float fromBits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
-std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
-constexpr float kInf = std::numeric_limits<float>::infinity();
+using zv::test::bitsOf;
+using zv::test::fromBits;
+using zv::test::kInf;
 constexpr std::uint32_t kGuard = 0x7FC0DEADu;
 
 class Complex : public zv::test::VariantTest {};
@@ -130,7 +132,7 @@ TEST_P(Complex, MagnitudeExactCases) {
 // power, half a unit and one unit more, under 1.75 * 2^-23: within 2^-22.
 TEST_P(Complex, MagnitudesMatchTheReference) {
     std::mt19937 random(9);
-    std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+    zv::test::UniformFloat mantissa(-1.0f, 1.0f);
     for (int n : {1, 2, 127, 128, 129, 255, 256, 257, 1000}) {
         std::vector<SComplex> src(n);
         for (auto& z : src) {
@@ -179,7 +181,7 @@ TEST_P(Complex, LargeMagnitudesOverflowOnlyInTheBlocks) {
 TEST_P(Complex, EstimatedBlockRootsFallBackToExactOnes) {
     if (!traits().estimatedBlockRoots) GTEST_SKIP() << "block roots are exact";
     std::mt19937 random(21);
-    std::uniform_real_distribution<float> value(-100.0f, 100.0f);
+    zv::test::UniformFloat value(-100.0f, 100.0f);
     std::vector<SComplex> z(129);
     for (auto& c : z) c = {value(random), value(random)};
     z[0] = {0.0f, 0.0f};                // group 0: a zero
@@ -212,7 +214,7 @@ TEST_P(Complex, EstimatedBlockRootsFallBackToExactOnes) {
 TEST_P(Complex, SoftwareBlockRootsWithinAnUlp) {
     if (!traits().softwareBlockRoots) GTEST_SKIP() << "block roots are not taken in software";
     std::mt19937 random(31);
-    std::uniform_real_distribution<float> mantissa(0.5f, 1.0f);
+    zv::test::UniformFloat mantissa(0.5f, 1.0f);
     constexpr int n = 1280;
     std::vector<SComplex> z(n);
     for (auto& c : z) {

@@ -11,13 +11,14 @@
 #include <limits>
 #include <vector>
 
+#include "tests/support/float_bits.h"
 #include "tests/support/quiet_exit.h"
 #include "tests/support/variant_loader.h"
 
 namespace {
 
-float fromBits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
-constexpr float kInf = std::numeric_limits<float>::infinity();
+using zv::test::fromBits;
+using zv::test::kInf;
 constexpr int kNear = QEL_CVT_NEAREST;
 constexpr int kTrunc = QEL_CVT_TRUNCATE;
 constexpr int kFloor = QEL_CVT_FLOOR;

@@ -18,13 +18,16 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tests/support/fft_signals.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/reference_fft.h"
 #include "runtime/diagnostics.h"
+#include "tests/support/uniform_float.h"
 #include "tests/support/variant_loader.h"
 
 namespace {
@@ -33,7 +36,7 @@ using zv::test::randomSamples;
 using zv::test::randomSignal;
 using zv::test::sameBits;
 
-std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
+using zv::test::bitsOf;
 
 // Floats at `offset` floats past a 32-byte aligned block of the library
 // under test, copied in from `values`.
@@ -50,6 +53,11 @@ public:
     void fill(const std::vector<T>& v) { std::memcpy(at_, v.data(), v.size() * sizeof(T)); }
     template <typename T>
     std::vector<T> read(std::size_t n) const { return std::vector<T>(reinterpret_cast<const T*>(at_), reinterpret_cast<const T*>(at_) + n); }
+    // The same into `out`, which keeps its storage.
+    template <typename T>
+    void readInto(std::vector<T>& out, std::size_t n) const {
+        out.assign(reinterpret_cast<const T*>(at_), reinterpret_cast<const T*>(at_) + n);
+    }
 
 private:
     const zv::test::LibraryApi* api_;
@@ -61,7 +69,7 @@ private:
 // and infinities among them (no NaN: what a NaN becomes differs by build).
 std::vector<float> edgyFloats(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+    zv::test::UniformFloat mantissa(-1.0f, 1.0f);
     std::uniform_int_distribution<int> exponent(-30, 30);
     const float specials[] = {0.0f, -0.0f, 1e-40f, -1e-40f, std::numeric_limits<float>::infinity(),
                               -std::numeric_limits<float>::infinity(), 1.0f, -1.0f};
@@ -93,32 +101,39 @@ protected:
 
     // Runs each call on both libraries with the same inputs in place, at
     // every offset and length, and hands both results to `compare`. The
-    // inputs depend on the length and offset alone: made once for all calls.
+    // inputs depend on the length and offset alone: made, and placed in each
+    // library's memory, once for all calls, and copied in again before each.
+    // (Fresh blocks for every call cost most of this suite's time under the
+    // address sanitizer, whose quarantine hands out new pages each time.)
     template <typename Compare>
     void onBoth(const std::vector<Call>& calls, Compare compare) {
         for (std::size_t n : kLengths) {
             for (int offset = 0; offset < 4; ++offset) {
                 const auto x = edgyFloats(2 * n + 4, static_cast<unsigned>(n * 4 + offset));
                 const auto y = edgyFloats(2 * n + 4, static_cast<unsigned>(n * 4 + offset + 1000));
+                Placed genericA(generic, x.size(), offset), genericB(generic, y.size(), (offset + 1) % 4);
+                Placed apiA(api, x.size(), offset), apiB(api, y.size(), (offset + 1) % 4);
+                const zv::test::LibraryApi* libraries[2] = {generic, api};
+                Placed* as[2] = {&genericA, &apiA};
+                Placed* bs[2] = {&genericB, &apiB};
                 for (std::size_t k = 0; k < calls.size(); ++k) {
                     SCOPED_TRACE("call " + std::to_string(k));
-                    std::vector<float> results[2];
-                    const zv::test::LibraryApi* libraries[2] = {generic, api};
                     for (int which = 0; which < 2; ++which) {
-                        Placed a(libraries[which], x.size(), offset);
-                        Placed b(libraries[which], y.size(), (offset + 1) % 4);
-                        a.fill(x);
-                        b.fill(y);
-                        calls[k](libraries[which], a, b, static_cast<int>(n));
-                        results[which] = a.read<float>(x.size());
+                        as[which]->fill(x);
+                        bs[which]->fill(y);
+                        calls[k](libraries[which], *as[which], *bs[which], static_cast<int>(n));
+                        as[which]->readInto(results_[which], x.size());
                     }
-                    compare(results[0], results[1], n, offset);
+                    compare(results_[0], results_[1], n, offset);
                 }
             }
         }
     }
 
     const zv::test::LibraryApi* generic = nullptr;
+
+private:
+    std::vector<float> results_[2];
 };
 
 void expectSameBits(const std::vector<float>& want, const std::vector<float>& got, std::size_t n, int offset) {
@@ -204,12 +219,13 @@ TEST_P(Differential, ExtremesOfNumbersAreTheGenericOnes) {
 // In-range conversions have one right answer for each rounding mode.
 TEST_P(Differential, InRangeConversionsGiveTheGenericIntegersAndBack) {
     std::vector<Call> calls;
+    std::vector<std::int32_t> ints;
     for (int size : {8, 16, 32}) {
         for (int mode : {QEL_CVT_NEAREST, QEL_CVT_TRUNCATE, QEL_CVT_FLOOR, QEL_CVT_CEIL}) {
-            calls.push_back([size, mode](const zv::test::LibraryApi* l, Placed& a, Placed& b, int n) {
+            calls.push_back([size, mode, &ints](const zv::test::LibraryApi* l, Placed& a, Placed& b, int n) {
                 // In range for a signed integer of the size: scaled to +-100.
                 for (int i = 0; i < n; ++i) b.f()[i] = std::isfinite(b.f()[i]) ? std::remainder(b.f()[i], 100.0f) : 1.0f;
-                std::vector<std::int32_t> ints(static_cast<std::size_t>(n) + 1);
+                ints.assign(static_cast<std::size_t>(n) + 1, 0);
                 l->qelsbFloatToInt(b.f(), ints.data(), n, size, mode);
                 l->qelsbIntToFloat(ints.data(), a.f(), n, size, 0);
             });
@@ -220,7 +236,7 @@ TEST_P(Differential, InRangeConversionsGiveTheGenericIntegersAndBack) {
 
 // ---- FFT ----
 
-constexpr int kOrderings[] = {0, QEL_FFT_INPUT_REVERSED, QEL_FFT_OUTPUT_REVERSED};
+constexpr int kOrderingFlags[] = {0, QEL_FFT_INPUT_REVERSED, QEL_FFT_OUTPUT_REVERSED};
 
 // Each build is within 1e-6 relative RMS of the exact transform (the
 // accuracy suites), so two builds are within 2e-6 of each other; exact
@@ -229,7 +245,7 @@ TEST_P(Differential, ComplexTransformsAgreeWithinTwiceTheAccuracyBound) {
     for (int order = 0; order <= 16; ++order) {
         const std::size_t n = std::size_t{1} << order;
         const auto x = randomSignal(order, static_cast<unsigned>(order));
-        for (int ordering : kOrderings) {
+        for (int ordering : kOrderingFlags) {
             for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
                 const int offset = order % 4;
                 std::vector<SComplex> results[2];
@@ -275,7 +291,7 @@ TEST_P(Differential, ExactTransformsGiveTheGenericValues) {
         impulse[0] = {1.0f, 0.0f};
         std::vector<SComplex> constant(n, SComplex{0.5f, -0.25f});
         for (const auto* input : {&zeros, &impulse, &constant}) {
-            for (int ordering : kOrderings) {
+            for (int ordering : kOrderingFlags) {
                 std::vector<SComplex> results[2];
                 const zv::test::LibraryApi* libraries[2] = {generic, api};
                 for (int which = 0; which < 2; ++which) {
@@ -310,22 +326,31 @@ void expectAlignmentFree(const zv::test::LibraryApi* api, int order, bool nonFin
         zv::test::sprinkleNonFinite(x, 3 + n / 32, static_cast<unsigned>(order + 17));
         zv::test::sprinkleNonFinite(r, 3 + n / 32, static_cast<unsigned>(order + 18));
     }
-    for (int ordering : kOrderings) {
+    // The blocks of each offset and the results' storage serve every
+    // ordering and direction (fresh ones each time cost most of the time
+    // under the address sanitizer).
+    std::vector<std::unique_ptr<Placed>> as, ins, outs;
+    for (int offset = 0; offset < 4; ++offset) {
+        as.push_back(std::make_unique<Placed>(api, 2 * n, offset));
+        ins.push_back(std::make_unique<Placed>(api, 2 * n, offset));
+        outs.push_back(std::make_unique<Placed>(api, 2 * n + 2, offset));
+    }
+    std::vector<SComplex> complexes[4];
+    std::vector<SComplex> reals[4];
+    for (int ordering : kOrderingFlags) {
         if (ordering != 0 && !everyOrdering) break;
         for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
-            std::vector<SComplex> complexes[4];
-            std::vector<SComplex> reals[4];
             for (int offset = 0; offset < 4; ++offset) {
-                Placed a(api, 2 * n, offset);
-                a.fill(x);
-                api->qelcFft(a.c(), order, direction | ordering);
-                complexes[offset] = a.read<SComplex>(n);
-                if (ordering != 0) continue;  // the real transform takes no ordering
-                Placed in(api, 2 * n, offset);
-                Placed out(api, 2 * n + 2, offset);
-                in.fill(r);
-                api->qelsRealFftNip(in.f(), out.c(), order + 1, direction);
-                reals[offset] = out.read<SComplex>(n + 1);
+                as[offset]->fill(x);
+                api->qelcFft(as[offset]->c(), order, direction | ordering);
+                as[offset]->readInto(complexes[offset], n);
+                if (ordering != 0) {  // the real transform takes no ordering
+                    reals[offset].clear();
+                    continue;
+                }
+                ins[offset]->fill(r);
+                api->qelsRealFftNip(ins[offset]->f(), outs[offset]->c(), order + 1, direction);
+                outs[offset]->readInto(reals[offset], n + 1);
             }
             for (int offset = 1; offset < 4; ++offset) {
                 EXPECT_TRUE(sameBits(complexes[offset], complexes[0]))
@@ -499,30 +524,40 @@ TEST_P(WithinBuild, StreamingBuildsGiveTheReferencePathsBits) {
     const zv::test::LibraryApi* libraries[2] = {api, referenceInstance(GetParam())};
     ASSERT_NE(libraries[1], nullptr) << "the reference instance of " << GetParam();
     int turn = 0;
+    std::vector<SComplex> complexes[2];
+    std::vector<SComplex> reals[2];
     for (int order = 0; order <= 20; ++order) {
         const std::size_t n = std::size_t{1} << order;
         const auto signals = pathSignals(order);
+        // Each library's blocks at each offset, for every case of the order.
+        std::vector<std::unique_ptr<Placed>> as[2], ins[2], outs[2];
+        for (int which = 0; which < 2; ++which) {
+            for (int offset = 0; offset < 4; ++offset) {
+                as[which].push_back(std::make_unique<Placed>(libraries[which], 2 * n, offset));
+                ins[which].push_back(std::make_unique<Placed>(libraries[which], 2 * n, offset));
+                outs[which].push_back(std::make_unique<Placed>(libraries[which], 2 * n + 2, (offset + 1) % 4));
+            }
+        }
         for (std::size_t kind = 0; kind < signals.size(); ++kind) {
             std::vector<float> samples(2 * n);
             std::memcpy(samples.data(), signals[kind].data(), 2 * n * sizeof(float));
-            for (int ordering : kOrderings) {
+            for (int ordering : kOrderingFlags) {
                 for (int direction : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
                     for (int offset = 0; offset < 4; ++offset) {
                         if (order > 16 && turn++ % 24 != 0) continue;
                         const int flags = direction | ordering;
-                        std::vector<SComplex> complexes[2];
-                        std::vector<SComplex> reals[2];
                         for (int which = 0; which < 2; ++which) {
-                            Placed a(libraries[which], 2 * n, offset);
+                            Placed& a = *as[which][offset];
                             a.fill(signals[kind]);
                             libraries[which]->qelcFft(a.c(), order, flags);
-                            complexes[which] = a.read<SComplex>(n);
+                            a.readInto(complexes[which], n);
+                            reals[which].clear();
                             if (ordering != 0) continue;  // the real transform takes no ordering
-                            Placed in(libraries[which], 2 * n, offset);
-                            Placed out(libraries[which], 2 * n + 2, (offset + 1) % 4);
+                            Placed& in = *ins[which][offset];
+                            Placed& out = *outs[which][offset];
                             in.fill(samples);
                             libraries[which]->qelsRealFftNip(in.f(), out.c(), order + 1, direction);
-                            reals[which] = out.read<SComplex>(n + 1);
+                            out.readInto(reals[which], n + 1);
                         }
                         EXPECT_TRUE(sameBits(complexes[0], complexes[1]))
                             << "order " << order << " flags " << flags << " offset " << offset << " data " << kind;

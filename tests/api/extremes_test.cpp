@@ -11,13 +11,15 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/float_bits.h"
 #include "tests/support/quiet_exit.h"
+#include "tests/support/uniform_float.h"
 #include "tests/support/variant_loader.h"
 
 namespace {
 
-std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
-constexpr float kInf = std::numeric_limits<float>::infinity();
+using zv::test::bitsOf;
+using zv::test::kInf;
 const float kNaN = std::nanf("");
 
 class Extremes : public zv::test::VariantTest {
@@ -49,7 +51,7 @@ TEST_P(Extremes, OrdinaryNumbers) {
     EXPECT_EQ(max({-4.5f}), -4.5f);
     EXPECT_EQ(min({-4.5f}), -4.5f);
     std::mt19937 random(13);
-    std::uniform_real_distribution<float> value(-1e6f, 1e6f);
+    zv::test::UniformFloat value(-1e6f, 1e6f);
     for (int n : {1, 2, 3, 4, 5, 15, 16, 17, 63, 64, 65, 1023}) {
         std::vector<float> v(n);
         for (float& x : v) x = value(random);

@@ -27,7 +27,7 @@ using zv::test::Cd;
 using zv::test::randomSignal;
 using zv::test::sameBits;
 
-constexpr double kTolerance = 1e-6;
+constexpr double kComplexTolerance = 1e-6;
 
 std::vector<Cd> expectedSpectrum(const std::vector<SComplex>& x, bool forward, bool scaled) {
     std::vector<Cd> want = zv::test::referenceDft(zv::test::toDouble(x), forward ? -1 : 1);
@@ -76,7 +76,7 @@ protected:
             for (const OrderingCase& o : kOrderings) {
                 const int flags = o.flags | (forward ? QEL_FFT_FORWARD : QEL_FFT_INVERSE);
                 const auto got = transform(x, order, flags, o.ordering);
-                EXPECT_LT(zv::test::relativeRmsError(got, want), kTolerance)
+                EXPECT_LT(zv::test::relativeRmsError(got, want), kComplexTolerance)
                     << "order " << order << ", " << o.name << (forward ? ", forward" : ", inverse");
             }
         }
@@ -87,13 +87,13 @@ protected:
         auto y = x;
         api->qelcFft(y.data(), order, QEL_FFT_FORWARD);
         api->qelcFft(y.data(), order, QEL_FFT_INVERSE);
-        EXPECT_LT(zv::test::relativeRmsError(y, zv::test::toDouble(x)), kTolerance)
+        EXPECT_LT(zv::test::relativeRmsError(y, zv::test::toDouble(x)), kComplexTolerance)
             << "natural order, order " << order;
         // Bit-reversed in between: no permutation in either call.
         y = x;
         api->qelcFft(y.data(), order, QEL_FFT_FORWARD | QEL_FFT_OUTPUT_REVERSED);
         api->qelcFft(y.data(), order, QEL_FFT_INVERSE | QEL_FFT_INPUT_REVERSED);
-        EXPECT_LT(zv::test::relativeRmsError(y, zv::test::toDouble(x)), kTolerance)
+        EXPECT_LT(zv::test::relativeRmsError(y, zv::test::toDouble(x)), kComplexTolerance)
             << "reversed in between, order " << order;
     }
 };
@@ -113,10 +113,10 @@ TEST_P(Fft, LongOrders21And22MatchTheReferenceAndRoundTrip) {
         const auto x = randomSignal(order, 99u);
         auto y = x;
         api->qelcFft(y.data(), order, QEL_FFT_FORWARD);
-        EXPECT_LT(zv::test::relativeRmsError(y, expectedSpectrum(x, true, true)), kTolerance)
+        EXPECT_LT(zv::test::relativeRmsError(y, expectedSpectrum(x, true, true)), kComplexTolerance)
             << "order " << order;
         api->qelcFft(y.data(), order, QEL_FFT_INVERSE);
-        EXPECT_LT(zv::test::relativeRmsError(y, zv::test::toDouble(x)), kTolerance)
+        EXPECT_LT(zv::test::relativeRmsError(y, zv::test::toDouble(x)), kComplexTolerance)
             << "order " << order;
     }
 }
@@ -131,7 +131,7 @@ TEST_P(Fft, OutputReversedIsTheNaturalResultBitReversed) {
             api->qelcFft(reversed.data(), order, direction | QEL_FFT_OUTPUT_REVERSED);
             EXPECT_LT(zv::test::relativeRmsError(zv::test::bitReversed(reversed, order),
                                                  zv::test::toDouble(natural)),
-                      kTolerance)
+                      kComplexTolerance)
                 << "order " << order << " direction " << direction;
         }
     }
@@ -237,7 +237,7 @@ TEST_P(Fft, InitOnlyAndReleaseNeedNoData) {
     auto x = randomSignal(12, 1u);
     auto y = x;
     api->qelcFft(y.data(), 12, QEL_FFT_FORWARD);
-    EXPECT_LT(zv::test::relativeRmsError(y, expectedSpectrum(x, true, true)), kTolerance);
+    EXPECT_LT(zv::test::relativeRmsError(y, expectedSpectrum(x, true, true)), kComplexTolerance);
 }
 
 // The argument checks are the shared code of every build, ahead of its loops:

@@ -26,7 +26,7 @@ using zv::test::Cd;
 using zv::test::randomSamples;
 using zv::test::sameBits;
 
-constexpr double kTolerance = 1e-6;
+constexpr double kRealTolerance = 1e-6;
 constexpr std::uint32_t kMarker = 0x7FC0DEADu;  // a NaN no result can have
 
 // The first n/2 + 1 values of the DFT of x, exponent sign `sign`, divided
@@ -84,7 +84,7 @@ TEST_P(RealFft, MatchesTheReferenceForOrders0To20) {
                               {QEL_FFT_INVERSE | QEL_FFT_NO_SCALE, unscaled, "inverse unscaled"}};
         for (const Case& c : cases) {
             const auto out = run(x, order, c.flags);
-            EXPECT_LT(zv::test::relativeRmsError(out, c.want), kTolerance)
+            EXPECT_LT(zv::test::relativeRmsError(out, c.want), kRealTolerance)
                 << "order " << order << " " << c.name;
             // The imaginary parts of X[0] and X[n/2] are +0.0 exactly.
             EXPECT_EQ(std::bit_cast<std::uint32_t>(out.front().im), 0u) << "order " << order;
@@ -156,7 +156,7 @@ TEST_P(RealFft, InitOnlyAndReleaseNeedNoPointers) {
     api->qelsRealFftNip(nullptr, nullptr, 77, QEL_FFT_RELEASE);
     const auto x = randomSamples(10, 9u);
     EXPECT_LT(zv::test::relativeRmsError(run(x, 10, QEL_FFT_FORWARD), halfSpectrum(x, -1, 1)),
-              kTolerance);
+              kRealTolerance);
 }
 
 // The argument checks are the shared code of every build, ahead of its loops:

@@ -13,6 +13,9 @@
 
 namespace zv::test {
 
+// cpuid leaf 1 EDX feature bits.
+inline constexpr std::uint32_t kFpu = 1u << 0, kCmov = 1u << 15, kMmx = 1u << 23, kSse = 1u << 25, kSse2 = 1u << 26;
+
 struct FakeMessage {
     std::string text;
     std::string caption;

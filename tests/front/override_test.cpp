@@ -21,7 +21,11 @@ using qel::front::OverrideState;
 using zv::test::fakeSystem;
 using Names = std::vector<std::string>;
 
-constexpr std::uint32_t kFpu = 1u << 0, kCmov = 1u << 15, kMmx = 1u << 23, kSse = 1u << 25, kSse2 = 1u << 26;
+using zv::test::kCmov;
+using zv::test::kFpu;
+using zv::test::kMmx;
+using zv::test::kSse;
+using zv::test::kSse2;
 
 Machine processor(std::uint32_t family, std::uint32_t edx, int oldSystem = 0) {
     Machine machine{};

@@ -16,9 +16,9 @@ namespace {
 using qel::front::CpuidRegisters;
 using qel::front::ProcessorInfo;
 
-constexpr std::uint32_t kMmx = 1u << 23;
-constexpr std::uint32_t kSse = 1u << 25;
-constexpr std::uint32_t kSse2 = 1u << 26;
+using zv::test::kMmx;
+using zv::test::kSse;
+using zv::test::kSse2;
 
 // Leaf 1 EAX: extended family 27..20, extended model 19..16, family 11..8,
 // model 7..4, stepping 3..0.

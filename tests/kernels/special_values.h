@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/uniform_float.h"
 #include "zentavol.h"
 
 namespace zv::test {
@@ -24,7 +25,7 @@ inline std::vector<SComplex> specialSignal(std::size_t n, unsigned seed, unsigne
                                                   0xFFA00007u, 0x7F800000u, 0xFF800000u, 0x00000000u, 0x80000000u,
                                                   0x00000001u, 0x807FFFFFu, 0x00400000u, 0x7F7FFFFFu};
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    zv::test::UniformFloat value(-1.0f, 1.0f);
     std::uniform_int_distribution<int> exponent(-20, 20);
     std::vector<SComplex> x(n);
     float* f = &x.data()->re;

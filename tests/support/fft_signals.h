@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/uniform_float.h"
 #include "zentavol.h"
 
 namespace zv::test {
@@ -18,7 +19,7 @@ namespace zv::test {
 // n complex values with both parts uniform in [-1, 1), reproducible by seed.
 inline std::vector<SComplex> randomSignalOfLength(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    zv::test::UniformFloat value(-1.0f, 1.0f);
     std::vector<SComplex> x(n);
     for (SComplex& v : x) v = {value(rng), value(rng)};
     return x;
@@ -32,7 +33,7 @@ inline std::vector<SComplex> randomSignal(int order, unsigned seed) {
 // 2^order real samples uniform in [-1, 1), reproducible by seed.
 inline std::vector<float> randomSamples(int order, unsigned seed) {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    zv::test::UniformFloat value(-1.0f, 1.0f);
     std::vector<float> x(std::size_t{1} << order);
     for (float& v : x) v = value(rng);
     return x;

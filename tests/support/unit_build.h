@@ -5,6 +5,7 @@
 // one test file compiled with a build's variant.h, fills it.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "zentavol.h"
@@ -54,5 +55,10 @@ struct Build {
 };
 
 const Build& build();
+
+// The build's FFT block order and superblock, as the FFT suites use them.
+inline const int kBlockOrder = build().fftBlockOrder;
+inline const int kSuperblock = build().fftSuperblockLength;
+inline const int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
 
 }  // namespace zv::unit

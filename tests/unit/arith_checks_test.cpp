@@ -21,7 +21,7 @@ using zv::unit::build;
 using zv::test::RecordingHandler;
 using zv::test::Report;
 
-struct CheckCase {
+struct ArithCheck {
     std::string name;
     std::function<void(float* src, float* dst)> call;  // src/dst may be replaced by null
     const char* condition;
@@ -40,9 +40,9 @@ ArithLines linesOfThisBuild() {
     return {zv::test::traitsOfLibrary(build().libraryName).setReportLine, 363, 372, 419, 428};
 }
 
-std::vector<CheckCase> cases() {
+std::vector<ArithCheck> cases() {
     const ArithLines line = linesOfThisBuild();
-    std::vector<CheckCase> all;
+    std::vector<ArithCheck> all;
     auto constForm = [&](const char* fn, void (*f)(float, float*, int), int ln) {
         all.push_back({std::string(fn) + "_n0", [f](float*, float* d) { f(2.0f, d, 0); }, "n<=0", fn, ln});
         all.push_back({std::string(fn) + "_nNeg", [f](float*, float*) { f(2.0f, nullptr, -7); }, "n<=0", fn, ln});
@@ -63,10 +63,10 @@ std::vector<CheckCase> cases() {
     return all;
 }
 
-class ArithChecks : public ::testing::TestWithParam<CheckCase> {};
+class ArithChecks : public ::testing::TestWithParam<ArithCheck> {};
 
 TEST_P(ArithChecks, ReportsTheFirstFailedCheckOnceAndWritesNothing) {
-    const CheckCase& c = GetParam();
+    const ArithCheck& c = GetParam();
     float src[4] = {1, 2, 3, 4};
     float dst[4] = {5, 6, 7, 8};
     RecordingHandler handler;

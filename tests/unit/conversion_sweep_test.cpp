@@ -28,6 +28,7 @@
 #include "runtime/context.h"
 #include "runtime/diagnostics.h"
 #include "runtime/status.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/variant_traits.h"
 #include "tests/support/unit_build.h"
 #include "vector/wide_paths.h"
@@ -39,7 +40,7 @@ using zv::unit::build;
 
 const zv::test::VariantTraits& traits() { return zv::test::traitsOfLibrary(build().libraryName); }
 
-std::uint32_t bitsOf(float x) { return std::bit_cast<std::uint32_t>(x); }
+using zv::test::bitsOf;
 
 struct IntType {
     int size;

@@ -28,6 +28,7 @@
 #include "runtime/memory.h"
 #include "tests/support/fft_fixture.h"
 #include "tests/support/fft_signals.h"
+#include "tests/support/uniform_float.h"
 #include "tests/support/unit_build.h"
 
 namespace {
@@ -35,7 +36,7 @@ namespace {
 using namespace qel::fft;
 using zv::test::sameBits;
 
-const int kSuperblock = zv::unit::build().fftSuperblockLength;
+using zv::unit::kSuperblock;
 
 // The AVX2 kernels if wanted and present, else the SSE2 ones; true when the
 // AVX2 ones are in use. Builds without the doubles have neither.
@@ -93,7 +94,7 @@ std::vector<SComplex> nearHalfway(int h, int tableOrder, int direction, unsigned
     const SComplex* used = appended ? table + (1 << tableOrder) / 4 : table;
     const int step = (appended ? kSuperblock : 1 << tableOrder) / (2 * h);
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> unit(1.0f, 2.0f);
+    zv::test::UniformFloat unit(1.0f, 2.0f);
     std::uniform_int_distribution<int> exponent(-30, 30);
     std::uniform_int_distribution<int> offset(-2, 2);
     std::uniform_int_distribution<int> below(1, 8);
@@ -135,7 +136,7 @@ std::vector<SComplex> cancelling(int h, int tableOrder, int direction, unsigned 
     const SComplex* used = appended ? table + (1 << tableOrder) / 4 : table;
     const int step = (appended ? kSuperblock : 1 << tableOrder) / (2 * h);
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> unit(-2.0f, 2.0f);
+    zv::test::UniformFloat unit(-2.0f, 2.0f);
     std::uniform_int_distribution<int> exponent(-40, 40);
     std::vector<SComplex> x(static_cast<std::size_t>(2 * h));
     for (int j = 0; j < h; ++j) {
@@ -159,7 +160,7 @@ std::vector<SComplex> specials(std::size_t n, unsigned seed) {
                                        0x7F800000u, 0xFF800000u, 0x7FC00000u, 0xFFC00000u, 0x7FA00001u,
                                        0x00800000u, 0x7F7FFFFFu, 0xFF7FFFFFu};
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    zv::test::UniformFloat unit(-1.0f, 1.0f);
     std::uniform_int_distribution<int> exponent(-140, 127);
     std::vector<SComplex> x(n);
     float* f = reinterpret_cast<float*>(x.data());

@@ -50,9 +50,8 @@ using zv::test::randomSignal;
 using zv::test::relativeRmsError;
 using zv::test::sameBits;
 
-const int kBlockOrder = build().fftBlockOrder;
-const int kSuperblockOrder =
-    std::countr_zero(static_cast<unsigned>(build().fftSuperblockLength));
+using zv::unit::kBlockOrder;
+using zv::unit::kSuperblockOrder;
 constexpr double kUnitRoundoff = 0x1p-24;
 
 double complexBound(int stages) {

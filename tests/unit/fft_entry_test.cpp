@@ -30,11 +30,11 @@ using zv::test::Report;
 using zv::test::sameBits;
 
 // The highest order with a DIT table of its own in the build under test.
-const int kBlockOrder = build().fftBlockOrder;
+using zv::unit::kBlockOrder;
 
 class FftEntry : public zv::test::FftTablesTest {};
 
-struct CheckCase {
+struct FftCheck {
     bool nullData;
     int order;
     int flags;
@@ -42,7 +42,7 @@ struct CheckCase {
     int line;
 };
 
-const CheckCase kChecks[] = {
+const FftCheck kFftChecks[] = {
     {false, -1, 1, "order<0", 485},
     {true, -7, 0, "order<0", 485},
     {false, 32, 1, "order>31", 485},
@@ -61,7 +61,7 @@ const CheckCase kChecks[] = {
 };
 
 TEST_F(FftEntry, EachFailedCheckIsReportedOnceAndWritesNothing) {
-    for (const CheckCase& c : kChecks) {
+    for (const FftCheck& c : kFftChecks) {
         releaseAllFftTables();
         auto data = randomSignal(4, 1u);
         const auto before = data;

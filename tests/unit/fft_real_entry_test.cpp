@@ -35,7 +35,7 @@ protected:
     }
 };
 
-struct CheckCase {
+struct RealFftCheck {
     bool nullIn;
     bool nullOut;
     int order;
@@ -44,7 +44,7 @@ struct CheckCase {
     int line;
 };
 
-const CheckCase kChecks[] = {
+const RealFftCheck kRealFftChecks[] = {
     {false, false, -1, 1, "order<0", 1594},
     {true, true, -3, QEL_FFT_INIT_ONLY, "order<0", 1594},
     {false, false, 32, 1, "order>31", 1594},
@@ -58,7 +58,7 @@ const CheckCase kChecks[] = {
 };
 
 TEST_F(RealFftEntry, EachFailedCheckIsReportedOnceAndWritesNothing) {
-    for (const CheckCase& c : kChecks) {
+    for (const RealFftCheck& c : kRealFftChecks) {
         auto in = randomSamples(4, 1u);
         const auto inBefore = in;
         std::vector<SComplex> out(9, SComplex{7.0f, 7.0f});

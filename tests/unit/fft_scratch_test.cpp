@@ -30,7 +30,7 @@ using zv::test::Report;
 using zv::test::sameBits;
 
 const int kScratch = build().fftScratchLength;
-const int kBlockOrder = build().fftBlockOrder;
+using zv::unit::kBlockOrder;
 
 class FftScratch : public zv::test::FftTablesTest {
 protected:

@@ -19,6 +19,7 @@
 #include "runtime/diagnostics.h"
 #include "runtime/memory.h"
 #include "tests/support/fft_signals.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/reference_fft.h"
 #include "tests/support/variant_traits.h"
 #include "tests/support/unit_build.h"
@@ -29,8 +30,8 @@ using zv::unit::build;
 using namespace qel::fft;
 using zv::test::sameBits;
 
-std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
-float fromBits(std::uint32_t b) { return std::bit_cast<float>(b); }
+using zv::test::bitsOf;
+using zv::test::fromBits;
 
 std::vector<std::size_t> requests;
 void recordRequest(std::size_t bytes) { requests.push_back(bytes); }
@@ -199,8 +200,8 @@ TEST_F(FftTables, EveryTwiddleIsAQuarterSineEntryOrItsNegation) {
     }
 }
 
-const int kSuperblock = build().fftSuperblockLength;
-const int kSuperblockOrder = std::countr_zero(static_cast<unsigned>(kSuperblock));
+using zv::unit::kSuperblock;
+using zv::unit::kSuperblockOrder;
 
 TEST_F(FftTables, AppendedPartIsTheSuperblockTransformsOwnTableBitForBit) {
     // The superblock's roots, w^k of its own transform, are the first part

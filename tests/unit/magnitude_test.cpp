@@ -22,7 +22,9 @@
 #include "runtime/context.h"
 #include "runtime/diagnostics.h"
 #include "runtime/status.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_handler.h"
+#include "tests/support/uniform_float.h"
 #include "tests/support/variant_traits.h"
 #include "tests/support/unit_build.h"
 #include "vector/internal.h"
@@ -35,9 +37,9 @@ using zv::unit::build;
 using zv::test::RecordingHandler;
 using zv::test::Report;
 
-constexpr float kInf = std::numeric_limits<float>::infinity();
-std::uint32_t bitsOf(float x) { return std::bit_cast<std::uint32_t>(x); }
-float fromBits(std::uint32_t b) { return std::bit_cast<float>(b); }
+using zv::test::bitsOf;
+using zv::test::fromBits;
+using zv::test::kInf;
 
 // Roots from an estimate and one Newton step: within 2^-20 of the exact
 // root (the complex suite argues the bound); exact roots otherwise.
@@ -210,7 +212,7 @@ std::vector<SComplex> randomBits(std::size_t n, std::mt19937& random) {
 // Moderate values whose sums mostly lie within the float range.
 std::vector<SComplex> randomValues(std::size_t n, std::mt19937& random) {
     std::vector<SComplex> z(n);
-    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    zv::test::UniformFloat uniform(-1.0f, 1.0f);
     for (auto& c : z) {
         const int e = static_cast<int>(random() % 120) - 60;
         c = {std::ldexp(uniform(random), e), std::ldexp(uniform(random), e + static_cast<int>(random() % 30) - 15)};

@@ -34,7 +34,7 @@ struct Buffers {
     std::uint8_t bytes[16] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
 };
 
-struct CheckCase {
+struct VectorCheck {
     std::string name;
     std::function<void(Buffers&)> call;
     std::vector<Report> reports;
@@ -44,7 +44,7 @@ Report bad(const char* fn, const char* condition, const char* module, int line) 
     return {QEL_STATUS_BAD_ARGUMENT, fn, condition, module, line};
 }
 
-std::vector<CheckCase> cases() {
+std::vector<VectorCheck> cases() {
     auto conj = [](const char* c) { return bad("qelcbConjExtend1", c, "qelarith", build().line.qelcbConjExtend1); };
     auto real = [](const char* c) { return bad("qelcbReal", c, "qelcvrts", 1144); };
     auto mag = [](const char* c) { return bad("qelcbMag", c, "qelcvrts", 1695); };
@@ -111,10 +111,10 @@ std::vector<CheckCase> cases() {
     };
 }
 
-class VectorChecks : public ::testing::TestWithParam<CheckCase> {};
+class VectorChecks : public ::testing::TestWithParam<VectorCheck> {};
 
 TEST_P(VectorChecks, ReportsInOrderAndWritesNothing) {
-    const CheckCase& c = GetParam();
+    const VectorCheck& c = GetParam();
     Buffers buffers;
     const Buffers before;
     RecordingHandler handler;

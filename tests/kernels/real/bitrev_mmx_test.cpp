@@ -30,7 +30,7 @@ std::vector<SComplex> patterns(std::size_t n, unsigned seed) {
     std::vector<SComplex> v = randomBits(n, seed);
     const std::uint32_t special[] = {0x7f800001u, 0x80000000u, 0x00000000u, 0x00000001u,
                                      0xffbfffffu, 0x7fc00000u, 0xff800000u, 0x7fa00000u};
-    for (std::size_t i = 0; i < n && i < 4; ++i) v[i] = {floatOf(special[2 * i]), floatOf(special[2 * i + 1])};
+    for (std::size_t i = 0; i < n && i < 4; ++i) v[i] = {fromBits(special[2 * i]), fromBits(special[2 * i + 1])};
     return v;
 }
 
@@ -44,7 +44,7 @@ std::vector<SComplex> quietedAll(std::vector<SComplex> v) {
 std::vector<SComplex> quietedWhereMoved(std::vector<SComplex> v, const std::int32_t* table) {
     const int n = static_cast<int>(v.size());
     std::vector<SComplex> from(n);
-    for (int p = 0; p < n; ++p) from[p] = {floatOf(static_cast<std::uint32_t>(p)), 0.0f};
+    for (int p = 0; p < n; ++p) from[p] = {fromBits(static_cast<std::uint32_t>(p)), 0.0f};
     qel::generic::bitRevPermute(from.data(), n, table);
     for (int p = 0; p < n; ++p)
         if (bitsOf(from[p].re) != static_cast<std::uint32_t>(p)) v[p] = {quieted(v[p].re), quieted(v[p].im)};

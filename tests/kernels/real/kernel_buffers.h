@@ -11,21 +11,10 @@
 
 #include "fft/tables.h"
 #include "kernels/simd/real_recombine.h"
+#include "tests/support/float_bits.h"
 #include "zentavol.h"
 
 namespace zv::test {
-
-inline std::uint32_t bitsOf(float f) {
-    std::uint32_t b;
-    std::memcpy(&b, &f, 4);
-    return b;
-}
-
-inline float floatOf(std::uint32_t b) {
-    float f;
-    std::memcpy(&f, &b, 4);
-    return f;
-}
 
 inline constexpr std::uint32_t kGuard = 0x7fa5a5a5u;  // a signalling NaN
 
@@ -37,7 +26,7 @@ public:
         : count_(count),
           block_(static_cast<float*>(qelMalloc(static_cast<int>((2 * count + 32) * 4 + 32)))),
           data_(reinterpret_cast<SComplex*>(block_ + 8 + offset / 4)) {
-        for (std::size_t i = 0; i < 2 * count_ + 32; ++i) block_[i] = floatOf(kGuard);
+        for (std::size_t i = 0; i < 2 * count_ + 32; ++i) block_[i] = fromBits(kGuard);
     }
     ~Placed() { qelFree(block_); }
     Placed(const Placed&) = delete;
@@ -67,7 +56,7 @@ private:
 inline std::vector<SComplex> randomBits(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<SComplex> v(n);
-    for (SComplex& x : v) x = {floatOf(rng()), floatOf(rng())};
+    for (SComplex& x : v) x = {fromBits(rng()), fromBits(rng())};
     return v;
 }
 
@@ -78,7 +67,7 @@ inline bool isSignalling(std::uint32_t b) {
 // What a float becomes after an x87 load and store: a signalling NaN quiet.
 inline float quieted(float f) {
     const std::uint32_t b = bitsOf(f);
-    return isSignalling(b) ? floatOf(b | 0x00400000u) : f;
+    return isSignalling(b) ? fromBits(b | 0x00400000u) : f;
 }
 
 // The paired-vector table of the order, 32-byte aligned.

@@ -20,6 +20,7 @@
 #include "runtime/processor.h"
 #include "tests/kernels/special_values.h"
 #include "tests/support/reference_fft.h"
+#include "tests/support/uniform_float.h"
 
 namespace zv::test {
 namespace {
@@ -47,7 +48,7 @@ constexpr double kUnit = 0x1p-24;  // unit roundoff of float
 // Spectral values of many magnitudes: uniform in [-1, 1) times 2^-8..2^8.
 std::vector<SComplex> spreadValues(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    zv::test::UniformFloat value(-1.0f, 1.0f);
     std::uniform_int_distribution<int> scale(-8, 8);
     std::vector<SComplex> z(n);
     for (SComplex& v : z) {
@@ -164,7 +165,7 @@ TEST_P(Recombination, EightPointStepDropsTheMiddleLane) {
     for (int direction : {1, -1}) {
         SCOPED_TRACE(direction);
         std::vector<SComplex> z = spreadValues(8, 11);
-        z[4] = {floatOf(0x7fa12345u), floatOf(0x7f800001u)};
+        z[4] = {fromBits(0x7fa12345u), fromBits(0x7f800001u)};
         const std::vector<SComplex> got = simd(GetParam(), z, direction);
         const std::vector<SComplex> want = generic(spreadValues(8, 11), direction);
         for (int k : {1, 2, 3, 5, 6, 7}) {
@@ -185,7 +186,7 @@ TEST_P(Recombination, MiddleValueChangesItsSignBitOnly) {
         for (std::uint32_t im : patterns) {
             for (int direction : {1, -1}) {
                 std::vector<SComplex> z = spreadValues(N, N);
-                z[N / 2] = {floatOf(0x7fc0beefu), floatOf(im)};
+                z[N / 2] = {fromBits(0x7fc0beefu), fromBits(im)};
                 const PairedTable table(std::countr_zero(static_cast<unsigned>(N)) + 1);
                 GetParam().recombine(z.data(), N, direction, table.get());
                 EXPECT_EQ(bitsOf(z[N / 2].re), 0x7fc0beefu);
@@ -205,8 +206,8 @@ TEST_P(Recombination, LeavesTheFirstValueAndTheOneBeyondAlone) {
                 const int N = 1 << (order - 1);
                 Placed z(N + 1, offset);
                 z.assign(spreadValues(N, order));
-                z[0] = {floatOf(0x7f800011u), floatOf(0xff800022u)};
-                z[N] = {floatOf(0x7f800033u), floatOf(0xff800044u)};
+                z[0] = {fromBits(0x7f800011u), fromBits(0xff800022u)};
+                z[N] = {fromBits(0x7f800033u), fromBits(0xff800044u)};
                 const PairedTable table(order);
                 GetParam().recombine(z.data(), N, direction, table.get());
                 EXPECT_EQ(bitsOf(z[0].re), 0x7f800011u);

@@ -21,7 +21,7 @@ struct RealTable : ::testing::Test {
 TEST_F(RealTable, SmallOrdersKeepTheGenericPairs) {
     for (int order = 2; order <= 3; ++order) {
         SCOPED_TRACE(order);
-        SComplex block[2] = {{floatOf(kGuard), floatOf(kGuard)}, {floatOf(kGuard), floatOf(kGuard)}};
+        SComplex block[2] = {{fromBits(kGuard), fromBits(kGuard)}, {fromBits(kGuard), fromBits(kGuard)}};
         float* s = qel::fft::makeQuarterSine(order);
         qel::simd::fillRealTwiddles(block, s, order);
         qelFree(s);
@@ -29,7 +29,7 @@ TEST_F(RealTable, SmallOrdersKeepTheGenericPairs) {
         ASSERT_NE(generic, nullptr);
         const int written = 1 << (order - 2);
         for (int m = 0; m < 2; ++m) {
-            const SComplex expected = m < written ? generic[m] : SComplex{floatOf(kGuard), floatOf(kGuard)};
+            const SComplex expected = m < written ? generic[m] : SComplex{fromBits(kGuard), fromBits(kGuard)};
             EXPECT_EQ(bitsOf(block[m].re), bitsOf(expected.re)) << m;
             EXPECT_EQ(bitsOf(block[m].im), bitsOf(expected.im)) << m;
         }

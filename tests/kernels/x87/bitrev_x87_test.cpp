@@ -36,7 +36,7 @@ TEST_F(X87BitRevMoves, PermutationIsTheGenericOneWithSignallingNaNsQuieted) {
         const std::int32_t* table = qel::fft::getBitRevTable(order);
         // Signalling NaNs at 0 (which stays) and at 1 (which moves).
         std::vector<SComplex> input = randomBits(static_cast<std::size_t>(n), order);
-        input[0].re = input[1].im = floatOf(0x7f800001u);
+        input[0].re = input[1].im = fromBits(0x7f800001u);
         std::vector<SComplex> want = input;
         qel::generic::bitRevPermute(want.data(), n, table);
         for (int offset : {0, 4}) {
@@ -56,7 +56,7 @@ TEST_F(X87BitRevMoves, RealCopyIsTheGenericOneWithSignallingNaNsQuieted) {
         const int N = 1 << (order - 1);
         const std::int32_t* table = N >= 8 ? qel::fft::getBitRevTable(order - 1) : nullptr;
         std::vector<SComplex> input = randomBits(static_cast<std::size_t>(N), 40 + order);
-        input[0].re = floatOf(0x7f800001u);
+        input[0].re = fromBits(0x7f800001u);
         std::vector<SComplex> want(static_cast<std::size_t>(N));
         qel::generic::bitRevCopyReal(input.data(), want.data(), N, table);
         for (SComplex& v : want) v = {quieted(v.re), quieted(v.im)};
