@@ -9,8 +9,8 @@
 #include <limits>
 
 #include "fft/tables.h"
+#include "platform/fp_env.h"
 #include "runtime/context.h"
-#include "runtime/fp_env.h"
 #include "runtime/memory.h"
 #include "variant.h"
 

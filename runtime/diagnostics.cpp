@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/fp_env.h"
 #include "platform/platform.h"
-#include "runtime/fp_env.h"
 #include "runtime/processor.h"
 
 namespace qel {

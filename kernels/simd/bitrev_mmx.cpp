@@ -12,7 +12,7 @@
 
 #include "fft/bitrev_walk.h"
 #include "kernels/x87/bitrev_moves.h"
-#include "runtime/fp_env.h"
+#include "platform/fp_env.h"
 #include "variant.h"
 
 namespace qel::mmx {

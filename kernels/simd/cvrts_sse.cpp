@@ -17,8 +17,8 @@
 #include "kernels/simd/cvrts_ranges.h"
 #include "kernels/simd/cvrts_wide.h"
 #include "kernels/simd/vector_sse.h"
+#include "platform/fp_env.h"
 #include "runtime/diagnostics.h"
-#include "runtime/fp_env.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 

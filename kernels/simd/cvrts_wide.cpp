@@ -16,7 +16,7 @@
 #include <type_traits>
 
 #include "kernels/simd/cvrts_ranges.h"
-#include "runtime/fp_env.h"
+#include "platform/fp_env.h"
 #include "vector/internal.h"
 #include "vector/wide_paths.h"
 

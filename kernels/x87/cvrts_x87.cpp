@@ -12,7 +12,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "runtime/fp_env.h"
+#include "platform/fp_env.h"
 #include "vector/internal.h"
 #include "zentavol.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "kernels/x87/vector_x87.h"
-#include "runtime/fp_env.h"
+#include "platform/fp_env.h"
 
 namespace qel::x87f6 {
 

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "runtime/fp_env.h"
+#include "platform/fp_env.h"
 
 namespace qel::platform {
 

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/fp_env.h"
 #include "runtime/context.h"
-#include "runtime/fp_env.h"
 #include "runtime/lifecycle.h"
 #include "runtime/memory.h"
 #include "runtime/status.h"
