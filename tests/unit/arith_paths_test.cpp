@@ -12,11 +12,11 @@
 
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "runtime/diagnostics.h"
+#include "tests/support/fft_signals.h"
 #include "tests/support/variant_traits.h"
 #include "tests/support/unit_build.h"
 
@@ -48,9 +48,7 @@ Buffers filled(std::mt19937& random, std::size_t n) {
     return b;
 }
 
-bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
-    return std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
-}
+using zv::test::sameBits;
 
 // The call on a copy of `start` through the reference loops and through the
 // accelerated ones; the destination buffers must agree in every bit.

@@ -15,10 +15,15 @@
 #include "kernels/generic/fft.h"
 #include "kernels/simd/bitrev_mmx.h"
 #include "runtime/processor.h"
+#include "tests/support/fft_signals.h"
 #include "tests/support/reference_fft.h"
 
 namespace zv::test {
 namespace {
+
+// fft_signals.h's, beside the single-value one of the recombination tests
+// that share this program's unit.
+using zv::test::sameBits;
 
 struct BitRevMoves : ::testing::Test {
     void TearDown() override { qel::fft::releaseAllFftTables(); }
@@ -49,10 +54,6 @@ std::vector<SComplex> quietedWhereMoved(std::vector<SComplex> v, const std::int3
     for (int p = 0; p < n; ++p)
         if (bitsOf(from[p].re) != static_cast<std::uint32_t>(p)) v[p] = {quieted(v[p].re), quieted(v[p].im)};
     return v;
-}
-
-bool sameBits(const std::vector<SComplex>& a, const std::vector<SComplex>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * 8) == 0;
 }
 
 int signallingCount(const std::vector<SComplex>& v) {
