@@ -2,7 +2,8 @@
 # Included by ctest (a folder's TEST_INCLUDE_FILES, through a small file that
 # zv_discover_tests generates): registers a GoogleTest program's tests in
 # groups, one process per group, where starting a process is dear (under
-# Wine each start takes a few tenths of a second, more than most tests).
+# Wine each start takes a few tenths of a second, under the sanitizers about
+# a tenth with the leak check at the end: more than most tests).
 # A group is the tests of one variant code (the "/<code>" that ends a
 # parameterised name), or those without one, split again by "Long" in the
 # name; it is named after the program, "/code" and ".long", and labelled as
