@@ -110,7 +110,10 @@ case "${1:-}" in
       # start: the DLLs and the other libraries and objects are still built
       # and their instruction sets and exports audited, which needs no
       # Windows program to run. The 32-bit test programs, which could not
-      # start, are left unbuilt (the 64-bit build compiles the same sources).
+      # start, are left unbuilt: the 64-bit build compiles the same test
+      # sources, all but the few parts for 32-bit callers only (their stack
+      # alignment and saved registers), which only a machine that runs them
+      # compiles.
       echo "NOTE: this machine runs no 32-bit programs: the 32-bit Windows suites under Wine do not run here, and their programs are not built; only the libraries are, with the checks that start no Windows program" >&2
       cmake --preset mingw >/dev/null
       cmake --build --preset mingw --target zv_libraries
