@@ -74,9 +74,10 @@ install_missing() {
   fi
 }
 
+# build <preset> [cmake --build options]: configures and builds
 build() {
   cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1"
+  cmake --build --preset "$@"
 }
 
 case "${1:-}" in
@@ -117,8 +118,7 @@ case "${1:-}" in
       # alignment and saved registers), which only a machine that runs them
       # compiles.
       echo "NOTE: this machine runs no 32-bit programs: the 32-bit Windows suites under Wine do not run here, and their programs are not built; only the libraries are, with the checks that start no Windows program" >&2
-      cmake --preset mingw >/dev/null
-      cmake --build --preset mingw --target zv_libraries
+      build mingw --target zv_libraries
       ZV_NO_EMULATED_PROGRAMS=1 ctest --preset mingw -L "^(isa|abi)$"
     fi
     # after default: its outputs are the ones the x64 DLLs must reproduce
