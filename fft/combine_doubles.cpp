@@ -206,16 +206,26 @@ std::uint64_t pairs(SComplex* y, SComplex* z, const SComplex* table, int step, i
 
 QEL_AVX2 inline __m256i wide(int lo, int hi) { return _mm256_set_epi32(hi, lo, hi, lo, hi, lo, hi, lo); }
 
-template <int M = kM>
-QEL_AVX2 inline __m256i wideUnproven(__m256d s, __m256i cancelLimit) {
-    const __m256i v = _mm256_and_si256(_mm256_castpd_si256(s), wide(kFieldsLo, kFieldsHi));
-    const __m256i outside =
-        _mm256_cmpgt_epi32(wide(limitLo(M), kLimitHi), _mm256_add_epi32(v, wide(shiftLo(M), kShiftHi)));
-    return _mm256_or_si256(outside, _mm256_cmpgt_epi32(cancelLimit, v));
+// Here (a) and (b) are one bound on e(S): bad when e(S) lies outside
+// [max(897, e(T) - 12), 1150]. The limit of each lane's high dword is
+// (max(897, e(T) - 12) + 897) << 20, so kLimit > v + kShift's wrap-round
+// test above keeps its upper end and takes this lower one (one comparison
+// per result instead of two). The limit stays positive: a finite T is a
+// rounded sum of two products of floats with twiddles of magnitude at most
+// 1, below 2^129, so e(T) <= 1152. For an infinite or NaN T the sum
+// e(T) + 885 wraps to a negative number and the limit falls back to (a)'s,
+// but S is then infinite or NaN and fails (a). The low dwords keep kLimitLo.
+QEL_AVX2 inline __m256i wideLimit(__m256d t) {
+    const __m256i e = _mm256_and_si256(_mm256_castpd_si256(t), wide(0, kFieldsHi));
+    constexpr int kLow = 1023 - 126;  // (a)'s lower end; kShiftHi is kLow << 20
+    static_assert(kShiftHi == kLow << 20);
+    return _mm256_max_epi32(_mm256_add_epi32(e, wide(kLimitLo, (kLow - 12) << 20)), wide(kLimitLo, (2 * kLow) << 20));
 }
 
-QEL_AVX2 inline __m256i wideCancelLimit(__m256d t) {
-    return _mm256_add_epi32(_mm256_and_si256(_mm256_castpd_si256(t), wide(0, kFieldsHi)), wide(kCancelLo, kCancelHi));
+// All ones in the dwords of a result that fails (a), (b) or (c).
+QEL_AVX2 inline __m256i wideUnproven(__m256d s, __m256i limit) {
+    const __m256i v = _mm256_and_si256(_mm256_castpd_si256(s), wide(kFieldsLo, kFieldsHi));
+    return _mm256_cmpgt_epi32(limit, _mm256_add_epi32(v, wide(kShiftLo, kShiftHi)));
 }
 
 QEL_AVX2 inline __m256i wideExactZero(__m256d s, __m256d pq) {
@@ -230,12 +240,8 @@ QEL_AVX2 inline __m256d wideLoad(const SComplex* p) {
     return _mm256_cvtps_pd(_mm_loadu_ps(reinterpret_cast<const float*>(p)));
 }
 
-// The twiddles of butterflies j and j + 1 turned into v: (wr, wi) forward in
-// the first quarter, (wr, -wi) inverse, (wi, -wr) forward in the second,
-// (wi, wr) inverse; the products then have the signs the x87 loop's
-// subtractions give them (x - y is x + (-y), bit for bit).
-template <bool Fwd, bool SecondQuarter>
-QEL_AVX2 inline __m256d wideTwiddles(const SComplex* table, int j, int step) {
+// The roots of butterflies j and j + 1, (wr, wi) each, as doubles.
+QEL_AVX2 inline __m256d wideRoots(const SComplex* table, int j, int step) {
     __m128 w;
     if (step == 1) {
         w = _mm_loadu_ps(reinterpret_cast<const float*>(table + j));
@@ -244,52 +250,75 @@ QEL_AVX2 inline __m256d wideTwiddles(const SComplex* table, int j, int step) {
         const __m128i w1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[(j + 1) * step]));
         w = _mm_castsi128_ps(_mm_unpacklo_epi64(w0, w1));
     }
-    __m256d v = _mm256_cvtps_pd(w);
-    if constexpr (SecondQuarter) v = _mm256_permute_pd(v, 0x5);
-    if constexpr (Fwd == SecondQuarter) v = _mm256_xor_pd(v, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0));
-    return v;
+    return _mm256_cvtps_pd(w);
+}
+
+// The roots turned into v: (wr, wi) forward in the first quarter, (wr, -wi)
+// inverse, (wi, -wr) forward in the second, (wi, wr) inverse; the products
+// then have the signs the x87 loop's subtractions give them (x - y is
+// x + (-y), bit for bit).
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX2 inline __m256d wideTwiddles(__m256d w) {
+    if constexpr (SecondQuarter) w = _mm256_permute_pd(w, 0x5);
+    if constexpr (Fwd == SecondQuarter) w = _mm256_xor_pd(w, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0));
+    return w;
 }
 
 QEL_AVX2 inline void wideStore(SComplex* p, __m256d x) {
     _mm_storeu_ps(reinterpret_cast<float*>(p), _mm256_cvtpd_ps(x));
 }
 
-// Butterflies j and j + 1: t = b * v as (br*vr - bi*vi, bi*vr + br*vi),
-// y + t and y - t; pq: the product of each part's two terms.
+// v's real parts, each twice, then its imaginary parts.
+QEL_AVX2 inline void storePrepared(double* out, __m256d v) {
+    _mm256_store_pd(out, _mm256_movedup_pd(v));
+    _mm256_store_pd(out + 4, _mm256_permute_pd(v, 0xF));
+}
+
+template <bool Fwd>
+QEL_AVX2 void prepare(const SComplex* table, int step, int c0, int c1, PreparedTwiddles& out) {
+    for (int j = c0, k = 0; j + 1 < c1; j += 2, k += 8) {
+        const __m256d w = wideRoots(table, j, step);
+        storePrepared(out.first + k, wideTwiddles<Fwd, false>(w));
+        storePrepared(out.second + k, wideTwiddles<Fwd, true>(w));
+    }
+}
+
+// Butterflies j and j + 1 with their prepared twiddles v (the real parts
+// doubled, then the imaginary ones): t = b * v as (br*vr - bi*vi,
+// bi*vr + br*vi), y + t and y - t; p and q: t's two terms per part.
 struct WideHalf {
-    __m256d plus, minus, t, pq;
+    __m256d plus, minus, t, p, q;
 };
 
-template <bool Fwd, bool SecondQuarter>
-QEL_AVX2 inline WideHalf wideHalf(const SComplex* y, const SComplex* z, const SComplex* table, int step, int j) {
+QEL_AVX2 inline WideHalf wideHalf(const SComplex* y, const SComplex* z, const double* v, int j) {
     const __m256d a = wideLoad(y + j);
     const __m256d b = wideLoad(z + j);
-    const __m256d v = wideTwiddles<Fwd, SecondQuarter>(table, j, step);
-    const __m256d p = _mm256_mul_pd(b, _mm256_movedup_pd(v));
-    const __m256d q = _mm256_mul_pd(_mm256_permute_pd(b, 0x5), _mm256_permute_pd(v, 0xF));
     WideHalf h;
-    h.t = _mm256_addsub_pd(p, q);
+    h.p = _mm256_mul_pd(b, _mm256_load_pd(v));
+    h.q = _mm256_mul_pd(_mm256_permute_pd(b, 0x5), _mm256_load_pd(v + 4));
+    h.t = _mm256_addsub_pd(h.p, h.q);
     h.plus = _mm256_add_pd(a, h.t);
     h.minus = _mm256_sub_pd(a, h.t);
-    h.pq = _mm256_mul_pd(p, q);
     return h;
 }
 
-template <bool Fwd, bool SecondQuarter>
-QEL_AVX2 inline bool quad(SComplex* y, SComplex* z, const SComplex* table, int step, int j, bool filter) {
-    const WideHalf f0 = wideHalf<Fwd, SecondQuarter>(y, z, table, step, j);
-    const WideHalf f1 = wideHalf<Fwd, SecondQuarter>(y, z, table, step, j + 2);
+// Butterflies j to j + 3, whose prepared twiddles start at v. Inlined by
+// force: as a call it cost a tenth of the stage.
+[[gnu::always_inline]] QEL_AVX2 inline bool quad(SComplex* y, SComplex* z, const double* v, int j, bool filter) {
+    const WideHalf f0 = wideHalf(y, z, v, j);
+    const WideHalf f1 = wideHalf(y, z, v + 8, j + 2);
     if (filter) {
-        const __m256i c0 = wideCancelLimit(f0.t), c1 = wideCancelLimit(f1.t);
+        const __m256i c0 = wideLimit(f0.t), c1 = wideLimit(f1.t);
         const __m256i b0 = wideUnproven(f0.plus, c0), b1 = wideUnproven(f0.minus, c0);
         const __m256i b2 = wideUnproven(f1.plus, c1), b3 = wideUnproven(f1.minus, c1);
         const __m256i bad = _mm256_or_si256(_mm256_or_si256(b0, b1), _mm256_or_si256(b2, b3));
         if (!_mm256_testz_si256(bad, bad)) {
+            const __m256d pq0 = _mm256_mul_pd(f0.p, f0.q), pq1 = _mm256_mul_pd(f1.p, f1.q);
             const __m256i left =
-                _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, f0.pq), b0),
-                                                _mm256_andnot_si256(wideExactZero(f0.minus, f0.pq), b1)),
-                                _mm256_or_si256(_mm256_andnot_si256(wideExactZero(f1.plus, f1.pq), b2),
-                                                _mm256_andnot_si256(wideExactZero(f1.minus, f1.pq), b3)));
+                _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, pq0), b0),
+                                                _mm256_andnot_si256(wideExactZero(f0.minus, pq0), b1)),
+                                _mm256_or_si256(_mm256_andnot_si256(wideExactZero(f1.plus, pq1), b2),
+                                                _mm256_andnot_si256(wideExactZero(f1.minus, pq1), b3)));
             if (!_mm256_testz_si256(left, left)) return false;
         }
     }
@@ -301,7 +330,8 @@ QEL_AVX2 inline bool quad(SComplex* y, SComplex* z, const SComplex* table, int s
 }
 
 template <bool Fwd, bool SecondQuarter>
-QEL_AVX2 std::uint64_t quads(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter) {
+QEL_AVX2 std::uint64_t quads(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter,
+                             const double* prepared) {
     std::uint64_t left = 0;
     int bit = 0;
     int j = c0;
@@ -310,7 +340,7 @@ QEL_AVX2 std::uint64_t quads(SComplex* y, SComplex* z, const SComplex* table, in
     // keep the lines, which the next stage reads again) measured 3 to 6%
     // slower in whole transforms of 2^12 to 2^18 points.
     for (; j + 3 < c1; j += 4, bit += 2) {
-        if (!quad<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{3} << bit;
+        if (!quad(y, z, prepared + 4 * (j - c0), j, filter)) left |= std::uint64_t{3} << bit;
     }
     if (j + 1 < c1) {
         if (!pair<Fwd, SecondQuarter>(y, z, table, step, j, filter)) left |= std::uint64_t{1} << bit;
@@ -337,17 +367,28 @@ bool useWideDoubleKernels(bool wanted) {
     return wideKernels;
 }
 
+template <bool Fwd>
+void prepareTwiddles(const SComplex* table, int step, int c0, int c1, PreparedTwiddles& out) {
+    prepare<Fwd>(table, step, c0, c1, out);
+}
+
 template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
-                             bool filter) {
-    if (wideKernels) return quads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
+                             bool filter, const double* prepared) {
+    if (prepared != nullptr) return quads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter, prepared);
     return pairs<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
 }
 
-template std::uint64_t combineDoubles<true, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
-template std::uint64_t combineDoubles<true, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
-template std::uint64_t combineDoubles<false, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
-template std::uint64_t combineDoubles<false, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool);
+template void prepareTwiddles<true>(const SComplex*, int, int, int, PreparedTwiddles&);
+template void prepareTwiddles<false>(const SComplex*, int, int, int, PreparedTwiddles&);
+template std::uint64_t combineDoubles<true, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool,
+                                                   const double*);
+template std::uint64_t combineDoubles<true, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool,
+                                                  const double*);
+template std::uint64_t combineDoubles<false, false>(SComplex*, SComplex*, const SComplex*, int, int, int, bool,
+                                                    const double*);
+template std::uint64_t combineDoubles<false, true>(SComplex*, SComplex*, const SComplex*, int, int, int, bool,
+                                                   const double*);
 }  // namespace qel::fft
 
 #endif

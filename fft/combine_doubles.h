@@ -21,9 +21,28 @@ inline constexpr bool kDoubleCombine = kWidePaths;
 // the returned word.
 inline constexpr int kDoubleRunLimit = 128;
 
+// The twiddles of a chunk of butterflies in the form the AVX2 kernels
+// multiply by, for each quarter: per pair of butterflies (j, j + 1) from the
+// chunk's first, (v_j.re, v_j.re, v_j+1.re, v_j+1.re) then the same of the
+// imaginary parts, v_j being the effective twiddle with the signs of the
+// x87 loop's subtractions (wideTwiddles in combine_doubles.cpp). Every group
+// of a stage uses the chunk's twiddles, so they are converted once per chunk
+// rather than once per group and quarter; the doubles are the same either
+// way.
+struct PreparedTwiddles {
+    alignas(32) double first[4 * kDoubleRunLimit];
+    alignas(32) double second[4 * kDoubleRunLimit];
+};
+
+// Fills `out` for the butterflies c0..c1-1 (c1 - c0 <= kDoubleRunLimit; the
+// pairs whose both butterflies lie below c1). AVX2 kernels only.
+template <bool Fwd>
+void prepareTwiddles(const SComplex* table, int step, int c0, int c1, PreparedTwiddles& out);
+
 // The butterflies j = c0..c1-1 (c1 - c0 <= kDoubleRunLimit) of the run that
-// ditRun<Fwd, SecondQuarter> would compute (four at a time with AVX2, else
-// two). A pair whose four
+// ditRun<Fwd, SecondQuarter> would compute: four at a time with AVX2 when
+// `prepared` holds the run's twiddles from c0 on (prepareTwiddles), else two
+// with SSE2 from the table. A pair whose four
 // results are all proven equal to the x87 ones is stored; the others are left
 // untouched and their bit (i for the pair at c0 + 2i; an odd last butterfly
 // counts as a pair) is set in the result, for the caller to run through the
@@ -31,7 +50,7 @@ inline constexpr int kDoubleRunLimit = 128;
 // that the filter is needed.
 template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
-                             bool filter);
+                             bool filter, const double* prepared);
 
 // Picks the kernels once, at process attach: AVX2 where the processor has it
 // and the system saves its registers, else SSE2.
@@ -63,10 +82,11 @@ inline constexpr int kProbe = 8;
 
 // The butterflies c0..c1-1 of a run through Doubles (combineDoubles), in pieces of at most kDoubleRunLimit; each stretch of
 // adjacent pairs left unproven goes to X87, the x87 loop of the same run, in
-// one call.
+// one call. prepared: the run's prepared twiddles from c0 on, or null for the
+// SSE2 kernels.
 template <auto Doubles, auto X87>
-void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter, Pace& pace,
-              CombineCounts* counts) {
+void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter,
+              const double* prepared, Pace& pace, CombineCounts* counts) {
     long long pairs = 0;
     long long fallbacks = 0;
     if (pace.skip > 0) {
@@ -79,7 +99,9 @@ void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0,
         int next = c0;
         for (int start = c0; start < c1; start = next) {
             next = std::min(start + (pace.backoff > 1 ? kProbe : kDoubleRunLimit), c1);
-            std::uint64_t left = Doubles(y, z, table, step, start, next, filter);
+            // Pieces start an even number of butterflies apart: whole pairs.
+            const double* piece = prepared != nullptr ? prepared + 4 * (start - c0) : nullptr;
+            std::uint64_t left = Doubles(y, z, table, step, start, next, filter, piece);
             const int tried = (next - start + 1) / 2;
             const int failed = std::popcount(left);
             pairs += tried;
@@ -110,15 +132,19 @@ void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0,
 }
 
 // One stage of half-span h through the doubles, in the x87 stage's order:
-// the quarter [0, h/2) in chunks of `per` butterflies, each chunk through
-// every group, first quarter then second (First and Second: the doubles and
-// x87 runs of each). Once the attempts have kept failing (the pace's
-// backoff at its top), the rest of the stage runs as the x87 stage does.
-template <auto DoublesFirst, auto DoublesSecond, auto X87First, auto X87Second>
-void pacedStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter,
+// the quarter [0, h/2) in chunks of `per` (at most kDoubleRunLimit)
+// butterflies, each chunk through every group, first quarter then second
+// (First and Second: the doubles and x87 runs of each; Prepare: their
+// twiddles for the AVX2 kernels, prepared per chunk when `wide`). Once the
+// attempts have kept failing (the pace's backoff at its top), the rest of the
+// stage runs as the x87 stage does.
+template <auto DoublesFirst, auto DoublesSecond, auto X87First, auto X87Second, auto Prepare>
+void pacedStage(SComplex* x, int len, int h, const SComplex* table, int step, int per, bool filter, bool wide,
                 CombineCounts* counts) {
     const int quarter = h / 2;
+    per = std::min(per, kDoubleRunLimit);
     Pace pace;
+    PreparedTwiddles prepared;
     for (int c0 = 0; c0 < quarter; c0 += per) {
         const int c1 = std::min(c0 + per, quarter);
         if (pace.backoff >= 64) {
@@ -134,11 +160,14 @@ void pacedStage(SComplex* x, int len, int h, const SComplex* table, int step, in
             }
             continue;
         }
+        if (wide) Prepare(table, step, c0, c1, prepared);
+        const double* first = wide ? prepared.first : nullptr;
+        const double* second = wide ? prepared.second : nullptr;
         for (int g = 0; g < len; g += 2 * h) {
             SComplex* y = x + g;
-            pacedRun<DoublesFirst, X87First>(y, y + h, table, step, c0, c1, filter, pace, counts);
-            pacedRun<DoublesSecond, X87Second>(y + quarter, y + quarter + h, table, step, c0, c1, filter, pace,
-                                               counts);
+            pacedRun<DoublesFirst, X87First>(y, y + h, table, step, c0, c1, filter, first, pace, counts);
+            pacedRun<DoublesSecond, X87Second>(y + quarter, y + quarter + h, table, step, c0, c1, filter, second,
+                                               pace, counts);
         }
     }
 }

@@ -136,7 +136,8 @@ void doublesStage(SComplex* x, int len, int h, const SComplex* table, int step, 
                   CombineCounts* counts) {
     constexpr bool kPrefetch = variant::kFftCombinePrefetch;
     pacedStage<combineDoubles<Fwd, false>, combineDoubles<Fwd, true>, ditRun<Fwd, false, kPrefetch>,
-               ditRun<Fwd, true, kPrefetch>>(x, len, h, table, step, per, filter, counts);
+               ditRun<Fwd, true, kPrefetch>, prepareTwiddles<Fwd>>(x, len, h, table, step, per, filter,
+                                                                  wideDoubleKernels(), counts);
 }
 
 // Doubles false: the build has only the x87 stages, and the doubles' code is
