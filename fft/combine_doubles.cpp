@@ -56,6 +56,11 @@ namespace qel::fft {
 // or Q = 0 is tested as P*Q = 0: two non-zero products of floats are at
 // least 2^-298 each, so theirs does not underflow.
 //
+// Where y and b are both zeros (zero data), P and Q are zeros, T = T' is
+// the zero that the same exact sum gives by the same rule in both units, and
+// S = S' is the zero of y +- T: the AVX2 kernels take a group of butterflies
+// with only zeros in y and b without the second test.
+//
 // Assumed: rounding to nearest and 64-bit precision in the x87 unit,
 // rounding to nearest without flush to zero or denormals as zero in SSE:
 // defaultFloatModes, which the caller checks once per call.
@@ -302,25 +307,48 @@ QEL_AVX2 inline WideHalf wideHalf(const SComplex* y, const SComplex* z, const do
     return h;
 }
 
+// All ones in the dwords of the results of f that fail (a), (b) or (c).
+struct WideUnproven {
+    __m256i plus, minus;
+};
+[[gnu::always_inline]] QEL_AVX2 inline WideUnproven wideUnproven(const WideHalf& f) {
+    const __m256i limit = wideLimit(f.t);
+    return {wideUnproven(f.plus, limit), wideUnproven(f.minus, limit)};
+}
+
+// Butterflies j to j + 3 with zeros in every y and b (see above).
+QEL_AVX2 inline bool zeroInputs(const SComplex* y, const SComplex* z, int j) {
+    const __m256 both = _mm256_or_ps(_mm256_loadu_ps(reinterpret_cast<const float*>(y + j)),
+                                     _mm256_loadu_ps(reinterpret_cast<const float*>(z + j)));
+    const __m256 signs = _mm256_set1_ps(-0.0f);
+    return _mm256_testc_si256(_mm256_castps_si256(signs), _mm256_castps_si256(both));
+}
+
+// The second test, for butterflies j to j + 3 of which some result failed
+// the first: true when every such result is an exact zero proven otherwise.
+// Out of line and computed afresh from memory (nothing is stored yet), so
+// that the hot loop need not keep its values in registers for this rare case.
+[[gnu::noinline]] QEL_AVX2 bool provenOtherwise(const SComplex* y, const SComplex* z, const double* v, int j) {
+    const WideHalf f0 = wideHalf(y, z, v, j);
+    const WideHalf f1 = wideHalf(y, z, v + 8, j + 2);
+    const WideUnproven u0 = wideUnproven(f0), u1 = wideUnproven(f1);
+    const __m256d pq0 = _mm256_mul_pd(f0.p, f0.q), pq1 = _mm256_mul_pd(f1.p, f1.q);
+    const __m256i left = _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, pq0), u0.plus),
+                                                         _mm256_andnot_si256(wideExactZero(f0.minus, pq0), u0.minus)),
+                                         _mm256_or_si256(_mm256_andnot_si256(wideExactZero(f1.plus, pq1), u1.plus),
+                                                         _mm256_andnot_si256(wideExactZero(f1.minus, pq1), u1.minus)));
+    return _mm256_testz_si256(left, left);
+}
+
 // Butterflies j to j + 3, whose prepared twiddles start at v. Inlined by
 // force: as a call it cost a tenth of the stage.
 [[gnu::always_inline]] QEL_AVX2 inline bool quad(SComplex* y, SComplex* z, const double* v, int j, bool filter) {
     const WideHalf f0 = wideHalf(y, z, v, j);
     const WideHalf f1 = wideHalf(y, z, v + 8, j + 2);
     if (filter) {
-        const __m256i c0 = wideLimit(f0.t), c1 = wideLimit(f1.t);
-        const __m256i b0 = wideUnproven(f0.plus, c0), b1 = wideUnproven(f0.minus, c0);
-        const __m256i b2 = wideUnproven(f1.plus, c1), b3 = wideUnproven(f1.minus, c1);
-        const __m256i bad = _mm256_or_si256(_mm256_or_si256(b0, b1), _mm256_or_si256(b2, b3));
-        if (!_mm256_testz_si256(bad, bad)) {
-            const __m256d pq0 = _mm256_mul_pd(f0.p, f0.q), pq1 = _mm256_mul_pd(f1.p, f1.q);
-            const __m256i left =
-                _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, pq0), b0),
-                                                _mm256_andnot_si256(wideExactZero(f0.minus, pq0), b1)),
-                                _mm256_or_si256(_mm256_andnot_si256(wideExactZero(f1.plus, pq1), b2),
-                                                _mm256_andnot_si256(wideExactZero(f1.minus, pq1), b3)));
-            if (!_mm256_testz_si256(left, left)) return false;
-        }
+        const WideUnproven u0 = wideUnproven(f0), u1 = wideUnproven(f1);
+        const __m256i bad = _mm256_or_si256(_mm256_or_si256(u0.plus, u0.minus), _mm256_or_si256(u1.plus, u1.minus));
+        if (!_mm256_testz_si256(bad, bad) && !zeroInputs(y, z, j) && !provenOtherwise(y, z, v, j)) return false;
     }
     wideStore(y + j, f0.plus);
     wideStore(y + j + 2, f1.plus);

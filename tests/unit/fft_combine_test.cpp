@@ -87,7 +87,9 @@ void twiddleOf(const SComplex* table, int step, int h, int j, int direction, flo
 // not the extended one's): y.re has exponent k, and b = (br, bi) is chosen so
 // that br*vr - bi*vi is 2^(k-24) + d*2^(k-52) + e*2^(k-60) to about
 // 2^(k-72). With d = 0 the double sum is the halfway point itself, and only
-// the extended one knows the side.
+// the extended one knows the side. A quarter of the y, in runs of four, are
+// zeros instead, and b*v lies as close to the halfway point 2^k + 2^(k-24):
+// the sum y + b*v is then b*v's rounding alone.
 std::vector<SComplex> nearHalfway(int h, int tableOrder, int direction, unsigned seed) {
     const SComplex* table = getBigTwiddles(tableOrder);
     const bool appended = (1 << tableOrder) > kSuperblock && h < kSuperblock;
@@ -107,8 +109,9 @@ std::vector<SComplex> nearHalfway(int h, int tableOrder, int direction, unsigned
         const double sign = (rng() & 1) != 0 ? 1.0 : -1.0;
         const float y = std::ldexp(unit(rng), k) * static_cast<float>(sign);
         const int e = (rng() & 1) != 0 ? below(rng) : -below(rng);
-        const double target =
-            sign * (std::ldexp(1.0, k - 24) + offset(rng) * std::ldexp(1.0, k - 52) + e * std::ldexp(1.0, k - 60));
+        const bool zeroY = j / 4 % 4 == 0;
+        const double target = sign * ((zeroY ? std::ldexp(1.0, k) : 0.0) + std::ldexp(1.0, k - 24) +
+                                      offset(rng) * std::ldexp(1.0, k - 52) + e * std::ldexp(1.0, k - 60));
         float br = 0;
         float bi = 0;
         if (std::fabs(vr) >= std::fabs(vi)) {
@@ -120,7 +123,7 @@ std::vector<SComplex> nearHalfway(int h, int tableOrder, int direction, unsigned
             const double rest = target + static_cast<double>(bi) * vi;
             br = vr != 0 ? static_cast<float>(rest / vr) : 0.0f;
         }
-        x[static_cast<std::size_t>(j)] = {y, unit(rng)};
+        x[static_cast<std::size_t>(j)] = {zeroY ? 0.0f : y, zeroY ? 0.0f : unit(rng)};
         x[static_cast<std::size_t>(j + h)] = {br, bi};
     }
     return x;
