@@ -273,35 +273,43 @@ QEL_AVX2 inline void wideStore(SComplex* p, __m256d x) {
     _mm_storeu_ps(reinterpret_cast<float*>(p), _mm256_cvtpd_ps(x));
 }
 
-// v's real parts, each twice, then its imaginary parts.
-QEL_AVX2 inline void storePrepared(double* out, __m256d v) {
-    _mm256_store_pd(out, _mm256_movedup_pd(v));
-    _mm256_store_pd(out + 4, _mm256_permute_pd(v, 0xF));
+// Four butterflies' v, two in each of v0 and v1, as PreparedTwiddles holds
+// them: the real parts each twice, then the imaginary parts each twice with
+// the first negated. With them t's real part br*vr - bi*vi is formed as
+// br*vr + bi*(-vi): a product with a negated factor is the negated product,
+// and x - y is x + (-y), bit for bit.
+QEL_AVX2 inline void storePrepared(double* out, __m256d v0, __m256d v1) {
+    const __m256d negateFirst = _mm256_set_pd(0.0, -0.0, 0.0, -0.0);
+    _mm256_storeu_pd(out, _mm256_movedup_pd(v0));
+    _mm256_storeu_pd(out + 4, _mm256_movedup_pd(v1));
+    _mm256_storeu_pd(out + 8, _mm256_xor_pd(_mm256_permute_pd(v0, 0xF), negateFirst));
+    _mm256_storeu_pd(out + 12, _mm256_xor_pd(_mm256_permute_pd(v1, 0xF), negateFirst));
 }
 
 template <bool Fwd>
 QEL_AVX2 void prepare(const SComplex* table, int step, int c0, int c1, PreparedTwiddles& out) {
-    for (int j = c0, k = 0; j + 1 < c1; j += 2, k += 8) {
-        const __m256d w = wideRoots(table, j, step);
-        storePrepared(out.first + k, wideTwiddles<Fwd, false>(w));
-        storePrepared(out.second + k, wideTwiddles<Fwd, true>(w));
+    for (int j = c0, k = 0; j + 3 < c1; j += 4, k += 16) {
+        const __m256d w0 = wideRoots(table, j, step), w1 = wideRoots(table, j + 2, step);
+        storePrepared(out.first + k, wideTwiddles<Fwd, false>(w0), wideTwiddles<Fwd, false>(w1));
+        storePrepared(out.second + k, wideTwiddles<Fwd, true>(w0), wideTwiddles<Fwd, true>(w1));
     }
 }
 
-// Butterflies j and j + 1 with their prepared twiddles v (the real parts
-// doubled, then the imaginary ones): t = b * v as (br*vr - bi*vi,
-// bi*vr + br*vi), y + t and y - t; p and q: t's two terms per part.
+// Butterflies j and j + 1 with their prepared twiddles (re: the real parts
+// each twice, im: the imaginary ones, signed as above): t = b * v as
+// (br*vr - bi*vi, bi*vr + br*vi), y + t and y - t; p and q: t's two terms
+// per part.
 struct WideHalf {
     __m256d plus, minus, t, p, q;
 };
 
-QEL_AVX2 inline WideHalf wideHalf(const SComplex* y, const SComplex* z, const double* v, int j) {
+QEL_AVX2 inline WideHalf wideHalf(const SComplex* y, const SComplex* z, const double* re, const double* im, int j) {
     const __m256d a = wideLoad(y + j);
     const __m256d b = wideLoad(z + j);
     WideHalf h;
-    h.p = _mm256_mul_pd(b, _mm256_load_pd(v));
-    h.q = _mm256_mul_pd(_mm256_permute_pd(b, 0x5), _mm256_load_pd(v + 4));
-    h.t = _mm256_addsub_pd(h.p, h.q);
+    h.p = _mm256_mul_pd(b, _mm256_loadu_pd(re));
+    h.q = _mm256_mul_pd(_mm256_permute_pd(b, 0x5), _mm256_loadu_pd(im));
+    h.t = _mm256_add_pd(h.p, h.q);
     h.plus = _mm256_add_pd(a, h.t);
     h.minus = _mm256_sub_pd(a, h.t);
     return h;
@@ -329,8 +337,8 @@ QEL_AVX2 inline bool zeroInputs(const SComplex* y, const SComplex* z, int j) {
 // Out of line and computed afresh from memory (nothing is stored yet), so
 // that the hot loop need not keep its values in registers for this rare case.
 [[gnu::noinline]] QEL_AVX2 bool provenOtherwise(const SComplex* y, const SComplex* z, const double* v, int j) {
-    const WideHalf f0 = wideHalf(y, z, v, j);
-    const WideHalf f1 = wideHalf(y, z, v + 8, j + 2);
+    const WideHalf f0 = wideHalf(y, z, v, v + 8, j);
+    const WideHalf f1 = wideHalf(y, z, v + 4, v + 12, j + 2);
     const WideUnproven u0 = wideUnproven(f0), u1 = wideUnproven(f1);
     const __m256d pq0 = _mm256_mul_pd(f0.p, f0.q), pq1 = _mm256_mul_pd(f1.p, f1.q);
     const __m256i left = _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, pq0), u0.plus),
@@ -340,15 +348,21 @@ QEL_AVX2 inline bool zeroInputs(const SComplex* y, const SComplex* z, int j) {
     return _mm256_testz_si256(left, left);
 }
 
+// Butterflies j to j + 3, some of whose results failed the first test, all
+// proven by the others.
+QEL_AVX2 inline bool settled(const SComplex* y, const SComplex* z, const double* v, int j) {
+    return zeroInputs(y, z, j) || provenOtherwise(y, z, v, j);
+}
+
 // Butterflies j to j + 3, whose prepared twiddles start at v. Inlined by
 // force: as a call it cost a tenth of the stage.
 [[gnu::always_inline]] QEL_AVX2 inline bool quad(SComplex* y, SComplex* z, const double* v, int j, bool filter) {
-    const WideHalf f0 = wideHalf(y, z, v, j);
-    const WideHalf f1 = wideHalf(y, z, v + 8, j + 2);
+    const WideHalf f0 = wideHalf(y, z, v, v + 8, j);
+    const WideHalf f1 = wideHalf(y, z, v + 4, v + 12, j + 2);
     if (filter) {
         const WideUnproven u0 = wideUnproven(f0), u1 = wideUnproven(f1);
         const __m256i bad = _mm256_or_si256(_mm256_or_si256(u0.plus, u0.minus), _mm256_or_si256(u1.plus, u1.minus));
-        if (!_mm256_testz_si256(bad, bad) && !zeroInputs(y, z, j) && !provenOtherwise(y, z, v, j)) return false;
+        if (!_mm256_testz_si256(bad, bad) && !settled(y, z, v, j)) return false;
     }
     wideStore(y + j, f0.plus);
     wideStore(y + j + 2, f1.plus);
@@ -379,20 +393,114 @@ QEL_AVX2 std::uint64_t quads(SComplex* y, SComplex* z, const SComplex* table, in
     return left;
 }
 
-// AVX2 where the processor has it and the system saves its registers:
-// chosen once per process, at load.
-bool wideKernels = false;
+// Eight butterflies in 512-bit registers: the AVX2 kernels' steps lane for
+// lane, four butterflies to a register, the first test's results in mask
+// registers. For processors with AVX-512 F only.
+#define QEL_AVX512 __attribute__((target("avx512f")))
+
+// GCC 12's unmasked forms of some of these intrinsics start from an
+// uninitialised register that -Wuninitialized reports; the forms with a mask
+// of all ones are the same instructions.
+constexpr __mmask8 kAll8 = 0xFF;
+constexpr __mmask16 kAll16 = 0xFFFF;
+
+QEL_AVX512 inline __m512i wide512(int lo, int hi) {
+    return _mm512_set_epi32(hi, lo, hi, lo, hi, lo, hi, lo, hi, lo, hi, lo, hi, lo, hi, lo);
+}
+
+struct Half512 {
+    __m512d plus, minus, t;
+};
+
+// Butterflies j to j + 3 with their prepared twiddles v (as the AVX2
+// kernels': the four real parts each twice, then the imaginary ones).
+QEL_AVX512 inline Half512 half512(const SComplex* y, const SComplex* z, const double* v, int j) {
+    const __m512d a = _mm512_maskz_cvtps_pd(kAll8, _mm256_loadu_ps(reinterpret_cast<const float*>(y + j)));
+    const __m512d b = _mm512_maskz_cvtps_pd(kAll8, _mm256_loadu_ps(reinterpret_cast<const float*>(z + j)));
+    const __m512d p = _mm512_mul_pd(b, _mm512_loadu_pd(v));
+    const __m512d q = _mm512_mul_pd(_mm512_maskz_permute_pd(kAll8, b, 0x55), _mm512_loadu_pd(v + 8));
+    Half512 h;
+    h.t = _mm512_add_pd(p, q);
+    h.plus = _mm512_add_pd(a, h.t);
+    h.minus = _mm512_sub_pd(a, h.t);
+    return h;
+}
+
+// The dwords of h's results that fail (a), (b) or (c), as wideLimit and
+// wideUnproven find them.
+QEL_AVX512 inline __mmask16 unproven512(const Half512& h) {
+    constexpr int kLow = 1023 - 126;
+    const __m512i e = _mm512_and_si512(_mm512_castpd_si512(h.t), wide512(0, kFieldsHi));
+    const __m512i limit =
+        _mm512_maskz_max_epi32(kAll16, _mm512_add_epi32(e, wide512(kLimitLo, (kLow - 12) << 20)),
+                               wide512(kLimitLo, (2 * kLow) << 20));
+    const __m512i fields = wide512(kFieldsLo, kFieldsHi);
+    const __m512i shift = wide512(kShiftLo, kShiftHi);
+    const __m512i plus = _mm512_add_epi32(_mm512_and_si512(_mm512_castpd_si512(h.plus), fields), shift);
+    const __m512i minus = _mm512_add_epi32(_mm512_and_si512(_mm512_castpd_si512(h.minus), fields), shift);
+    return _mm512_cmpgt_epi32_mask(limit, plus) | _mm512_cmpgt_epi32_mask(limit, minus);
+}
+
+QEL_AVX512 inline void store512(SComplex* p, __m512d x) {
+    _mm256_storeu_ps(reinterpret_cast<float*>(p), _mm512_maskz_cvtpd_ps(kAll8, x));
+}
+
+// Butterflies j to j + 7; bit 0 of the result set when the first four are
+// left unproven (and unstored), bit 1 for the second four.
+[[gnu::always_inline]] QEL_AVX512 inline unsigned eight(SComplex* y, SComplex* z, const double* v, int j, bool filter) {
+    const Half512 f0 = half512(y, z, v, j);
+    const Half512 f1 = half512(y, z, v + 16, j + 4);
+    unsigned left = 0;
+    if (filter) {
+        const __mmask16 bad0 = unproven512(f0), bad1 = unproven512(f1);
+        if ((bad0 | bad1) != 0) {
+            left = (bad0 != 0 && !settled(y, z, v, j) ? 1u : 0u) | (bad1 != 0 && !settled(y, z, v + 16, j + 4) ? 2u : 0u);
+        }
+    }
+    if ((left & 1u) == 0) {
+        store512(y + j, f0.plus);
+        store512(z + j, f0.minus);
+    }
+    if ((left & 2u) == 0) {
+        store512(y + j + 4, f1.plus);
+        store512(z + j + 4, f1.minus);
+    }
+    return left;
+}
+
+template <bool Fwd, bool SecondQuarter>
+QEL_AVX512 std::uint64_t eights(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter,
+                                const double* prepared) {
+    std::uint64_t left = 0;
+    int bit = 0;
+    int j = c0;
+    for (; j + 7 < c1; j += 8, bit += 4) {
+        const unsigned l = eight(y, z, prepared + 4 * (j - c0), j, filter);
+        left |= static_cast<std::uint64_t>((l & 1u) * 3u + (l & 2u) * 6u) << bit;
+    }
+    // The rest as the AVX2 kernels take it, which go on from j.
+    if (j < c1) left |= quads<Fwd, SecondQuarter>(y, z, table, step, j, c1, filter, prepared + 4 * (j - c0)) << bit;
+    return left;
+}
+
+// The widest kernels the processor has and the system saves the registers
+// of: chosen once per process, at load.
+DoubleKernels kernels = DoubleKernels::sse2;
+
+DoubleKernels available() {
+    if (hasAvx512()) return DoubleKernels::avx512;
+    return hasAvx2() ? DoubleKernels::avx2 : DoubleKernels::sse2;
+}
 
 }  // namespace
 
-void chooseDoubleKernels() { wideKernels = hasAvx2(); }
+void chooseDoubleKernels() { kernels = available(); }
 
-bool wideDoubleKernels() { return wideKernels; }
+bool wideDoubleKernels() { return kernels != DoubleKernels::sse2; }
 
-bool useWideDoubleKernels(bool wanted) {
-    chooseDoubleKernels();
-    wideKernels = wideKernels && wanted;
-    return wideKernels;
+DoubleKernels useDoubleKernels(DoubleKernels wanted) {
+    kernels = std::min(wanted, available());
+    return kernels;
 }
 
 template <bool Fwd>
@@ -403,8 +511,9 @@ void prepareTwiddles(const SComplex* table, int step, int c0, int c1, PreparedTw
 template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
                              bool filter, const double* prepared) {
-    if (prepared != nullptr) return quads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter, prepared);
-    return pairs<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
+    if (prepared == nullptr) return pairs<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
+    if (kernels == DoubleKernels::avx512) return eights<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter, prepared);
+    return quads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter, prepared);
 }
 
 template void prepareTwiddles<true>(const SComplex*, int, int, int, PreparedTwiddles&);

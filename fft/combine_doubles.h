@@ -21,28 +21,31 @@ inline constexpr bool kDoubleCombine = kWidePaths;
 // the returned word.
 inline constexpr int kDoubleRunLimit = 128;
 
-// The twiddles of a chunk of butterflies in the form the AVX2 kernels
-// multiply by, for each quarter: per pair of butterflies (j, j + 1) from the
-// chunk's first, (v_j.re, v_j.re, v_j+1.re, v_j+1.re) then the same of the
-// imaginary parts, v_j being the effective twiddle with the signs of the
-// x87 loop's subtractions (wideTwiddles in combine_doubles.cpp). Every group
-// of a stage uses the chunk's twiddles, so they are converted once per chunk
-// rather than once per group and quarter; the doubles are the same either
-// way.
+// The twiddles of a chunk of butterflies in the form the AVX2 and AVX-512
+// kernels multiply by, for each quarter: per four butterflies j..j+3 from
+// the chunk's first, the real parts of v_j..v_j+3 each twice, then their
+// imaginary parts each twice, the first of each two negated; v_j is the
+// effective twiddle with the signs of the x87 loop's subtractions
+// (wideTwiddles in combine_doubles.cpp). Every group of a stage uses the
+// chunk's twiddles, so they are converted once per chunk rather than once
+// per group and quarter; the doubles are the same either way. The kernels
+// read and write it with unaligned accesses: the alignment only keeps the
+// AVX-512 loads within cache lines, and a compiler need not honour it on the
+// stack (mingw-w64's GCC does not realign stacks of 64-bit Windows code).
 struct PreparedTwiddles {
-    alignas(32) double first[4 * kDoubleRunLimit];
-    alignas(32) double second[4 * kDoubleRunLimit];
+    alignas(64) double first[4 * kDoubleRunLimit];
+    alignas(64) double second[4 * kDoubleRunLimit];
 };
 
 // Fills `out` for the butterflies c0..c1-1 (c1 - c0 <= kDoubleRunLimit; the
-// pairs whose both butterflies lie below c1). AVX2 kernels only.
+// fours that lie below c1). AVX2 and AVX-512 kernels only.
 template <bool Fwd>
 void prepareTwiddles(const SComplex* table, int step, int c0, int c1, PreparedTwiddles& out);
 
 // The butterflies j = c0..c1-1 (c1 - c0 <= kDoubleRunLimit) of the run that
-// ditRun<Fwd, SecondQuarter> would compute: four at a time with AVX2 when
-// `prepared` holds the run's twiddles from c0 on (prepareTwiddles), else two
-// with SSE2 from the table. A pair whose four
+// ditRun<Fwd, SecondQuarter> would compute: eight at a time with AVX-512 or
+// four with AVX2 when `prepared` holds the run's twiddles from c0 on
+// (prepareTwiddles), else two with SSE2 from the table. A pair whose four
 // results are all proven equal to the x87 ones is stored; the others are left
 // untouched and their bit (i for the pair at c0 + 2i; an odd last butterfly
 // counts as a pair) is set in the result, for the caller to run through the
@@ -52,19 +55,22 @@ template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
                              bool filter, const double* prepared);
 
-// Picks the kernels once, at process attach: AVX2 where the processor has it
-// and the system saves its registers, else SSE2.
+// The kernels of the doubles, from the narrowest.
+enum class DoubleKernels { sse2, avx2, avx512 };
+
+// Picks the kernels once, at process attach: the widest the processor has
+// and the system saves the registers of.
 void chooseDoubleKernels();
 
-// True when the AVX2 kernels are in use. Only they are faster than the x87
-// loop (the SSE2 ones, two butterflies at a time, are not), so
-// cFftDitCombine takes the doubles only then; the SSE2 ones finish the AVX2
-// runs' last pairs.
+// True when the AVX2 or AVX-512 kernels are in use. Only they are faster
+// than the x87 loop (the SSE2 ones, two butterflies at a time, are not), so
+// cFftDitCombine takes the doubles only then; narrower kernels finish the
+// wider ones' runs.
 bool wideDoubleKernels();
 
-// Tests: the AVX2 kernels if wanted and available, the SSE2 ones otherwise;
-// returns wideDoubleKernels().
-bool useWideDoubleKernels(bool wanted);
+// Tests: the kernels wanted if available, else the widest available;
+// returns those in use.
+DoubleKernels useDoubleKernels(DoubleKernels wanted);
 
 // Runs where most pairs fell back (NaNs, subnormals, large cancellation) make
 // the next runs of the stage go straight to the x87 loop: 2 runs after a

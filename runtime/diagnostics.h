@@ -35,12 +35,13 @@ void setReferencePaths(bool on);
 // Reads the environment variable; called at process attach.
 void readReferenceSwitch();
 
-// The processor's AVX and AVX2 (with the system's support), probed by
-// probeProcessor (runtime/processor.h) at process attach; false on 32-bit
-// x86.
+// The processor's AVX, AVX2 and AVX-512 F (with the system's support),
+// probed by probeProcessor (runtime/processor.h) at process attach; false
+// on 32-bit x86.
 void probeProcessor();
 bool hasAvx();
 bool hasAvx2();
+bool hasAvx512();
 
 // The 256-bit block kernels and real recombination of the streaming builds:
 // AVX present and the reference switch off (wideBlockKernelsFor).

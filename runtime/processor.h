@@ -13,8 +13,9 @@
 namespace qel {
 
 struct VectorUnits {
-    bool avx = false;   // AVX, and the system saves the 256-bit registers
-    bool avx2 = false;  // and AVX2 as well
+    bool avx = false;     // AVX, and the system saves the 256-bit registers
+    bool avx2 = false;    // and AVX2 as well
+    bool avx512 = false;  // and AVX-512 F, the system saving its mask and 512-bit registers
 };
 
 inline VectorUnits probeVectorUnits() {
@@ -24,10 +25,14 @@ inline VectorUnits probeVectorUnits() {
     if (__get_cpuid(1, &a, &b, &c, &d) && (c & bit_OSXSAVE) != 0 && (c & bit_AVX) != 0) {
         unsigned lo = 0, hi = 0;
         asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-        // XCR0 bits 1 and 2: the system saves the SSE and the AVX state.
+        // XCR0 bits 1 and 2: the system saves the SSE and the AVX state;
+        // bits 5 to 7 the AVX-512 mask registers and the 512-bit ones.
         if ((lo & 6u) == 6u) {
             units.avx = true;
-            if (__get_cpuid_count(7, 0, &a, &b, &c, &d)) units.avx2 = (b & bit_AVX2) != 0;
+            if (__get_cpuid_count(7, 0, &a, &b, &c, &d)) {
+                units.avx2 = (b & bit_AVX2) != 0;
+                units.avx512 = units.avx2 && (b & bit_AVX512F) != 0 && (lo & 0xE0u) == 0xE0u;
+            }
         }
     }
 #endif

@@ -38,13 +38,13 @@ using zv::test::sameBits;
 
 using zv::unit::kSuperblock;
 
-// The AVX2 kernels if wanted and present, else the SSE2 ones; true when the
-// AVX2 ones are in use. Builds without the doubles have neither.
-bool selectWide(bool wide) {
+// The kernels wanted if present, else the widest present; the kernels in
+// use. Builds without the doubles have none (SSE2 stands for them).
+DoubleKernels selectKernels(DoubleKernels wanted) {
     if constexpr (kDoubleCombine) {
-        return useWideDoubleKernels(wide);
+        return useDoubleKernels(wanted);
     } else {
-        return false;
+        return DoubleKernels::sse2;
     }
 }
 
@@ -52,7 +52,7 @@ class FftCombine : public zv::test::FftTablesTest {
 protected:
     void TearDown() override {
         qel::setReferencePaths(false);
-        selectWide(true);
+        selectKernels(DoubleKernels::avx512);
         FftTablesTest::TearDown();
     }
 };
@@ -198,24 +198,24 @@ std::vector<StageCase> stageCases() {
     return cases;
 }
 
-// Every stage case with each kernel of this machine: SSE2, and AVX2 when it
-// has it.
+// Every stage case with each kernel of this machine: SSE2, and AVX2 and
+// AVX-512 when it has them.
 struct Setting {
-    bool wide;
+    DoubleKernels kernels;
     StageCase stage;
 };
 std::vector<Setting> settings() {
     std::vector<Setting> all;
-    for (bool wide : {false, true}) {
-        if (wide && !selectWide(true)) break;
-        for (const StageCase& c : stageCases()) all.push_back({wide, c});
+    for (DoubleKernels k : {DoubleKernels::sse2, DoubleKernels::avx2, DoubleKernels::avx512}) {
+        if (selectKernels(k) != k) break;
+        for (const StageCase& c : stageCases()) all.push_back({k, c});
     }
     return all;
 }
 
 TEST_F(FftCombine, DoublesGiveTheX87BitsOnRandomSpecialAndZeroData) {
-    for (const auto& [wide, c] : settings()) {
-        selectWide(wide);
+    for (const auto& [kernels, c] : settings()) {
+        selectKernels(kernels);
         const auto n = static_cast<std::size_t>(c.len);
         std::vector<std::vector<SComplex>> inputs;
         inputs.push_back(zv::test::randomSignalOfLength(n, static_cast<unsigned>(c.h)));
@@ -230,7 +230,7 @@ TEST_F(FftCombine, DoublesGiveTheX87BitsOnRandomSpecialAndZeroData) {
                 const auto want = stages(CombinePath::x87, inputs[kind], c.h, c.tableOrder, direction);
                 const auto got = stages(CombinePath::doubles, inputs[kind], c.h, c.tableOrder, direction);
                 EXPECT_TRUE(sameBits(got, want))
-                    << "h " << c.h << ", data " << kind << ", direction " << direction << ", wide " << wide;
+                    << "h " << c.h << ", data " << kind << ", direction " << direction << ", kernels " << static_cast<int>(kernels);
             }
         }
     }
@@ -248,15 +248,15 @@ TEST_F(FftCombine, DoublesGiveTheX87BitsNextToHalfwayPointsAndUnderCancellationW
     for (const auto& kind : kinds) {
         long long mismatches = 0;
         long long results = 0;
-        for (const auto& [wide, c] : settings()) {
+        for (const auto& [kernels, c] : settings()) {
             if (c.h > (1 << 16)) continue;
-            selectWide(wide);
+            selectKernels(kernels);
             for (int direction : {1, -1}) {
                 const auto x = kind.build(c.h, c.tableOrder, direction, static_cast<unsigned>(c.h) * 7u);
                 const auto want = stages(CombinePath::x87, x, c.h, c.tableOrder, direction);
                 const auto got = stages(CombinePath::doubles, x, c.h, c.tableOrder, direction);
                 EXPECT_TRUE(sameBits(got, want))
-                    << kind.name << ", h " << c.h << ", direction " << direction << ", wide " << wide;
+                    << kind.name << ", h " << c.h << ", direction " << direction << ", kernels " << static_cast<int>(kernels);
                 const auto trusted = stages(CombinePath::doublesUnfiltered, x, c.h, c.tableOrder, direction);
                 for (std::size_t i = 0; i < x.size(); ++i) {
                     mismatches += std::memcmp(&trusted[i], &want[i], sizeof(SComplex)) != 0;
@@ -276,7 +276,7 @@ TEST_F(FftCombine, DoublesGiveTheX87BitsNextToHalfwayPointsAndUnderCancellationW
 // (a value at the start of each half, zeros elsewhere) leaves nothing to the
 // x87 loop.
 TEST_F(FftCombine, ExactZerosDoNotFallBack) {
-    if (!selectWide(true)) GTEST_SKIP() << "no AVX2 kernels";
+    if (selectKernels(DoubleKernels::avx512) == DoubleKernels::sse2) GTEST_SKIP() << "no AVX2 kernels";
     for (int h : {8, 1024, 1 << 14}) {
         const int order = std::countr_zero(static_cast<unsigned>(2 * h));
         std::vector<SComplex> impulses(static_cast<std::size_t>(2 * h), SComplex{0.0f, -0.0f});
