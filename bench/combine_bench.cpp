@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Micro-benchmark of one radix-2 combining stage (the last of a transform
-// of 2^11 to 2^19 points, half-span n/2, the generic build's core): the x87 loop against
-// the doubles, in
-// nanoseconds per butterfly, on the input the stage sees when the signal is
-// random, constant, an impulse, random in its first eighth and zero after,
-// or random with one NaN (which a transform spreads to every value). Counter fallback: the share of butterfly
+// of 2^11 to 2^19 points, half-span n/2, the generic build's core): the x87
+// loop against the doubles with the AVX2 and, where the processor has them,
+// the AVX-512 kernels, in nanoseconds per butterfly, on the input the stage
+// sees when the signal is random, constant, an impulse, random in its first
+// eighth and zero after, or random with one NaN (which a transform spreads
+// to every value). Counter fallback: the share of butterfly
 // pairs the doubles left to the x87 loop. Each iteration restores the input
 // outside the timed part; the fastest iteration is kept
 // (min_ns_per_butterfly), since on a shared machine interference only ever
@@ -21,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "fft/combine_doubles.h"
 #include "fft/driver.h"
 #include "fft/tables.h"
 #include "zentavol.h"
@@ -29,6 +31,8 @@ namespace {
 
 using qel::fft::CombineCounts;
 using qel::fft::CombinePath;
+using qel::fft::DoubleKernels;
+using qel::fft::useDoubleKernels;
 
 enum Signal { kRandom, kConstant, kImpulse, kZeroPadded, kNaN };
 
@@ -65,7 +69,8 @@ std::vector<SComplex> stageInput(int order, Signal signal) {
     return halves;
 }
 
-void stage(benchmark::State& state, CombinePath path, Signal signal) {
+void stage(benchmark::State& state, CombinePath path, DoubleKernels kernels, Signal signal) {
+    useDoubleKernels(kernels);
     const int order = static_cast<int>(state.range(0));
     const int n = 1 << order;
     const SComplex* table = qel::fft::getBigTwiddles(order);
@@ -106,12 +111,18 @@ void registerAll() {
     } signals[] = {{"random", kRandom},         {"constant", kConstant}, {"impulse", kImpulse},
                    {"zeropadded", kZeroPadded}, {"nan", kNaN}};
     for (const auto& s : signals) {
-        const std::pair<const char*, CombinePath> paths[] = {{"x87", CombinePath::x87},
-                                                             {"doubles", CombinePath::doubles}};
+        const struct {
+            const char* name;
+            CombinePath path;
+            DoubleKernels kernels;
+        } paths[] = {{"x87", CombinePath::x87, DoubleKernels::sse2},
+                     {"doubles-avx2", CombinePath::doubles, DoubleKernels::avx2},
+                     {"doubles-avx512", CombinePath::doubles, DoubleKernels::avx512}};
         for (const auto& p : paths) {
-            const std::string name = std::string("combine/") + s.name + "/" + p.first;
-            benchmark::RegisterBenchmark(name.c_str(), [path = p.second, signal = s.signal](benchmark::State& st) {
-                stage(st, path, signal);
+            if (p.path == CombinePath::doubles && useDoubleKernels(p.kernels) != p.kernels) continue;
+            const std::string name = std::string("combine/") + s.name + "/" + p.name;
+            benchmark::RegisterBenchmark(name.c_str(), [p, signal = s.signal](benchmark::State& st) {
+                stage(st, p.path, p.kernels, signal);
             })->DenseRange(11, 19, 2)->UseManualTime()->MinTime(0.05);
         }
     }

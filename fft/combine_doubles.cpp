@@ -332,26 +332,16 @@ QEL_AVX2 inline bool zeroInputs(const SComplex* y, const SComplex* z, int j) {
     return _mm256_testc_si256(_mm256_castps_si256(signs), _mm256_castps_si256(both));
 }
 
-// The second test, for butterflies j to j + 3 of which some result failed
-// the first: true when every such result is an exact zero proven otherwise.
-// Out of line and computed afresh from memory (nothing is stored yet), so
-// that the hot loop need not keep its values in registers for this rare case.
-[[gnu::noinline]] QEL_AVX2 bool provenOtherwise(const SComplex* y, const SComplex* z, const double* v, int j) {
-    const WideHalf f0 = wideHalf(y, z, v, v + 8, j);
-    const WideHalf f1 = wideHalf(y, z, v + 4, v + 12, j + 2);
-    const WideUnproven u0 = wideUnproven(f0), u1 = wideUnproven(f1);
+// Whether some result of f0 and f1 failed the first test (u0, u1) and is
+// not an exact zero that the second proves.
+[[gnu::always_inline]] QEL_AVX2 inline bool unprovenZeros(const WideHalf& f0, const WideUnproven& u0, const WideHalf& f1,
+                                                          const WideUnproven& u1) {
     const __m256d pq0 = _mm256_mul_pd(f0.p, f0.q), pq1 = _mm256_mul_pd(f1.p, f1.q);
     const __m256i left = _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, pq0), u0.plus),
                                                          _mm256_andnot_si256(wideExactZero(f0.minus, pq0), u0.minus)),
                                          _mm256_or_si256(_mm256_andnot_si256(wideExactZero(f1.plus, pq1), u1.plus),
                                                          _mm256_andnot_si256(wideExactZero(f1.minus, pq1), u1.minus)));
-    return _mm256_testz_si256(left, left);
-}
-
-// Butterflies j to j + 3, some of whose results failed the first test, all
-// proven by the others.
-QEL_AVX2 inline bool settled(const SComplex* y, const SComplex* z, const double* v, int j) {
-    return zeroInputs(y, z, j) || provenOtherwise(y, z, v, j);
+    return !_mm256_testz_si256(left, left);
 }
 
 // Butterflies j to j + 3, whose prepared twiddles start at v. Inlined by
@@ -362,7 +352,7 @@ QEL_AVX2 inline bool settled(const SComplex* y, const SComplex* z, const double*
     if (filter) {
         const WideUnproven u0 = wideUnproven(f0), u1 = wideUnproven(f1);
         const __m256i bad = _mm256_or_si256(_mm256_or_si256(u0.plus, u0.minus), _mm256_or_si256(u1.plus, u1.minus));
-        if (!_mm256_testz_si256(bad, bad) && !settled(y, z, v, j)) return false;
+        if (!_mm256_testz_si256(bad, bad) && !zeroInputs(y, z, j) && unprovenZeros(f0, u0, f1, u1)) return false;
     }
     wideStore(y + j, f0.plus);
     wideStore(y + j + 2, f1.plus);
@@ -409,7 +399,7 @@ QEL_AVX512 inline __m512i wide512(int lo, int hi) {
 }
 
 struct Half512 {
-    __m512d plus, minus, t;
+    __m512d plus, minus, t, p, q;
 };
 
 // Butterflies j to j + 3 with their prepared twiddles v (as the AVX2
@@ -417,10 +407,10 @@ struct Half512 {
 QEL_AVX512 inline Half512 half512(const SComplex* y, const SComplex* z, const double* v, int j) {
     const __m512d a = _mm512_maskz_cvtps_pd(kAll8, _mm256_loadu_ps(reinterpret_cast<const float*>(y + j)));
     const __m512d b = _mm512_maskz_cvtps_pd(kAll8, _mm256_loadu_ps(reinterpret_cast<const float*>(z + j)));
-    const __m512d p = _mm512_mul_pd(b, _mm512_loadu_pd(v));
-    const __m512d q = _mm512_mul_pd(_mm512_maskz_permute_pd(kAll8, b, 0x55), _mm512_loadu_pd(v + 8));
     Half512 h;
-    h.t = _mm512_add_pd(p, q);
+    h.p = _mm512_mul_pd(b, _mm512_loadu_pd(v));
+    h.q = _mm512_mul_pd(_mm512_maskz_permute_pd(kAll8, b, 0x55), _mm512_loadu_pd(v + 8));
+    h.t = _mm512_add_pd(h.p, h.q);
     h.plus = _mm512_add_pd(a, h.t);
     h.minus = _mm512_sub_pd(a, h.t);
     return h;
@@ -428,7 +418,10 @@ QEL_AVX512 inline Half512 half512(const SComplex* y, const SComplex* z, const do
 
 // The dwords of h's results that fail (a), (b) or (c), as wideLimit and
 // wideUnproven find them.
-QEL_AVX512 inline __mmask16 unproven512(const Half512& h) {
+struct Unproven512 {
+    __mmask16 plus, minus;
+};
+QEL_AVX512 inline Unproven512 unproven512(const Half512& h) {
     constexpr int kLow = 1023 - 126;
     const __m512i e = _mm512_and_si512(_mm512_castpd_si512(h.t), wide512(0, kFieldsHi));
     const __m512i limit =
@@ -438,7 +431,25 @@ QEL_AVX512 inline __mmask16 unproven512(const Half512& h) {
     const __m512i shift = wide512(kShiftLo, kShiftHi);
     const __m512i plus = _mm512_add_epi32(_mm512_and_si512(_mm512_castpd_si512(h.plus), fields), shift);
     const __m512i minus = _mm512_add_epi32(_mm512_and_si512(_mm512_castpd_si512(h.minus), fields), shift);
-    return _mm512_cmpgt_epi32_mask(limit, plus) | _mm512_cmpgt_epi32_mask(limit, minus);
+    return {_mm512_cmpgt_epi32_mask(limit, plus), _mm512_cmpgt_epi32_mask(limit, minus)};
+}
+
+// The lanes of the dwords in `dwords`.
+QEL_AVX512 inline __mmask8 lanesOf(__mmask16 dwords) {
+    const __m512i ones = _mm512_maskz_mov_epi32(dwords, _mm512_set1_epi32(-1));
+    return _mm512_test_epi64_mask(ones, ones);
+}
+
+// Whether some result of butterflies j to j + 3 (h) failed the first test
+// (u) and is proven by neither zero test.
+[[gnu::always_inline]] QEL_AVX512 inline bool left512(const Half512& h, Unproven512 u, const SComplex* y,
+                                                      const SComplex* z, int j) {
+    if ((u.plus | u.minus) == 0 || zeroInputs(y, z, j)) return false;
+    const __m512d zero = _mm512_setzero_pd();
+    const __mmask8 pq = _mm512_cmp_pd_mask(_mm512_mul_pd(h.p, h.q), zero, _CMP_EQ_OQ);
+    const __mmask8 plus = _mm512_mask_cmp_pd_mask(pq, h.plus, zero, _CMP_EQ_OQ);
+    const __mmask8 minus = _mm512_mask_cmp_pd_mask(pq, h.minus, zero, _CMP_EQ_OQ);
+    return ((lanesOf(u.plus) & ~plus) | (lanesOf(u.minus) & ~minus)) != 0;
 }
 
 QEL_AVX512 inline void store512(SComplex* p, __m512d x) {
@@ -452,10 +463,9 @@ QEL_AVX512 inline void store512(SComplex* p, __m512d x) {
     const Half512 f1 = half512(y, z, v + 16, j + 4);
     unsigned left = 0;
     if (filter) {
-        const __mmask16 bad0 = unproven512(f0), bad1 = unproven512(f1);
-        if ((bad0 | bad1) != 0) {
-            left = (bad0 != 0 && !settled(y, z, v, j) ? 1u : 0u) | (bad1 != 0 && !settled(y, z, v + 16, j + 4) ? 2u : 0u);
-        }
+        const Unproven512 u0 = unproven512(f0), u1 = unproven512(f1);
+        if ((u0.plus | u0.minus | u1.plus | u1.minus) != 0)
+            left = (left512(f0, u0, y, z, j) ? 1u : 0u) | (left512(f1, u1, y, z, j + 4) ? 2u : 0u);
     }
     if ((left & 1u) == 0) {
         store512(y + j, f0.plus);
