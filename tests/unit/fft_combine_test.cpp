@@ -344,11 +344,22 @@ TEST_F(FftCombine, OtherFloatingPointModesAndTheSwitchTakeTheX87Loop) {
     EXPECT_TRUE(sameBits(combined(false), combined(true)));
 }
 
+// The AVX2 and AVX-512 kernels this machine has (none without the doubles).
+std::vector<DoubleKernels> wideKernelsHere() {
+    std::vector<DoubleKernels> here;
+    for (DoubleKernels k : {DoubleKernels::avx2, DoubleKernels::avx512})
+        if (selectKernels(k) == k) here.push_back(k);
+    if (here.empty()) here.push_back(selectKernels(DoubleKernels::avx512));
+    return here;
+}
+
 // Whole transforms through the entries, every ordering, both directions,
-// aligned and 4, 8, 12 bytes in, on noise and on the built data: the switch
-// changes no bit (it also sends the streaming builds' block kernels and
-// recombination to their four-wide forms).
+// aligned and 4, 8, 12 bytes in, on noise and on the built data, with each
+// wide kernel of this machine: the switch changes no bit (it also sends the
+// streaming builds' block kernels and recombination to their four-wide
+// forms).
 TEST_F(FftCombine, WholeTransformsAreTheSameWithTheReferenceSwitchOnAndOff) {
+    const std::vector<DoubleKernels> kernels = wideKernelsHere();
     struct Run {
         int order;
         int flags;
@@ -371,36 +382,46 @@ TEST_F(FftCombine, WholeTransformsAreTheSameWithTheReferenceSwitchOnAndOff) {
         const auto x = r.order % 2 == 0 ? zv::test::randomSignal(r.order, static_cast<unsigned>(r.order * 131 + r.flags))
                                         : nearHalfway(n / 2, r.order, (r.flags & QEL_FFT_FORWARD) != 0 ? 1 : -1,
                                                       static_cast<unsigned>(r.order + r.flags));
-        std::vector<SComplex> out[2];
-        for (int reference = 0; reference < 2; ++reference) {
-            qel::setReferencePaths(reference != 0);
+        const auto transform = [&](bool reference) {
+            qel::setReferencePaths(reference);
             float* raw = static_cast<float*>(qelMalloc(n * 8 + 32));
-            ASSERT_NE(raw, nullptr);
+            EXPECT_NE(raw, nullptr);
             SComplex* data = reinterpret_cast<SComplex*>(raw + r.offset);
             std::memcpy(data, x.data(), x.size() * sizeof(SComplex));
             qelcFft(data, r.order, r.flags);
-            out[reference].assign(data, data + n);
+            std::vector<SComplex> out(data, data + n);
             qelFree(raw);
+            return out;
+        };
+        const std::vector<SComplex> want = transform(true);
+        for (DoubleKernels k : kernels) {
+            selectKernels(k);
+            EXPECT_TRUE(sameBits(transform(false), want)) << "order " << r.order << ", flags " << r.flags
+                                                          << ", offset " << r.offset << ", kernels "
+                                                          << static_cast<int>(k);
         }
-        EXPECT_TRUE(sameBits(out[0], out[1])) << "order " << r.order << ", flags " << r.flags << ", offset "
-                                              << r.offset;
     }
     for (int order : {12, 17}) {
         for (int flags : {QEL_FFT_FORWARD, QEL_FFT_INVERSE}) {
             const auto samples = zv::test::randomSamples(order, static_cast<unsigned>(order + flags));
             const std::size_t outLength = (std::size_t{1} << (order - 1)) + 1;
             const int offset = i++ % 4;
-            std::vector<SComplex> out[2];
-            for (int reference = 0; reference < 2; ++reference) {
-                qel::setReferencePaths(reference != 0);
+            const auto transform = [&](bool reference) {
+                qel::setReferencePaths(reference);
                 float* raw = static_cast<float*>(qelMalloc(static_cast<int>(outLength * 8 + 32)));
-                ASSERT_NE(raw, nullptr);
+                EXPECT_NE(raw, nullptr);
                 SComplex* dst = reinterpret_cast<SComplex*>(raw + offset);
                 qelsRealFftNip(samples.data(), dst, order, flags);
-                out[reference].assign(dst, dst + outLength);
+                std::vector<SComplex> out(dst, dst + outLength);
                 qelFree(raw);
+                return out;
+            };
+            const std::vector<SComplex> want = transform(true);
+            for (DoubleKernels k : kernels) {
+                selectKernels(k);
+                EXPECT_TRUE(sameBits(transform(false), want))
+                    << "real order " << order << ", flags " << flags << ", kernels " << static_cast<int>(k);
             }
-            EXPECT_TRUE(sameBits(out[0], out[1])) << "real order " << order << ", flags " << flags;
         }
     }
 }
