@@ -245,53 +245,58 @@ QEL_AVX2 inline __m256d wideLoad(const SComplex* p) {
     return _mm256_cvtps_pd(_mm_loadu_ps(reinterpret_cast<const float*>(p)));
 }
 
-// The roots of butterflies j and j + 1, (wr, wi) each, as doubles.
-QEL_AVX2 inline __m256d wideRoots(const SComplex* table, int j, int step) {
-    __m128 w;
-    if (step == 1) {
-        w = _mm_loadu_ps(reinterpret_cast<const float*>(table + j));
-    } else {
-        const __m128i w0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[j * step]));
-        const __m128i w1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[(j + 1) * step]));
-        w = _mm_castsi128_ps(_mm_unpacklo_epi64(w0, w1));
-    }
-    return _mm256_cvtps_pd(w);
-}
-
-// The roots turned into v: (wr, wi) forward in the first quarter, (wr, -wi)
-// inverse, (wi, -wr) forward in the second, (wi, wr) inverse; the products
-// then have the signs the x87 loop's subtractions give them (x - y is
-// x + (-y), bit for bit).
-template <bool Fwd, bool SecondQuarter>
-QEL_AVX2 inline __m256d wideTwiddles(__m256d w) {
-    if constexpr (SecondQuarter) w = _mm256_permute_pd(w, 0x5);
-    if constexpr (Fwd == SecondQuarter) w = _mm256_xor_pd(w, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0));
-    return w;
+// The roots of butterflies j and j + 1, (wr, wi) each.
+QEL_AVX2 inline __m128 roots(const SComplex* table, int j, int step) {
+    if (step == 1) return _mm_loadu_ps(reinterpret_cast<const float*>(table + j));
+    const __m128i w0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[j * step]));
+    const __m128i w1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&table[(j + 1) * step]));
+    return _mm_castsi128_ps(_mm_unpacklo_epi64(w0, w1));
 }
 
 QEL_AVX2 inline void wideStore(SComplex* p, __m256d x) {
     _mm_storeu_ps(reinterpret_cast<float*>(p), _mm256_cvtpd_ps(x));
 }
 
-// Four butterflies' v, two in each of v0 and v1, as PreparedTwiddles holds
-// them: the real parts each twice, then the imaginary parts each twice with
-// the first negated. With them t's real part br*vr - bi*vi is formed as
-// br*vr + bi*(-vi): a product with a negated factor is the negated product,
-// and x - y is x + (-y), bit for bit.
-QEL_AVX2 inline void storePrepared(double* out, __m256d v0, __m256d v1) {
+// The effective twiddle v of a butterfly is its root w = (wr, wi) as
+// (wr, wi) forward in the first quarter, (wr, -wi) inverse, (wi, -wr)
+// forward in the second, (wi, wr) inverse: the products then have the signs
+// the x87 loop's subtractions give them (x - y is x + (-y), bit for bit).
+// PreparedTwiddles holds v's real parts each twice, then its imaginary parts
+// each twice with the first negated, (-vi, vi): t's real part br*vr - bi*vi
+// is formed as br*vr + bi*(-vi), a product with a negated factor being the
+// negated product. So both quarters take the two duplications of w, only
+// swapped and signed:
+//   first quarter: (wr, wr), then (wi, wi) signed (-, +) forward, (+, -)
+//   inverse; second quarter: (wi, wi), then (wr, wr) signed (+, -) forward,
+//   (-, +) inverse.
+// kNegateFirst: the imaginary parts' signs are (-, +), else (+, -).
+template <bool Fwd, bool SecondQuarter>
+constexpr bool kNegateFirst = Fwd != SecondQuarter;
+
+// Four butterflies' roots as doubles, two in each of w0 and w1.
+template <bool Fwd>
+QEL_AVX2 inline void storePrepared(double* first, double* second, __m256d w0, __m256d w1) {
     const __m256d negateFirst = _mm256_set_pd(0.0, -0.0, 0.0, -0.0);
-    _mm256_storeu_pd(out, _mm256_movedup_pd(v0));
-    _mm256_storeu_pd(out + 4, _mm256_movedup_pd(v1));
-    _mm256_storeu_pd(out + 8, _mm256_xor_pd(_mm256_permute_pd(v0, 0xF), negateFirst));
-    _mm256_storeu_pd(out + 12, _mm256_xor_pd(_mm256_permute_pd(v1, 0xF), negateFirst));
+    const __m256d negateSecond = _mm256_set_pd(-0.0, 0.0, -0.0, 0.0);
+    const __m256d signFirst = kNegateFirst<Fwd, false> ? negateFirst : negateSecond;
+    const __m256d signSecond = kNegateFirst<Fwd, true> ? negateFirst : negateSecond;
+    const __m256d r0 = _mm256_movedup_pd(w0), r1 = _mm256_movedup_pd(w1);
+    const __m256d i0 = _mm256_permute_pd(w0, 0xF), i1 = _mm256_permute_pd(w1, 0xF);
+    _mm256_storeu_pd(first, r0);
+    _mm256_storeu_pd(first + 4, r1);
+    _mm256_storeu_pd(first + 8, _mm256_xor_pd(i0, signFirst));
+    _mm256_storeu_pd(first + 12, _mm256_xor_pd(i1, signFirst));
+    _mm256_storeu_pd(second, i0);
+    _mm256_storeu_pd(second + 4, i1);
+    _mm256_storeu_pd(second + 8, _mm256_xor_pd(r0, signSecond));
+    _mm256_storeu_pd(second + 12, _mm256_xor_pd(r1, signSecond));
 }
 
 template <bool Fwd>
 QEL_AVX2 void prepare(const SComplex* table, int step, int c0, int c1, PreparedTwiddles& out) {
     for (int j = c0, k = 0; j + 3 < c1; j += 4, k += 16) {
-        const __m256d w0 = wideRoots(table, j, step), w1 = wideRoots(table, j + 2, step);
-        storePrepared(out.first + k, wideTwiddles<Fwd, false>(w0), wideTwiddles<Fwd, false>(w1));
-        storePrepared(out.second + k, wideTwiddles<Fwd, true>(w0), wideTwiddles<Fwd, true>(w1));
+        storePrepared<Fwd>(out.first + k, out.second + k, _mm256_cvtps_pd(roots(table, j, step)),
+                           _mm256_cvtps_pd(roots(table, j + 2, step)));
     }
 }
 
@@ -478,6 +483,25 @@ QEL_AVX512 inline void store512(SComplex* p, __m512d x) {
     return left;
 }
 
+// prepare's values, four butterflies to a register.
+template <bool Fwd>
+QEL_AVX512 void prepare512(const SComplex* table, int step, int c0, int c1, PreparedTwiddles& out) {
+    const __m512i negateFirst = _mm512_castpd_si512(_mm512_set_pd(0.0, -0.0, 0.0, -0.0, 0.0, -0.0, 0.0, -0.0));
+    const __m512i negateSecond = _mm512_castpd_si512(_mm512_set_pd(-0.0, 0.0, -0.0, 0.0, -0.0, 0.0, -0.0, 0.0));
+    const __m512i signFirst = kNegateFirst<Fwd, false> ? negateFirst : negateSecond;
+    const __m512i signSecond = kNegateFirst<Fwd, true> ? negateFirst : negateSecond;
+    for (int j = c0, k = 0; j + 3 < c1; j += 4, k += 16) {
+        const __m256 w = _mm256_insertf128_ps(_mm256_castps128_ps256(roots(table, j, step)), roots(table, j + 2, step), 1);
+        const __m512d wd = _mm512_maskz_cvtps_pd(kAll8, w);
+        const __m512d r = _mm512_maskz_movedup_pd(kAll8, wd);
+        const __m512d i = _mm512_maskz_permute_pd(kAll8, wd, 0xFF);
+        _mm512_storeu_pd(out.first + k, r);
+        _mm512_storeu_pd(out.first + k + 8, _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(i), signFirst)));
+        _mm512_storeu_pd(out.second + k, i);
+        _mm512_storeu_pd(out.second + k + 8, _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(r), signSecond)));
+    }
+}
+
 template <bool Fwd, bool SecondQuarter>
 QEL_AVX512 std::uint64_t eights(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1, bool filter,
                                 const double* prepared) {
@@ -515,7 +539,10 @@ DoubleKernels useDoubleKernels(DoubleKernels wanted) {
 
 template <bool Fwd>
 void prepareTwiddles(const SComplex* table, int step, int c0, int c1, PreparedTwiddles& out) {
-    prepare<Fwd>(table, step, c0, c1, out);
+    if (kernels == DoubleKernels::avx512)
+        prepare512<Fwd>(table, step, c0, c1, out);
+    else
+        prepare<Fwd>(table, step, c0, c1, out);
 }
 
 template <bool Fwd, bool SecondQuarter>

@@ -26,7 +26,7 @@ inline constexpr int kDoubleRunLimit = 128;
 // the chunk's first, the real parts of v_j..v_j+3 each twice, then their
 // imaginary parts each twice, the first of each two negated; v_j is the
 // effective twiddle with the signs of the x87 loop's subtractions
-// (wideTwiddles in combine_doubles.cpp). Every group of a stage uses the
+// (storePrepared in combine_doubles.cpp). Every group of a stage uses the
 // chunk's twiddles, so they are converted once per chunk rather than once
 // per group and quarter; the doubles are the same either way. The kernels
 // read and write it with unaligned accesses: the alignment only keeps the
