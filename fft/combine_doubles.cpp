@@ -522,8 +522,11 @@ QEL_AVX512 std::uint64_t eights(SComplex* y, SComplex* z, const SComplex* table,
 DoubleKernels kernels = DoubleKernels::sse2;
 
 DoubleKernels available() {
-    if (hasAvx512()) return DoubleKernels::avx512;
-    return hasAvx2() ? DoubleKernels::avx2 : DoubleKernels::sse2;
+    switch (doubleCombineWidth()) {
+        case 8: return DoubleKernels::avx512;
+        case 4: return DoubleKernels::avx2;
+        default: return DoubleKernels::sse2;
+    }
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ void probeProcessor() { units = probeVectorUnits(); }
 
 bool hasAvx() { return units.avx; }
 bool hasAvx2() { return units.avx2; }
-bool hasAvx512() { return units.avx512; }
+int doubleCombineWidth() { return doubleCombineWidthFor(units); }
 
 bool wideBlockKernels() { return wideBlockKernelsFor(units, referenceOnly); }
 

@@ -41,7 +41,8 @@ void readReferenceSwitch();
 void probeProcessor();
 bool hasAvx();
 bool hasAvx2();
-bool hasAvx512();
+// doubleCombineWidthFor of this processor.
+int doubleCombineWidth();
 
 // The 256-bit block kernels and real recombination of the streaming builds:
 // AVX present and the reference switch off (wideBlockKernelsFor).

@@ -45,6 +45,15 @@ inline bool referenceSwitchValue(bool set, const char* value) {
     return set && !(value[0] == '0' && value[1] == '\0');
 }
 
+// The butterflies the 64-bit libraries' combining stages take at a time in
+// double precision: 8 with AVX-512 F, 4 with AVX2, else 0, the x87 loop
+// (which a call also takes under the reference switch or floating-point
+// modes other than the default).
+inline int doubleCombineWidthFor(const VectorUnits& units) {
+    if (!kWidePaths) return 0;
+    return units.avx512 ? 8 : units.avx2 ? 4 : 0;
+}
+
 // The streaming builds' block kernels and real recombination take their
 // 256-bit forms on x86-64 with AVX, unless the reference switch is on.
 inline bool wideBlockKernelsFor(const VectorUnits& units, bool referenceSwitch) {

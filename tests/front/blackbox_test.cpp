@@ -446,6 +446,15 @@ TEST_F(WhichTool, NamesTheClassTheRowAndTheVariantLoaded) {
                       : std::string("kernels: 128-bit (") + (reference ? "ZENTAVOL_REFERENCE_PATHS is set" : "no AVX") + ")";
     }
     EXPECT_EQ(line(run, "kernels: "), kernels);
+    std::string combining = "(no line combining stages: )";
+    if (qel::kWidePaths) {
+        const int width = qel::doubleCombineWidthFor(qel::probeVectorUnits());
+        combining = reference    ? "combining stages: x87 (ZENTAVOL_REFERENCE_PATHS is set)"
+                    : width == 0 ? "combining stages: x87 (no AVX2)"
+                                 : "combining stages: doubles, " + std::to_string(width) + " butterflies at a time (" +
+                                       (width == 8 ? "AVX-512" : "AVX2") + ")";
+    }
+    EXPECT_EQ(line(run, "combining stages: "), combining);
 }
 
 TEST_F(WhichTool, ShowsTheOverrideAndEachNamePassedOver) {

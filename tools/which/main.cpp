@@ -24,7 +24,8 @@ constexpr char kUsageHead[] =
     "(vendor, family, model, the feature bits the choice reads), the system, the\n"
     "processor class, its preference row, the ZENTAVOL_VARIANT override and its\n"
     "outcome, each library tried and why it was passed over, the one loaded, and\n"
-    "for the 64-bit streaming builds whether their FFT kernels run 256-bit.\n"
+    "for the 64-bit libraries how their FFTs' combining stages run and for the\n"
+    "streaming builds whether their FFT kernels run 256-bit.\n"
     "It makes the choice as the front library does when an application loads it,\n"
     "looking for the libraries where an application beside this program would.\n"
     "Quote its output first in a bug report.\n"
@@ -124,6 +125,21 @@ void printKernels(int variant) {
         std::printf("kernels: 128-bit (%s)\n", reference ? "ZENTAVOL_REFERENCE_PATHS is set" : "no AVX");
 }
 
+// The 64-bit libraries' combining stages, by the rule they apply as they
+// load. No line for the 32-bit ones, whose stages are the x87 loop alone.
+void printCombining() {
+    if (!qel::kWidePaths) return;
+    char value[3];
+    const bool set = platform::getEnvironmentVariable("ZENTAVOL_REFERENCE_PATHS", value, sizeof value);
+    const int width = qel::doubleCombineWidthFor(qel::probeVectorUnits());
+    if (qel::referenceSwitchValue(set, value))
+        std::printf("combining stages: x87 (ZENTAVOL_REFERENCE_PATHS is set)\n");
+    else if (width == 0)
+        std::printf("combining stages: x87 (no AVX2)\n");
+    else
+        std::printf("combining stages: doubles, %d butterflies at a time (%s)\n", width, width == 8 ? "AVX-512" : "AVX2");
+}
+
 // 1 when every name of the binding table is found, else 0 after naming the
 // first missing one, the one the front library would report.
 int printExports(platform::ModuleHandle module) {
@@ -168,6 +184,7 @@ int report() {
     std::printf("loaded: %s (%s)\n", kVariantNames[choice.loadedVariant],
                 platform::moduleFileName(choice.module, file, sizeof file) ? file : "file unknown");
     printKernels(choice.loadedVariant);
+    printCombining();
     const int complete = printExports(choice.module);
     platform::freeLibrary(choice.module);
     return complete ? 0 : 1;
