@@ -13,6 +13,7 @@ namespace qel {
 namespace {
 bool referenceOnly = false;
 VectorUnits units;
+bool avx512LoopsUnwanted = false;  // tests only
 }  // namespace
 
 bool referencePaths() { return referenceOnly; }
@@ -30,6 +31,12 @@ void probeProcessor() { units = probeVectorUnits(); }
 
 bool hasAvx() { return units.avx; }
 bool hasAvx2() { return units.avx2; }
+bool hasAvx512() { return units.avx512; }
+bool avx512Loops() { return units.avx512 && !avx512LoopsUnwanted; }
+bool useAvx512Loops(bool wanted) {
+    avx512LoopsUnwanted = !wanted;
+    return avx512Loops();
+}
 int doubleCombineWidth() { return doubleCombineWidthFor(units); }
 
 bool wideBlockKernels() { return wideBlockKernelsFor(units, referenceOnly); }

@@ -41,6 +41,12 @@ void readReferenceSwitch();
 void probeProcessor();
 bool hasAvx();
 bool hasAvx2();
+bool hasAvx512();
+// The streaming builds' fill, add and multiply loops sixteen lanes wide:
+// AVX-512 F present, unless a test has asked for the eight-lane ones
+// (useAvx512Loops, which returns avx512Loops()).
+bool avx512Loops();
+bool useAvx512Loops(bool wanted);
 // doubleCombineWidthFor of this processor.
 int doubleCombineWidth();
 

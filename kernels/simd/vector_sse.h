@@ -59,7 +59,8 @@ namespace qel::avx {
 
 // The fill, add and multiply loops above in eight lanes, with their bits and
 // store regimes: the 64-bit libraries take them where the processor has AVX
-// and the reference switch is off (the SSE entries decide).
+// and the reference switch is off (the SSE entries decide). Where it has
+// AVX-512 F too, they run sixteen lanes wide, the same bits again.
 void setBits(std::uint32_t bits, float* dst, int n);
 void addConst(float value, float* dst, int n);
 void mpyConst(float value, float* dst, int n);

@@ -70,9 +70,17 @@ template <typename Call>
     return ::testing::AssertionFailure();
 }
 
-TEST(ArithPaths, AcceleratedLoopsGiveTheReferenceBits) {
+// The loops of every width this processor has: 256 bits, and 512 where it
+// has AVX-512 F.
+class ArithPaths : public ::testing::TestWithParam<bool> {
+protected:
+    void TearDown() override { qel::useAvx512Loops(true); }
+};
+
+TEST_P(ArithPaths, AcceleratedLoopsGiveTheReferenceBits) {
     if (!zv::test::traitsOfLibrary(build().libraryName).avxKernels || !qel::kWidePaths || !qel::hasAvx())
         GTEST_SKIP() << "no 256-bit loops in this build or on this processor";
+    if (qel::useAvx512Loops(GetParam()) != GetParam()) GTEST_SKIP() << "no AVX-512 F";
     // Every length to 70 at every pair of offsets; longer ones, either side
     // of the reference loops' limits (1032 and 4104 to 4112), at two.
     struct Run {
@@ -152,5 +160,8 @@ TEST(ArithPaths, AcceleratedLoopsGiveTheReferenceBits) {
     })) << "real parts n=" << realLength;
     qel::setReferencePaths(false);
 }
+
+INSTANTIATE_TEST_SUITE_P(Widths, ArithPaths, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Lanes16" : "Lanes8"; });
 
 }  // namespace
