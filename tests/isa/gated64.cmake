@@ -13,7 +13,9 @@
 #  - the streaming builds' 256-bit block kernels, real recombination,
 #    bit-reversal moves, fill, add and multiply loops, conjugate extension
 #    and real parts (namespace qel::avx, and the block kernel's body
-#    instantiated on its policy), chosen when CPUID and XGETBV report AVX;
+#    instantiated on its policy), chosen when CPUID and XGETBV report AVX,
+#    the fill, add and multiply loops' 512-bit forms when they report
+#    AVX-512 F and its registers as well;
 #  - the checks themselves, which read XGETBV only after CPUID reports
 #    OSXSAVE.
 set(zv_gated64
