@@ -183,7 +183,7 @@ struct VecOperand512 {
 };
 
 template <typename Op, typename Operand>
-QEL_AVX512 [[gnu::always_inline]] inline void store512(float* dst, Operand b, std::ptrdiff_t i, bool stream) {
+[[gnu::always_inline]] QEL_AVX512 inline void store512(float* dst, Operand b, std::ptrdiff_t i, bool stream) {
     const __m512 r = Op::lanes(_mm512_load_ps(dst + i), b.lanes(i));
     if (stream)
         _mm512_stream_ps(dst + i, r);
