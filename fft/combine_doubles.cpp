@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The combining butterflies in doubles, two at a time with SSE2 or four with
-// AVX2, each result proven equal to the x87 loop's before it is stored.
+// The combining butterflies in doubles, two at a time with SSE2, four with
+// AVX2 or eight with AVX-512 F, each result proven equal to the x87 loop's
+// before it is stored.
 // Shared by every variant on x86-64; empty elsewhere.
 #include "fft/combine_doubles.h"
 
@@ -58,8 +59,8 @@ namespace qel::fft {
 //
 // Where y and b are both zeros (zero data), P and Q are zeros, T = T' is
 // the zero that the same exact sum gives by the same rule in both units, and
-// S = S' is the zero of y +- T: the AVX2 kernels take a group of butterflies
-// with only zeros in y and b without the second test.
+// S = S' is the zero of y +- T: the AVX2 and AVX-512 kernels take a group of
+// butterflies with only zeros in y and b without the second test.
 //
 // Assumed: rounding to nearest and 64-bit precision in the x87 unit,
 // rounding to nearest without flush to zero or denormals as zero in SSE:
@@ -339,8 +340,8 @@ QEL_AVX2 inline bool zeroInputs(const SComplex* y, const SComplex* z, int j) {
 
 // Whether some result of f0 and f1 failed the first test (u0, u1) and is
 // not an exact zero that the second proves.
-[[gnu::always_inline]] QEL_AVX2 inline bool unprovenZeros(const WideHalf& f0, const WideUnproven& u0, const WideHalf& f1,
-                                                          const WideUnproven& u1) {
+[[gnu::always_inline]] QEL_AVX2 inline bool unprovenZeros(const WideHalf& f0, const WideUnproven& u0,
+                                                          const WideHalf& f1, const WideUnproven& u1) {
     const __m256d pq0 = _mm256_mul_pd(f0.p, f0.q), pq1 = _mm256_mul_pd(f1.p, f1.q);
     const __m256i left = _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(wideExactZero(f0.plus, pq0), u0.plus),
                                                          _mm256_andnot_si256(wideExactZero(f0.minus, pq0), u0.minus)),
@@ -491,7 +492,8 @@ QEL_AVX512 void prepare512(const SComplex* table, int step, int c0, int c1, Prep
     const __m512i signFirst = kNegateFirst<Fwd, false> ? negateFirst : negateSecond;
     const __m512i signSecond = kNegateFirst<Fwd, true> ? negateFirst : negateSecond;
     for (int j = c0, k = 0; j + 3 < c1; j += 4, k += 16) {
-        const __m256 w = _mm256_insertf128_ps(_mm256_castps128_ps256(roots(table, j, step)), roots(table, j + 2, step), 1);
+        const __m256 w =
+            _mm256_insertf128_ps(_mm256_castps128_ps256(roots(table, j, step)), roots(table, j + 2, step), 1);
         const __m512d wd = _mm512_maskz_cvtps_pd(kAll8, w);
         const __m512d r = _mm512_maskz_movedup_pd(kAll8, wd);
         const __m512d i = _mm512_maskz_permute_pd(kAll8, wd, 0xFF);
@@ -552,7 +554,8 @@ template <bool Fwd, bool SecondQuarter>
 std::uint64_t combineDoubles(SComplex* y, SComplex* z, const SComplex* table, int step, int c0, int c1,
                              bool filter, const double* prepared) {
     if (prepared == nullptr) return pairs<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter);
-    if (kernels == DoubleKernels::avx512) return eights<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter, prepared);
+    if (kernels == DoubleKernels::avx512)
+        return eights<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter, prepared);
     return quads<Fwd, SecondQuarter>(y, z, table, step, c0, c1, filter, prepared);
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The radix-2 combining butterflies in doubles (SSE2, or AVX2 where the
-// processor has it), bit for bit those of the x87 loop (fft/dit.cpp), which
+// The radix-2 combining butterflies in doubles (SSE2, or AVX2 or AVX-512 F
+// where the processor has it), bit for bit those of the x87 loop (fft/dit.cpp), which
 // stays the reference and takes whatever these cannot prove. Only where SSE2
 // is the target's baseline (kDoubleCombine).
 #pragma once
@@ -85,6 +85,7 @@ struct Pace {
     int backoff = 2;  // a stage's first attempt is a probe too
 };
 inline constexpr int kProbe = 8;
+static_assert(kProbe % 8 == 0 && kDoubleRunLimit % 8 == 0);
 
 // The butterflies c0..c1-1 of a run through Doubles (combineDoubles), in pieces of at most kDoubleRunLimit; each stretch of
 // adjacent pairs left unproven goes to X87, the x87 loop of the same run, in
@@ -105,7 +106,8 @@ void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0,
         int next = c0;
         for (int start = c0; start < c1; start = next) {
             next = std::min(start + (pace.backoff > 1 ? kProbe : kDoubleRunLimit), c1);
-            // Pieces start an even number of butterflies apart: whole pairs.
+            // Pieces start a multiple of eight butterflies apart: whole fours
+            // of the prepared twiddles.
             const double* piece = prepared != nullptr ? prepared + 4 * (start - c0) : nullptr;
             std::uint64_t left = Doubles(y, z, table, step, start, next, filter, piece);
             const int tried = (next - start + 1) / 2;
@@ -141,7 +143,8 @@ void pacedRun(SComplex* y, SComplex* z, const SComplex* table, int step, int c0,
 // the quarter [0, h/2) in chunks of `per` (at most kDoubleRunLimit)
 // butterflies, each chunk through every group, first quarter then second
 // (First and Second: the doubles and x87 runs of each; Prepare: their
-// twiddles for the AVX2 kernels, prepared per chunk when `wide`). Once the
+// twiddles for the AVX2 and AVX-512 kernels, prepared per chunk when
+// `wide`). Once the
 // attempts have kept failing (the pace's backoff at its top), the rest of the
 // stage runs as the x87 stage does.
 template <auto DoublesFirst, auto DoublesSecond, auto X87First, auto X87Second, auto Prepare>

@@ -137,7 +137,8 @@ void printCombining() {
     else if (width == 0)
         std::printf("combining stages: x87 (no AVX2)\n");
     else
-        std::printf("combining stages: doubles, %d butterflies at a time (%s)\n", width, width == 8 ? "AVX-512" : "AVX2");
+        std::printf("combining stages: doubles, %d butterflies at a time (%s)\n", width,
+                    width == 8 ? "AVX-512" : "AVX2");
 }
 
 // 1 when every name of the binding table is found, else 0 after naming the
