@@ -221,11 +221,15 @@ QEL_AVX2 inline __m256i wide(int lo, int hi) { return _mm256_set_epi32(hi, lo, h
 // 1, below 2^129, so e(T) <= 1152. For an infinite or NaN T the sum
 // e(T) + 885 wraps to a negative number and the limit falls back to (a)'s,
 // but S is then infinite or NaN and fails (a). The low dwords keep kLimitLo.
+// In the high dwords: e(T) << 20 plus kBoundOffsetHi, at least kBoundFloorHi.
+constexpr int kLow = 1023 - 126;  // (a)'s lower end; kShiftHi is kLow << 20
+static_assert(kShiftHi == kLow << 20);
+constexpr int kBoundOffsetHi = (kLow - 12) << 20;
+constexpr int kBoundFloorHi = (2 * kLow) << 20;
+
 QEL_AVX2 inline __m256i wideLimit(__m256d t) {
     const __m256i e = _mm256_and_si256(_mm256_castpd_si256(t), wide(0, kFieldsHi));
-    constexpr int kLow = 1023 - 126;  // (a)'s lower end; kShiftHi is kLow << 20
-    static_assert(kShiftHi == kLow << 20);
-    return _mm256_max_epi32(_mm256_add_epi32(e, wide(kLimitLo, (kLow - 12) << 20)), wide(kLimitLo, (2 * kLow) << 20));
+    return _mm256_max_epi32(_mm256_add_epi32(e, wide(kLimitLo, kBoundOffsetHi)), wide(kLimitLo, kBoundFloorHi));
 }
 
 // All ones in the dwords of a result that fails (a), (b) or (c).
@@ -428,11 +432,10 @@ struct Unproven512 {
     __mmask16 plus, minus;
 };
 QEL_AVX512 inline Unproven512 unproven512(const Half512& h) {
-    constexpr int kLow = 1023 - 126;
     const __m512i e = _mm512_and_si512(_mm512_castpd_si512(h.t), wide512(0, kFieldsHi));
     const __m512i limit =
-        _mm512_maskz_max_epi32(kAll16, _mm512_add_epi32(e, wide512(kLimitLo, (kLow - 12) << 20)),
-                               wide512(kLimitLo, (2 * kLow) << 20));
+        _mm512_maskz_max_epi32(kAll16, _mm512_add_epi32(e, wide512(kLimitLo, kBoundOffsetHi)),
+                               wide512(kLimitLo, kBoundFloorHi));
     const __m512i fields = wide512(kFieldsLo, kFieldsHi);
     const __m512i shift = wide512(kShiftLo, kShiftHi);
     const __m512i plus = _mm512_add_epi32(_mm512_and_si512(_mm512_castpd_si512(h.plus), fields), shift);

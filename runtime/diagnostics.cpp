@@ -31,7 +31,6 @@ void probeProcessor() { units = probeVectorUnits(); }
 
 bool hasAvx() { return units.avx; }
 bool hasAvx2() { return units.avx2; }
-bool hasAvx512() { return units.avx512; }
 bool avx512Loops() { return units.avx512 && !avx512LoopsUnwanted; }
 bool useAvx512Loops(bool wanted) {
     avx512LoopsUnwanted = !wanted;

@@ -35,13 +35,12 @@ void setReferencePaths(bool on);
 // Reads the environment variable; called at process attach.
 void readReferenceSwitch();
 
-// The processor's AVX, AVX2 and AVX-512 F (with the system's support),
-// probed by probeProcessor (runtime/processor.h) at process attach; false
-// on 32-bit x86.
+// The processor's AVX and AVX2 (with the system's support), probed by
+// probeProcessor (runtime/processor.h) at process attach; false on 32-bit
+// x86. Its AVX-512 F shows in avx512Loops and doubleCombineWidth.
 void probeProcessor();
 bool hasAvx();
 bool hasAvx2();
-bool hasAvx512();
 // The streaming builds' fill, add and multiply loops sixteen lanes wide:
 // AVX-512 F present, unless a test has asked for the eight-lane ones
 // (useAvx512Loops, which returns avx512Loops()).
